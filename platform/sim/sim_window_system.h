@@ -1,0 +1,187 @@
+// A headless window system: the program's dialogs run in it unchanged,
+// built from the templates of the resource script, while a test script
+// plays the user. Every message box and dialog shown is recorded in order.
+//
+// The script is a queue of steps. A modal dialog's loop takes the next step
+// and runs it against the active (topmost) dialog; a message box takes the
+// next step, which must be an answer. A step that meets the wrong kind of
+// window, or a script that runs out while a window waits for the user, is
+// recorded in errors() and the waiting window is abandoned (its loop ends
+// with IDCANCEL without running any handler), so a test never hangs.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/sim/resource_script.h"
+#include "platform/window_system.h"
+
+namespace velnara::platform::sim {
+
+// One window shown to the user, in the order shown.
+struct Shown {
+  enum class Kind { Dialog, MessageBox };
+  Kind kind = Kind::MessageBox;
+  int templateId = 0;           // dialogs
+  std::string caption;
+  std::string text;             // message boxes
+  std::uint32_t type = 0;       // message boxes: MB_* buttons | icon
+  bool ownedByMainWindow = false;  // its owner is the application's main window
+  bool hasOwner = false;
+  int answer = 0;               // message boxes: the button pressed
+};
+
+// A snapshot of a tree-view item and its subtree.
+struct TreeNode {
+  std::string text;
+  std::intptr_t data = 0;
+  bool expanded = false;
+  std::vector<TreeNode> children;
+};
+
+class SimWindowSystem;
+
+// What a script step can do to, and read from, the active dialog.
+class SimUser {
+ public:
+  SimUser(SimWindowSystem& windows, WindowHandle dialog) : windows_(windows), dialog_(dialog) {}
+
+  WindowHandle dialog() const { return dialog_; }
+  int TemplateId() const;
+  std::string Caption() const;
+
+  // Acting. Each records an error when the control cannot take the action
+  // (missing, hidden or disabled), as a person could not do it either.
+  void Click(int id);                       // BN_CLICKED of a button
+  void PressEnter();                        // the focused push button, else IDOK
+  void PressEscape();                       // IDCANCEL
+  void CloseBox();                          // WM_SYSCOMMAND SC_CLOSE
+  void SystemCommand(std::uintptr_t command);  // WM_SYSCOMMAND, e.g. a system menu entry
+  void Minimize(bool minimized);            // IsIconic, then WM_PAINT
+  // Selects the item reached by following texts from the top level, e.g.
+  // {"PCI Bus", "Tarvex 880-4 RJ45", "COM5"}.
+  void SelectTreeItem(int treeId, const std::vector<std::string>& path);
+  void DoubleClickTree(int treeId);         // NM_DBLCLK via WM_NOTIFY
+  // Replaces the text of a combo box's edit field as typing would: the
+  // field takes at most its text limit, and the list selection is cleared.
+  void TypeText(int comboId, const std::string& text);
+  void ChooseComboEntry(int comboId, int index);
+
+  // Reading.
+  std::string Text(int id) const;
+  bool Enabled(int id) const;
+  bool Visible(int id) const;
+  int FocusedId() const;                    // 0 when no control has the focus
+  std::vector<std::string> ComboEntries(int comboId) const;
+  int ComboSelection(int comboId) const;    // CB_ERR when none
+  int ComboTextLimit(int comboId) const;    // 0 when none was set
+  std::vector<TreeNode> Tree(int treeId) const;  // the top-level items
+  std::string SelectedTreeText(int treeId) const;
+
+ private:
+  SimWindowSystem& windows_;
+  WindowHandle dialog_;
+};
+
+class SimWindowSystem : public WindowSystem {
+ public:
+  explicit SimWindowSystem(const ResourceScript& resources = ProgramResources());
+  ~SimWindowSystem() override;
+
+  // --- The script ---------------------------------------------------------
+  // A step acting on the active dialog.
+  void Then(const std::string& description, std::function<void(SimUser&)> action);
+  // The answer to the next message box (IDOK, IDYES, IDNO, ...).
+  void Answer(int buttonId);
+  bool ScriptDone() const;
+  // Problems met while running the script; a good run leaves this empty.
+  const std::vector<std::string>& errors() const;
+
+  // --- What was shown -----------------------------------------------------
+  const std::vector<Shown>& transcript() const;
+  std::vector<Shown> MessageBoxes() const;
+  // Icons set with WM_SETICON on dialogs, paints of minimised windows, menu
+  // entries appended to system menus: readable after the run.
+  struct Painted {
+    int x, y;
+    IconHandle icon;
+  };
+  const std::vector<Painted>& paintedIcons() const;
+  struct MenuEntry {
+    std::uint32_t flags;
+    std::uintptr_t id;
+    std::string text;
+  };
+  // The entries appended to the system menu of the last dialog of `templateId`.
+  std::vector<MenuEntry> SystemMenuAppends(int templateId) const;
+  // The big (1) and small (0) icons last set on a dialog of `templateId`.
+  IconHandle DialogIcon(int templateId, int which) const;
+  // Messages that reached the default handling of a dialog, e.g. a system
+  // command that the dialog passed on.
+  std::vector<Message> DefaultHandled() const;
+  bool ThreeDControlsRequested() const;
+
+  // Makes every dialog creation fail (RunModalDialog answers -1).
+  void FailDialogCreation(bool fail);
+  // Sizes the tests can rely on: icons are 32 × 32, client areas as given.
+  void SetClientSize(int width, int height);
+  // Makes GetSystemMenu answer null, as for a window without a system menu.
+  void HideSystemMenu(bool hide);
+  // Replaces a string resource (an empty text removes it).
+  void SetString(int id, const std::string& text);
+
+  // --- WindowSystem --------------------------------------------------------
+  bool Enable3dControls() override;
+  std::intptr_t RunModalDialog(int templateId, WindowHandle owner,
+                               MessageTarget& dialog) override;
+  bool EndDialog(WindowHandle dialog, std::intptr_t result) override;
+  WindowHandle GetDlgItem(WindowHandle dialog, int id) override;
+  bool Subclass(WindowHandle control, MessageTarget& target) override;
+  std::intptr_t CallDefault(const Message& message) override;
+  bool EnableWindow(WindowHandle window, bool enable) override;
+  bool IsWindowEnabled(WindowHandle window) override;
+  bool IsWindowVisible(WindowHandle window) override;
+  bool IsIconic(WindowHandle window) override;
+  bool SetWindowText(WindowHandle window, const char* text) override;
+  std::string GetWindowText(WindowHandle window) override;
+  std::intptr_t SendMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
+                            std::intptr_t lParam) override;
+  int MessageBox(WindowHandle owner, const char* text, const char* caption,
+                 std::uint32_t type) override;
+  MenuHandle GetSystemMenu(WindowHandle window) override;
+  bool AppendMenu(MenuHandle menu, std::uint32_t flags, std::uintptr_t id,
+                  const char* text) override;
+  std::string LoadString(int id) override;
+  IconHandle LoadIcon(int id) override;
+  DeviceContext BeginPaint(WindowHandle window) override;
+  void EndPaint(WindowHandle window) override;
+  int GetSystemMetrics(int index) override;
+  Rect GetClientRect(WindowHandle window) override;
+  bool DrawIcon(DeviceContext dc, int x, int y, IconHandle icon) override;
+  TreeItem TreeInsertItem(WindowHandle tree, TreeItem parent, TreeItem insertAfter,
+                          const char* text) override;
+  bool TreeSetItemText(WindowHandle tree, TreeItem item, const char* text) override;
+  bool TreeSetItemData(WindowHandle tree, TreeItem item, std::intptr_t data) override;
+  bool TreeGetItemText(WindowHandle tree, TreeItem item, char* buffer, int capacity) override;
+  bool TreeGetItemData(WindowHandle tree, TreeItem item, std::intptr_t* data) override;
+  bool TreeGetItemChildren(WindowHandle tree, TreeItem item, int* children) override;
+  TreeItem TreeGetNextItem(WindowHandle tree, TreeItem item, std::uint32_t code) override;
+  bool TreeExpand(WindowHandle tree, TreeItem item, std::uint32_t action) override;
+  bool TreeSelectItem(WindowHandle tree, TreeItem item) override;
+  int ComboAddString(WindowHandle combo, const char* text) override;
+  int ComboSetCurSel(WindowHandle combo, int index) override;
+  int ComboGetCurSel(WindowHandle combo) override;
+  int ComboGetCount(WindowHandle combo) override;
+  bool ComboLimitText(WindowHandle combo, int limit) override;
+
+ private:
+  friend class SimUser;
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace velnara::platform::sim
