@@ -1,0 +1,42 @@
+// The program's two kinds of message box: the application message box for
+// its own texts, and the error reporter for a failed Windows call.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace velnara {
+
+// The application title: the program file's name without its folder and
+// extension ("C:\\Tools\\Velnara.exe" gives "Velnara").
+std::string ApplicationTitle(const std::string& moduleFileName);
+
+// Shows `text` modal to the main window, captioned with the application
+// title, with the caller's buttons (MB_OK or MB_YESNO) and the exclamation
+// icon when the caller names no icon. Returns the button pressed.
+int AppMessageBox(platform::Platform& platform, const char* text,
+                  std::uint32_t type = platform::mb::kOk);
+
+// True only when the user answered Yes.
+inline bool AnsweredYes(int answer) { return answer == platform::id::kYes; }
+
+// Shows the system's text for a Windows error code under a caption that
+// names the failed step, once, with one OK button and no icon. The box is
+// modal to the main window whenever there is one, so no handler of the main
+// dialog runs while a report is open.
+class ErrorReporter {
+ public:
+  explicit ErrorReporter(platform::Platform& platform) : platform_(platform) {}
+  void Report(const char* caption, platform::ErrorCode code) const;
+
+  // The text shown for `code`: the system's own, or "Windows error <code>"
+  // when the system has none.
+  std::string TextFor(platform::ErrorCode code) const;
+
+ private:
+  platform::Platform& platform_;
+};
+
+}  // namespace velnara

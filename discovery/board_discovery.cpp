@@ -1,0 +1,132 @@
+#include "discovery/board_discovery.h"
+
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "discovery/model_table.h"
+#include "discovery/port_enumeration.h"
+
+namespace velnara {
+
+using namespace platform;
+
+namespace {
+
+constexpr std::uint32_t kNameCapacity = 128;   // key names
+constexpr std::size_t kValueCapacity = 128;    // LocationInformation, ParentIdPrefix
+constexpr std::size_t kDeviceIdOffset = 9;     // after "VEN_1F5A&"
+
+// The values of one card instance that lead to its ports.
+struct CardInstance {
+  std::uint32_t locationCode = 0;
+  std::string parentIdPrefix;
+};
+
+bool ReadCardInstance(const RegKey& instance, CardInstance* card) {
+  std::string location;
+  if (QueryStringValue(instance, "LocationInformation", kValueCapacity, &location) !=
+          error::kSuccess ||
+      QueryStringValue(instance, "ParentIdPrefix", kValueCapacity, &card->parentIdPrefix) !=
+          error::kSuccess) {
+    return false;
+  }
+  return ParseLocation(location.c_str(), &card->locationCode);
+}
+
+PortRecord* MakeBoard(Registry& registry, const TreeView& tree, TreeItem root,
+                      const BoardModel& model, const CardInstance& card) {
+  auto* board = new (std::nothrow) PortRecord;
+  if (board == nullptr) return nullptr;
+  board->locationCode = card.locationCode;
+  board->children = nullptr;
+  board->parent = nullptr;
+  board->portName[0] = '\0';
+  std::memcpy(board->parentIdPrefix, card.parentIdPrefix.c_str(),
+              card.parentIdPrefix.size() + 1);
+  board->enumeratorLetter = model.enumeratorLetter;
+  board->treeItem = tree.InsertItem(root, nullptr, model.name);
+  EnumeratePorts(registry, tree, board, model.enumeratorLetter);
+  return board;
+}
+
+// Reads one instance of an identifier key: a card that Windows has set up
+// has a Control subkey (a removed one has not), its bus location and the
+// prefix of its ports' key names. The instance's keys are closed before the
+// card's ports are looked for, so no more than four keys are ever open.
+bool ReadWorkingCard(Registry& registry, const RegKey& identifier, const char* instanceName,
+                     const BoardModel* model, CardInstance* card) {
+  RegKey instance(registry);
+  if (instance.Open(identifier, instanceName, access::kKeyRead) != error::kSuccess) return false;
+  RegKey control(registry);
+  const std::string controlPath = std::string(instanceName) + "\\Control";
+  if (control.Open(identifier, controlPath.c_str(), access::kKeyRead) != error::kSuccess) {
+    return false;
+  }
+  return model != nullptr && ReadCardInstance(instance, card);
+}
+
+// Examines every instance of one identifier key and appends a board for
+// each working card of a known model.
+void ScanIdentifierKey(Registry& registry, const TreeView& tree, TreeItem root,
+                       const RegKey& identifier, const char* identifierName,
+                       PortRecord** boards) {
+  const BoardModel* model = FindBoardModel(identifierName + kDeviceIdOffset);
+  for (std::uint32_t j = 0;; ++j) {
+    char instanceName[kNameCapacity];
+    std::uint32_t nameChars = kNameCapacity;
+    if (identifier.EnumKey(j, instanceName, &nameChars) != error::kSuccess) break;
+    CardInstance card;
+    if (!ReadWorkingCard(registry, identifier, instanceName, model, &card)) continue;
+    PortRecord* board = MakeBoard(registry, tree, root, *model, card);
+    if (board != nullptr) ListAppend(boards, board);
+  }
+}
+
+}  // namespace
+
+bool ParseLocation(const char* text, std::uint32_t* locationCode) {
+  int bus = -1;
+  int device = -1;
+  int function = -1;
+  if (std::sscanf(text, "PCI bus %d, device %d, function %d", &bus, &device, &function) != 3) {
+    return false;
+  }
+  if (bus < 0 || bus > 255 || device < 0 || device > 31 || function < 0 || function > 7) {
+    return false;
+  }
+  *locationCode = static_cast<std::uint32_t>(bus) << 24 |
+                  static_cast<std::uint32_t>(device) << 16 |
+                  static_cast<std::uint32_t>(function) << 8;
+  return true;
+}
+
+bool PassesNameFilter(const char* name) {
+  return std::strncmp(name, "VEN_1F5A&DEV_801", 16) == 0 ||
+         std::strncmp(name, "VEN_1F5A&DEV_802", 16) == 0;
+}
+
+DiscoveryResult DiscoverBoards(Registry& registry, const TreeView& tree,
+                               const ErrorReporter& reporter) {
+  DiscoveryResult result;
+  result.rootItem = tree.InsertItem(nullptr, nullptr, kRootItemText);
+  RegKey pci(registry);
+  const ErrorCode opened = pci.Open(kLocalMachine, kPciEnumPath, access::kKeyRead);
+  if (opened != error::kSuccess) {
+    reporter.Report(kPciKeyFailedCaption, opened);
+    return result;
+  }
+  for (std::uint32_t i = 0;; ++i) {
+    char name[kNameCapacity];
+    std::uint32_t nameChars = kNameCapacity;
+    if (pci.EnumKey(i, name, &nameChars) != error::kSuccess) break;
+    if (!PassesNameFilter(name)) continue;
+    RegKey identifier(registry);
+    if (identifier.Open(pci, name, access::kKeyRead) != error::kSuccess) continue;
+    ScanIdentifierKey(registry, tree, result.rootItem, identifier, name, &result.boards);
+  }
+  tree.Expand(result.rootItem);
+  return result;
+}
+
+}  // namespace velnara

@@ -1,0 +1,66 @@
+#include "discovery/port_enumeration.h"
+
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+namespace velnara {
+
+using namespace platform;
+
+namespace {
+
+// PortName is read into a buffer of 8 bytes: 7 characters and a terminator.
+constexpr std::size_t kPortNameCapacity = 8;
+
+}  // namespace
+
+std::string EnumeratorKeyPath(char enumeratorLetter) {
+  std::string path = "SYSTEM\\CurrentControlSet\\Enum\\TRVX880?\\*PNP0501";
+  path[path.find('?')] = enumeratorLetter;
+  return path;
+}
+
+std::string PortDeviceKeyName(const char* parentIdPrefix, std::uint32_t locationCode) {
+  char code[9];
+  std::snprintf(code, sizeof code, "%08lx", static_cast<unsigned long>(locationCode));
+  return std::string(parentIdPrefix) + "&" + code;
+}
+
+void EnumeratePorts(Registry& registry, const TreeView& tree, PortRecord* board,
+                    char enumeratorLetter) {
+  RegKey enumerator(registry);
+  if (enumerator.Open(kLocalMachine, EnumeratorKeyPath(enumeratorLetter).c_str(),
+                      access::kKeyRead) != error::kSuccess) {
+    return;
+  }
+  for (std::uint32_t index = 0; index <= kMaxPortIndex; ++index) {
+    const std::uint32_t locationCode = board->locationCode | index;
+    // Built as a string, so that a long parent id prefix still finds its ports.
+    const std::string relative =
+        PortDeviceKeyName(board->parentIdPrefix, locationCode) + "\\Device Parameters";
+    RegKey parameters(registry);
+    if (parameters.Open(enumerator, relative.c_str(), access::kKeyRead) != error::kSuccess) {
+      break;  // the first missing port ends the card's ports
+    }
+    std::string portName;
+    if (QueryStringValue(parameters, "PortName", kPortNameCapacity, &portName) !=
+        error::kSuccess) {
+      continue;
+    }
+    auto* port = new (std::nothrow) PortRecord;
+    if (port == nullptr) continue;
+    port->locationCode = locationCode;
+    port->parent = board;
+    port->children = nullptr;
+    std::memcpy(port->portName, portName.c_str(), portName.size() + 1);
+    std::memcpy(port->parentIdPrefix, board->parentIdPrefix, sizeof port->parentIdPrefix);
+    port->enumeratorLetter = board->enumeratorLetter;
+    port->treeItem = tree.InsertItem(board->treeItem, nullptr, portName.c_str());
+    tree.SetItemData(port->treeItem, reinterpret_cast<std::intptr_t>(port));
+    tree.Expand(board->treeItem);
+    ListAppend(&board->children, port);
+  }
+}
+
+}  // namespace velnara

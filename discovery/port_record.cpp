@@ -1,0 +1,27 @@
+#include "discovery/port_record.h"
+
+namespace velnara {
+
+void ListAppend(PortRecord** head, PortRecord* record) {
+  record->next = nullptr;
+  if (*head == nullptr) {
+    *head = record;
+    return;
+  }
+  PortRecord* last = *head;
+  while (last->next != nullptr) last = last->next;
+  last->next = record;
+}
+
+void DeleteRecord(PortRecord* record) { delete record; }
+
+void ListFree(PortRecord* first, ReleaseRecord release) {
+  while (first != nullptr) {
+    ListFree(first->children, release);
+    PortRecord* next = first->next;
+    release(first);
+    first = next;
+  }
+}
+
+}  // namespace velnara

@@ -1,0 +1,55 @@
+// What a double-click in the port tree does: the user picks a new name for
+// the selected port, a name that another port already shows is refused, and
+// an accepted name becomes the port item's text, its pending name. Nothing
+// is written to the registry here; Save does that later.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "discovery/port_record.h"
+#include "platform/dialog.h"
+#include "platform/platform.h"
+
+namespace velnara {
+
+constexpr const char* kNotAPortText = "Please DoubleClick a Port";
+constexpr const char* kNameInUseFormat = "Port Name '%s' already used by installed Tarvex 880";
+constexpr const char* kEmptyNameText = "Please enter a Port Name";
+
+// The dialog in which the user picks the name (the rename dialog).
+class NameDialog {
+ public:
+  virtual ~NameDialog() = default;
+  virtual void SetOldName(std::string oldName) = 0;
+  // IDOK, IDCANCEL, or -1 when the dialog could not be shown.
+  virtual std::intptr_t Show() = 0;
+  virtual std::string GetNewName() const = 0;
+};
+
+// The main dialog's state that an accepted rename changes.
+struct RenameTarget {
+  const platform::TreeView& tree;
+  const platform::Button& saveButton;
+  const platform::Button& resetButton;
+  bool& unsavedChanges;
+};
+
+// Results of the name-in-use check.
+constexpr int kNameFree = 0;
+constexpr int kNameShownByOtherPort = -1;
+
+// Whether a port item other than `record`'s shows `name`, exactly and
+// case-sensitively. Only the pending names in the tree count: the names kept
+// in the records, the registry and ports outside the tree do not.
+int CheckNameInUse(const platform::TreeView& tree, const PortRecord* record,
+                   const std::string& name);
+
+// The rename command on the tree's selected item. `makeDialog` builds the
+// one rename dialog the command shows, as often as the user needs.
+void RunRenameCommand(platform::Platform& platform, const RenameTarget& target,
+                      const std::function<std::unique_ptr<NameDialog>()>& makeDialog);
+
+}  // namespace velnara

@@ -1,0 +1,126 @@
+#include "ui/main_dialog.h"
+
+#include <memory>
+
+#include "app/platform_gate.h"
+#include "discovery/board_discovery.h"
+#include "rename/rename_command.h"
+#include "ui/rename_dialog.h"
+#include "ui/resource.h"
+
+namespace velnara {
+
+using namespace platform;
+
+namespace {
+constexpr std::uintptr_t kIconBig = 1;    // ICON_BIG
+constexpr std::uintptr_t kIconSmall = 0;  // ICON_SMALL
+}  // namespace
+
+const MessageEntry<MainDialog> MainDialog::kMessageTable[] = {
+    MessageHandler(wm::kSysCommand, &MainDialog::OnSysCommand),
+    MessageHandler(wm::kPaint, &MainDialog::OnPaint),
+    MessageHandler(wm::kQueryDragIcon, &MainDialog::OnQueryDragIcon),
+    NotifyHandler(notify::kDoubleClick, IDC_PORT_TREE, &MainDialog::OnTreeDoubleClick),
+};
+
+MainDialog::MainDialog(Platform& platform)
+    : Dialog(platform.windows, IDD_VELNARA_DIALOG),
+      platform_(platform),
+      icon_(platform.windows.LoadIcon(IDR_MAINFRAME)),
+      reporter_(platform) {}
+
+MainDialog::~MainDialog() = default;
+
+bool MainDialog::ProcessMessageTable(const Message& message, std::intptr_t* result) {
+  return DispatchMessageTable(*this, kMessageTable, message, result);
+}
+
+void MainDialog::DoDataExchange(DataExchange& dx) {
+  dx.Bind(IDC_SAVE, saveButton_);
+  dx.Bind(IDC_RESET, resetButton_);
+  dx.Bind(IDC_PORT_TREE, tree_);
+}
+
+bool MainDialog::OnInitDialog() {
+  Dialog::OnInitDialog();
+  AppendAboutEntry();
+  windows().SendMessage(handle(), wm::kSetIcon, kIconBig, reinterpret_cast<std::intptr_t>(icon_));
+  windows().SendMessage(handle(), wm::kSetIcon, kIconSmall,
+                        reinterpret_cast<std::intptr_t>(icon_));
+  if (!IsSupportedSystem(platform_.system)) {
+    AppMessageBox(platform_, kUnsupportedSystemText, mb::kOk);
+    platform_.system.ExitProcess(-1);
+  }
+  RunBoardDiscovery();
+  return true;  // the focus goes to Exit
+}
+
+void MainDialog::AppendAboutEntry() {
+  const MenuHandle menu = windows().GetSystemMenu(handle());
+  if (menu == nullptr) return;
+  const std::string about = windows().LoadString(IDS_ABOUTBOX);
+  if (about.empty()) return;
+  windows().AppendMenu(menu, mf::kSeparator, 0, nullptr);
+  windows().AppendMenu(menu, mf::kString, kAboutCommand, about.c_str());
+}
+
+void MainDialog::RunBoardDiscovery() {
+  boards_ = nullptr;
+  unsavedChanges_ = false;
+  const DiscoveryResult found = DiscoverBoards(platform_.registry, tree_, reporter_);
+  rootItem_ = found.rootItem;
+  boards_ = found.boards;
+  rebootNeeded_ = false;
+}
+
+void MainDialog::FreeBoards() {
+  ListFree(boards_);
+  boards_ = nullptr;
+}
+
+void MainDialog::OnOK() {
+  FreeBoards();
+  EndDialog(id::kOk);
+}
+
+void MainDialog::OnCancel() {
+  FreeBoards();
+  EndDialog(id::kCancel);
+}
+
+bool MainDialog::OnSysCommand(const Message& message, std::intptr_t* result) {
+  if ((message.wParam & 0xFFF0) != kAboutCommand) return false;
+  Dialog about(windows(), IDD_ABOUTBOX);
+  about.DoModal();
+  *result = 0;
+  return true;
+}
+
+bool MainDialog::OnPaint(const Message& /*message*/, std::intptr_t* result) {
+  if (!windows().IsIconic(handle())) return false;
+  const DeviceContext dc = windows().BeginPaint(handle());
+  windows().SendMessage(handle(), wm::kIconEraseBkgnd, reinterpret_cast<std::uintptr_t>(dc), 0);
+  const int iconWidth = windows().GetSystemMetrics(kSmCxIcon);
+  const int iconHeight = windows().GetSystemMetrics(kSmCyIcon);
+  const Rect client = windows().GetClientRect(handle());
+  windows().DrawIcon(dc, IconOffset(client.right - client.left, iconWidth),
+                     IconOffset(client.bottom - client.top, iconHeight), icon_);
+  windows().EndPaint(handle());
+  *result = 0;
+  return true;
+}
+
+bool MainDialog::OnQueryDragIcon(const Message& /*message*/, std::intptr_t* result) {
+  *result = reinterpret_cast<std::intptr_t>(icon_);
+  return true;
+}
+
+void MainDialog::OnTreeDoubleClick(const NotifyHeader& /*header*/, std::intptr_t* result) {
+  const RenameTarget target{tree_, saveButton_, resetButton_, unsavedChanges_};
+  RunRenameCommand(platform_, target,
+                   [this] { return std::make_unique<RenameDialog>(windows()); });
+  *result = 0;  // the tree's own handling of the double-click goes on
+}
+
+}  // namespace velnara

@@ -1,0 +1,64 @@
+// The main dialog: the port tree of every card, Save, Reset and Exit.
+#pragma once
+
+#include <cstdint>
+
+#include "app/message_boxes.h"
+#include "discovery/port_record.h"
+#include "platform/dialog.h"
+#include "platform/platform.h"
+
+namespace velnara {
+
+class MainDialog : public platform::Dialog {
+ public:
+  explicit MainDialog(platform::Platform& platform);
+  ~MainDialog() override;
+
+  // The About command of the system menu.
+  static constexpr std::uintptr_t kAboutCommand = 0x0010;
+
+  // Where the minimised dialog draws its icon: centred, truncating toward zero.
+  static int IconOffset(int clientExtent, int iconExtent) {
+    return (clientExtent - iconExtent + 1) / 2;
+  }
+
+  bool unsavedChanges() const { return unsavedChanges_; }
+  bool rebootNeeded() const { return rebootNeeded_; }
+  bool resetMode() const { return resetMode_; }
+  const PortRecord* boards() const { return boards_; }
+
+ protected:
+  void DoDataExchange(platform::DataExchange& dx) override;
+  bool OnInitDialog() override;
+  void OnOK() override;
+  void OnCancel() override;
+  bool ProcessMessageTable(const platform::Message& message, std::intptr_t* result) override;
+
+ private:
+  static const platform::MessageEntry<MainDialog> kMessageTable[];
+
+  void AppendAboutEntry();
+  void RunBoardDiscovery();
+  void FreeBoards();
+
+  // Handlers bound by the message table.
+  bool OnSysCommand(const platform::Message& message, std::intptr_t* result);
+  bool OnPaint(const platform::Message& message, std::intptr_t* result);
+  bool OnQueryDragIcon(const platform::Message& message, std::intptr_t* result);
+  void OnTreeDoubleClick(const platform::NotifyHeader& header, std::intptr_t* result);
+
+  platform::Platform& platform_;
+  platform::Button saveButton_;
+  platform::Button resetButton_;
+  platform::TreeView tree_;
+  bool resetMode_ = false;
+  platform::IconHandle icon_;
+  PortRecord* boards_ = nullptr;
+  platform::TreeItem rootItem_ = nullptr;
+  bool unsavedChanges_ = false;
+  bool rebootNeeded_ = false;
+  ErrorReporter reporter_;
+};
+
+}  // namespace velnara
