@@ -1,0 +1,74 @@
+#include "platform/win32/win32_system.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/win32/win32_handles.h"
+#include "platform/win32/windows_api.h"
+
+namespace velnara::platform::win32 {
+
+ErrorCode Win32System::GetVersion(OsVersionInfo* info) {
+  // The caller's record goes through a real OSVERSIONINFOEXA of the same
+  // layout. The copy in keeps the bytes a 148-byte query does not write.
+  OSVERSIONINFOEXA record;
+  std::memcpy(&record, info, sizeof(record));
+  if (!GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&record))) return LastErrorCode();
+  std::memcpy(info, &record, sizeof(record));
+  return error::kSuccess;
+}
+
+ErrorCode Win32System::FormatSystemMessage(ErrorCode code, std::string* text) {
+  constexpr DWORD kFlags =
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM;
+  static_assert(kFlags == 0x1300);
+  constexpr DWORD kUserDefaultLanguage = MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT);
+  static_assert(kUserDefaultLanguage == 0x400);
+
+  LocalMemory buffer;
+  const DWORD length = FormatMessageA(kFlags, nullptr, code, kUserDefaultLanguage,
+                                      buffer.receive_as<char>(), 0, nullptr);
+  if (length == 0) {
+    const DWORD failure = GetLastError();
+    return failure != ERROR_SUCCESS ? failure : ERROR_MR_MID_NOT_FOUND;
+  }
+  text->assign(static_cast<const char*>(buffer.get()), length);
+  return error::kSuccess;
+}
+
+namespace {
+
+std::string ProgramFileName() {
+  // GetModuleFileNameA truncates silently when the buffer is too small (and
+  // on XP leaves the result unterminated), so grow until the name fits.
+  std::string name(MAX_PATH, '\0');
+  for (;;) {
+    const DWORD size = static_cast<DWORD>(name.size());
+    const DWORD length = GetModuleFileNameA(nullptr, name.data(), size);
+    if (length == 0) return std::string();
+    if (length < size || size >= 32768) {
+      name.resize(length < size ? length : size);
+      return name;
+    }
+    name.resize(static_cast<std::size_t>(size) * 2);
+  }
+}
+
+}  // namespace
+
+std::string Win32System::ModuleFileName() {
+  return ProgramFileName();
+}
+
+void Win32System::ExitProcess(int status) {
+  // The runtime's exit() rather than the kernel's ExitProcess: the static
+  // objects' destructors and atexit handlers run first.
+  std::exit(status);
+}
+
+bool IsWine() {
+  const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+}  // namespace velnara::platform::win32
