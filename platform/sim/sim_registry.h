@@ -15,17 +15,26 @@
 
 namespace velnara::platform::sim {
 
-// Well-known security identifiers as SDDL writes them.
+// Well-known security identifiers; SDDL names them WD, BA, BU and SY.
 constexpr const char* kSidEveryone = "S-1-1-0";
 constexpr const char* kSidAdministrators = "S-1-5-32-544";
 constexpr const char* kSidUsers = "S-1-5-32-545";
 constexpr const char* kSidSystem = "S-1-5-18";
 
+// ACE header flags as Windows defines them.
+namespace ace_flag {
+constexpr std::uint8_t kObjectInherit = 0x01;     // OI
+constexpr std::uint8_t kContainerInherit = 0x02;  // CI: subkeys created later receive the entry
+constexpr std::uint8_t kNoPropagate = 0x04;       // NP: only the direct subkeys receive it
+constexpr std::uint8_t kInheritOnly = 0x08;       // IO: applies to subkeys, not to this key
+constexpr std::uint8_t kInherited = 0x10;         // ID: the entry came from the parent
+}  // namespace ace_flag
+
 struct Ace {
-  bool allow = true;            // access-allowed or access-denied entry
-  std::uint8_t flags = 0;       // inheritance flags (OBJECT/CONTAINER_INHERIT, INHERIT_ONLY, ...)
-  AccessMask mask = 0;          // generic rights are kept as given
-  std::string sid;              // "S-1-1-0"
+  bool allow = true;       // access-allowed or access-denied entry
+  std::uint8_t flags = 0;  // ace_flag bits
+  AccessMask mask = 0;     // generic rights are kept as given
+  std::string sid;         // "S-1-1-0"
 };
 
 // A DACL; `present` false is the NULL DACL, which grants everything.
@@ -34,14 +43,28 @@ struct Dacl {
   std::vector<Ace> aces;
 };
 
-// Parses the DACL part of an SDDL string: "D:(A;;KR;;;WD)(D;CI;KW;;;BU)".
-// Rights may be hexadecimal or KA KR KW KX GA GR GW GX; trustees WD BA BU SY
-// or "S-1-...". Returns false on anything else.
+// Parses the DACL part of an SDDL string: "D:(A;;KR;;;WD)(D;CI;KW;;;BU)",
+// optionally with the flags P, AI, AR after "D:", or "D:NO_ACCESS_CONTROL"
+// for the NULL DACL. Entry types A and D; entry flags OI CI NP IO ID; rights
+// hexadecimal ("0x20019") or any run of KA KR KW KX GA GR GW GX RC SD WD WO;
+// trustees WD BA BU SY or "S-1-...". Returns false on anything else and
+// leaves *dacl alone then.
 bool ParseSddlDacl(const std::string& sddl, Dacl* dacl);
 
-// The access that `dacl` grants to a token holding `sids`, for the rights
-// asked in `desired` (generic rights mapped for keys first).
+// Every right (generic rights mapped for keys) that `dacl` allows a token
+// holding `sids`: entries in order, a right decided by the first entry of
+// the token's that names it, inherit-only entries skipped.
+AccessMask DaclAllowedRights(const Dacl& dacl, const std::vector<std::string>& sids);
+
+// Whether `dacl` grants a token holding `sids` every right asked in
+// `desired` (generic rights mapped for keys first). MAXIMUM_ALLOWED in
+// `desired` asks for whatever the list allows and fails only when that is
+// nothing.
 bool DaclGrants(const Dacl& dacl, const std::vector<std::string>& sids, AccessMask desired);
+
+// The list a new key gets when its parent passes nothing on: Administrators
+// and SYSTEM full control, Users read, each inherited by later subkeys.
+Dacl DefaultKeyDacl();
 
 class SimRegistry : public Registry {
  public:
@@ -49,27 +72,27 @@ class SimRegistry : public Registry {
   ~SimRegistry() override;
 
   // --- Registry ----------------------------------------------------------
-  ErrorCode OpenKey(RawKey parent, const char* subKey, AccessMask access,
-                    RawKey* result) override;
+  ErrorCode OpenKey(RawKey parent, const char* subKey, AccessMask access, RawKey* result) override;
   ErrorCode CreateKey(RawKey parent, const char* subKey, AccessMask access, const char* sddl,
                       RawKey* result) override;
   ErrorCode DeleteKey(RawKey parent, const char* subKey) override;
-  ErrorCode EnumKey(RawKey key, std::uint32_t index, char* name,
-                    std::uint32_t* nameChars) override;
+  ErrorCode EnumKey(RawKey key, std::uint32_t index, char* name, std::uint32_t* nameChars) override;
   ErrorCode EnumValue(RawKey key, std::uint32_t index, char* name, std::uint32_t* nameChars,
-                      std::uint32_t* type, std::uint8_t* data,
-                      std::uint32_t* dataBytes) override;
+                      std::uint32_t* type, std::uint8_t* data, std::uint32_t* dataBytes) override;
   ErrorCode QueryValue(RawKey key, const char* name, std::uint32_t* type, std::uint8_t* data,
                        std::uint32_t* dataBytes) override;
-  ErrorCode SetValue(RawKey key, const char* name, std::uint32_t type,
-                     const std::uint8_t* data, std::uint32_t dataBytes) override;
+  ErrorCode SetValue(RawKey key, const char* name, std::uint32_t type, const std::uint8_t* data,
+                     std::uint32_t dataBytes) override;
   ErrorCode DeleteValue(RawKey key, const char* name) override;
   ErrorCode CloseKey(RawKey key) override;
 
   // --- Seeding and inspection (tests and sample machines) ----------------
-  // Paths are "HKEY_LOCAL_MACHINE\\A\\B" or, without a root, below
-  // HKEY_LOCAL_MACHINE. Missing keys on the way are created with the
-  // default access list. Seeding ignores access lists.
+  // Paths are "HKEY_LOCAL_MACHINE\\A\\B" (also HKLM, HKEY_CURRENT_USER, HKCU,
+  // HKEY_CLASSES_ROOT, HKCR, HKEY_USERS, HKU) or, without a root, below
+  // HKEY_LOCAL_MACHINE; root names are case-insensitive. Missing keys on the
+  // way are created as CreateKey creates them (the parent's inheritable
+  // entries, else the default list). Seeding ignores access lists and does
+  // not count as Registry calls.
   void SetValueAt(const std::string& path, const std::string& name, std::uint32_t type,
                   const std::vector<std::uint8_t>& data);
   // A REG_SZ with its terminator counted.
@@ -77,8 +100,11 @@ class SimRegistry : public Registry {
   void SetDwordAt(const std::string& path, const std::string& name, std::uint32_t value);
   void CreateKeyAt(const std::string& path);
   bool KeyExists(const std::string& path) const;
-  // Removes a key and everything below it; false when it does not exist.
+  // Removes a key and everything below it; false when it does not exist or
+  // is a root. Handles still open on a removed key answer ERROR_KEY_DELETED.
   bool DeleteTreeAt(const std::string& path);
+  // False when key or value is missing.
+  bool DeleteValueAt(const std::string& path, const std::string& name);
   // The stored type and bytes of a value; false when key or value is missing.
   bool GetValueAt(const std::string& path, const std::string& name, std::uint32_t* type,
                   std::vector<std::uint8_t>* data) const;
@@ -87,8 +113,10 @@ class SimRegistry : public Registry {
   std::vector<std::string> ValueNamesAt(const std::string& path) const;
   std::vector<std::string> SubkeyNamesAt(const std::string& path) const;
 
-  // Access lists. New keys get the default list: Administrators and SYSTEM
-  // full control, Users read, each inherited by subkeys created later.
+  // Access lists. SetDaclAt and SetSddlAt replace the list of that one key,
+  // exactly as given (nothing is pushed to existing subkeys); false when the
+  // key is missing or the SDDL does not parse. GetDaclAt of a missing key is
+  // an empty list.
   bool SetDaclAt(const std::string& path, const Dacl& dacl);
   bool SetSddlAt(const std::string& path, const std::string& sddl);
   Dacl GetDaclAt(const std::string& path) const;
@@ -96,30 +124,42 @@ class SimRegistry : public Registry {
   // The security identifiers of the program's token; by default an
   // administrator: Everyone, Users, Administrators.
   void SetTokenSids(std::vector<std::string> sids);
+  const std::vector<std::string>& TokenSids() const { return tokenSids_; }
 
   // --- Bookkeeping the tests read ----------------------------------------
   int OpenHandleCount() const;     // handles open right now
   int MaxOpenHandleCount() const;  // the most handles open at once since the last reset
   void ResetMaxOpenHandleCount();
-  long CallCount() const;          // Registry calls made so far (any kind)
-  // Makes the next opens of `path` (the full path of the key being opened)
-  // fail with `code`, once each time it is armed... until cleared.
+  long CallCount() const;  // Registry calls made so far (any kind, failed ones too)
+  // Makes every OpenKey of `path` (the full path of the key being opened,
+  // written as for the seeding helpers, case-insensitive) fail with `code`
+  // and *result = 0, whether the key exists or not, until ClearFailures.
   void FailOpenOf(const std::string& path, ErrorCode code);
   void ClearFailures();
 
  private:
   struct Node;
-  struct Handle;
-  Node* Resolve(RawKey key, AccessMask needed, ErrorCode* code) const;
-  Node* FindPath(const std::string& path) const;
-  Node* MakePath(const std::string& path);
+  struct Handle {
+    std::shared_ptr<Node> node;
+    AccessMask granted = 0;
+  };
 
-  std::unique_ptr<Node> root_;  // holds the predefined roots as children
-  std::vector<std::unique_ptr<Handle>> handles_;
+  // The node behind `key` when the handle holds every right in `needed`.
+  ErrorCode Resolve(RawKey key, AccessMask needed, std::shared_ptr<Node>* node) const;
+  // The access a new handle on `node` gets for `desired`, or false when the
+  // node's list refuses it.
+  bool Authorize(const Node& node, AccessMask desired, AccessMask* granted) const;
+  RawKey AddHandle(std::shared_ptr<Node> node, AccessMask granted);
+  std::shared_ptr<Node> FindPath(const std::string& path) const;
+  std::shared_ptr<Node> MakePath(const std::string& path);
+
+  std::map<RawKey, std::shared_ptr<Node>> roots_;
+  std::map<RawKey, Handle> handles_;
+  RawKey nextHandle_ = 0x100;
   std::vector<std::string> tokenSids_;
   std::map<std::string, ErrorCode> failOpen_;  // upper-cased full path -> code
   int maxOpen_ = 0;
-  mutable long calls_ = 0;
+  long calls_ = 0;
 };
 
 }  // namespace velnara::platform::sim

@@ -1,1 +1,125 @@
-// placeholder, being written
+#include "platform/sim/sim_system.h"
+
+#include <cstring>
+#include <map>
+
+namespace velnara::platform::sim {
+namespace {
+
+constexpr std::uint8_t kProductWorkstation = 1;  // VER_NT_WORKSTATION
+
+// Windows's English texts as FormatMessageA hands them out, closing line
+// break included.
+const std::map<ErrorCode, std::string>& EnglishTexts() {
+  static const std::map<ErrorCode, std::string> texts = {
+      {0, "The operation completed successfully.\r\n"},
+      {1, "Incorrect function.\r\n"},
+      {2, "The system cannot find the file specified.\r\n"},
+      {3, "The system cannot find the path specified.\r\n"},
+      {5, "Access is denied.\r\n"},
+      {6, "The handle is invalid.\r\n"},
+      {8, "Not enough storage is available to process this command.\r\n"},
+      {32,
+       "The process cannot access the file because it is being used by another "
+       "process.\r\n"},
+      {87, "The parameter is incorrect.\r\n"},
+      {122, "The data area passed to a system call is too small.\r\n"},
+      {161, "The specified path is invalid.\r\n"},
+      {234, "More data is available.\r\n"},
+      {259, "No more data is available.\r\n"},
+      {998, "Invalid access to memory location.\r\n"},
+      {1018,
+       "Illegal operation attempted on a registry key that has been marked for "
+       "deletion.\r\n"},
+      {1300, "Not all privileges or groups referenced are assigned to the caller.\r\n"},
+      {1313, "A specified privilege does not exist.\r\n"},
+      {1314, "A required privilege is not held by the client.\r\n"},
+      {1332, "No mapping between account names and security IDs was done.\r\n"},
+      {1336, "The access control list (ACL) structure is invalid.\r\n"},
+      {1337, "The security ID structure is invalid.\r\n"},
+      {1400, "Invalid window handle.\r\n"},
+  };
+  return texts;
+}
+
+// The build each NT version shipped as; other versions report 0.
+std::uint32_t BuildOf(std::uint32_t major, std::uint32_t minor) {
+  if (major == 4 && minor == 0) return 1381;
+  if (major == 5 && minor == 0) return 2195;
+  if (major == 5 && minor == 1) return 2600;
+  if (major == 5 && minor == 2) return 3790;
+  if (major == 6 && minor == 0) return 6002;
+  if (major == 6 && minor == 1) return 7601;
+  return 0;
+}
+
+}  // namespace
+
+struct SimSystem::Texts {
+  std::map<ErrorCode, std::string> byCode;
+};
+
+SimSystem::SimSystem() : texts_(std::make_shared<Texts>(Texts{EnglishTexts()})) {
+  SetVersion(ver::kPlatformNt, 5, 2, 2);
+}
+
+void SimSystem::SetVersion(std::uint32_t platformId, std::uint32_t major, std::uint32_t minor,
+                           std::uint16_t servicePackMajor) {
+  version_ = OsVersionInfo{};
+  version_.size = kOsVersionInfoExSize;
+  version_.majorVersion = major;
+  version_.minorVersion = minor;
+  version_.buildNumber = BuildOf(major, minor);
+  version_.platformId = platformId;
+  if (servicePackMajor != 0) {
+    const std::string csd = "Service Pack " + std::to_string(servicePackMajor);
+    std::memcpy(version_.csdVersion, csd.c_str(), csd.size() + 1);
+  }
+  version_.servicePackMajor = servicePackMajor;
+  version_.productType = kProductWorkstation;
+}
+
+ErrorCode SimSystem::GetVersion(OsVersionInfo* info) {
+  ++versionQueries_;
+  if (info == nullptr) return error::kInvalidParameter;
+  const std::uint32_t size = info->size;
+  if (size != kOsVersionInfoBasicSize && size != kOsVersionInfoExSize) {
+    return error::kInsufficientBuffer;
+  }
+  // A forced failure answers as a system that does not know that record
+  // size: the same ERROR_INSUFFICIENT_BUFFER as any unknown size (an NT 4
+  // before service pack 6 does this for the 156-byte record).
+  if ((size == kOsVersionInfoExSize && failExtended_) ||
+      (size == kOsVersionInfoBasicSize && failBasic_)) {
+    return error::kInsufficientBuffer;
+  }
+  // Only the bytes the caller's record has are written; `size` stays.
+  constexpr std::size_t kSizeField = sizeof(info->size);
+  std::memcpy(reinterpret_cast<char*>(info) + kSizeField,
+              reinterpret_cast<const char*>(&version_) + kSizeField, size - kSizeField);
+  return error::kSuccess;
+}
+
+ErrorCode SimSystem::FormatSystemMessage(ErrorCode code, std::string* text) {
+  const auto found = texts_->byCode.find(code);
+  if (found == texts_->byCode.end()) return error::kMessageNotFound;
+  if (text != nullptr) *text = found->second;
+  return error::kSuccess;
+}
+
+void SimSystem::ExitProcess(int status) {
+  throw ProcessExit{status};
+}
+
+void SimSystem::SetMessageText(ErrorCode code, const std::string& text) {
+  // Copies of this object share their texts until one of them changes them.
+  if (texts_.use_count() > 1) texts_ = std::make_shared<Texts>(*texts_);
+  texts_->byCode[code] = text;
+}
+
+void SimSystem::RemoveMessageText(ErrorCode code) {
+  if (texts_.use_count() > 1) texts_ = std::make_shared<Texts>(*texts_);
+  texts_->byCode.erase(code);
+}
+
+}  // namespace velnara::platform::sim

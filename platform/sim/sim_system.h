@@ -27,7 +27,9 @@ class SimSystem : public System {
   // (NT 5.2 build 3790, service pack 2). Both record sizes succeed.
   void SetVersion(std::uint32_t platformId, std::uint32_t major, std::uint32_t minor,
                   std::uint16_t servicePackMajor);
-  // Makes the 156-byte (extended) or the 148-byte (basic) query fail.
+  // Makes the 156-byte (extended) or the 148-byte (basic) query fail with
+  // ERROR_INSUFFICIENT_BUFFER (122), as a system that does not know that
+  // record size answers.
   void FailExtendedQuery(bool fail) { failExtended_ = fail; }
   void FailBasicQuery(bool fail) { failBasic_ = fail; }
   int VersionQueryCount() const { return versionQueries_; }
