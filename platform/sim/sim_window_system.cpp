@@ -140,7 +140,7 @@ struct SimWindowSystem::Impl {
   std::map<int, std::string> stringOverrides;
   bool threeD = false;
   bool failCreation = false;
-  bool hideSystemMenu = false;
+  SimWindowSystem::SystemMenus systemMenus = SimWindowSystem::SystemMenus::kFollowStyle;
   int clientWidth = 475;
   int clientHeight = 470;
   std::uintptr_t nextHandle = 0x10000;
@@ -586,8 +586,8 @@ void SimWindowSystem::SetClientSize(int width, int height) {
   impl_->clientHeight = height;
 }
 
-void SimWindowSystem::HideSystemMenu(bool hide) {
-  impl_->hideSystemMenu = hide;
+void SimWindowSystem::SetSystemMenus(SystemMenus which) {
+  impl_->systemMenus = which;
 }
 
 void SimWindowSystem::SetString(int id, const std::string& text) {
@@ -807,7 +807,10 @@ int SimWindowSystem::MessageBox(WindowHandle owner, const char* text, const char
 MenuHandle SimWindowSystem::GetSystemMenu(WindowHandle handle) {
   Impl& impl = *impl_;
   SimWindow* dialog = impl.FindDialog(handle);
-  if (dialog == nullptr || impl.hideSystemMenu) return nullptr;
+  if (dialog == nullptr || impl.systemMenus == SystemMenus::kNever) return nullptr;
+  if (impl.systemMenus == SystemMenus::kFollowStyle && (dialog->style & style::kSysMenu) == 0) {
+    return nullptr;
+  }
   DialogRecord& record = impl.dialogRecords[dialog->record];
   if (record.menu == nullptr) record.menu = impl.NewHandle();
   return record.menu;

@@ -129,8 +129,11 @@ class SimWindowSystem : public WindowSystem {
   void FailDialogCreation(bool fail);
   // Sizes the tests can rely on: icons are 32 × 32, client areas as given.
   void SetClientSize(int width, int height);
-  // Makes GetSystemMenu answer null, as for a window without a system menu.
-  void HideSystemMenu(bool hide);
+  // Which dialogs have a system menu. Windows and Wine give one only to a
+  // window with WS_SYSMENU (GetSystemMenu answers null for the others);
+  // a test may give every dialog one, or none.
+  enum class SystemMenus { kFollowStyle, kAlways, kNever };
+  void SetSystemMenus(SystemMenus which);
   // Replaces a string resource (an empty text removes it).
   void SetString(int id, const std::string& text);
 

@@ -510,12 +510,14 @@ TEST_F(SimWindowSystemTest, IconsMenusStringsAndPainting) {
     EXPECT_EQ(windows.SendMessage(self, wm::kSetIcon, 1, asParam(icon)), 0);
     EXPECT_EQ(windows.SendMessage(self, wm::kSetIcon, 1, asParam(icon)), asParam(icon));
 
+    EXPECT_EQ(windows.GetSystemMenu(self), nullptr) << "the main dialog has no WS_SYSMENU";
+    windows.SetSystemMenus(SimWindowSystem::SystemMenus::kAlways);
     const MenuHandle menu = windows.GetSystemMenu(self);
     ASSERT_NE(menu, nullptr);
     EXPECT_EQ(windows.GetSystemMenu(self), menu);
     EXPECT_TRUE(windows.AppendMenu(menu, mf::kSeparator, 0, nullptr));
     EXPECT_TRUE(windows.AppendMenu(menu, mf::kString, IDM_ABOUTBOX, "About"));
-    windows.HideSystemMenu(true);
+    windows.SetSystemMenus(SimWindowSystem::SystemMenus::kNever);
     EXPECT_EQ(windows.GetSystemMenu(self), nullptr);
 
     EXPECT_FALSE(windows.DrawIcon(self, 1, 2, icon)) << "only while painting";

@@ -1,0 +1,256 @@
+// Board discovery and port enumeration on seeded machines, read back from
+// the main dialog's tree as the user sees it.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "discovery/board_discovery.h"
+#include "discovery/port_enumeration.h"
+#include "sim_machine.h"
+
+namespace velnara::testing {
+namespace {
+
+using namespace platform;
+
+class DiscoveryTest : public ::testing::Test {
+ protected:
+  // Runs the program, takes the tree and the board list as the dialog
+  // opened, and leaves with Exit.
+  void Discover() {
+    machine.registry.ResetMaxOpenHandleCount();
+    machine.windows.Then("read the tree", [this](sim::SimUser& user) {
+      tree = user.Tree(IDC_PORT_TREE);
+      outline = Outline(tree);
+      CopyRecords(tree);  // the records are freed when the dialog ends
+      openAfterDiscovery = machine.registry.OpenHandleCount();
+    });
+    machine.windows.Then("exit", [](sim::SimUser& user) { user.Click(id::kOk); });
+    EXPECT_EQ(machine.Run(), 0);
+    machine.ExpectCleanScript();
+    EXPECT_EQ(openAfterDiscovery, 0) << "discovery left keys open";
+    EXPECT_LE(machine.registry.MaxOpenHandleCount(), 4);
+  }
+
+  void CopyRecords(const std::vector<sim::TreeNode>& nodes) {
+    for (const sim::TreeNode& node : nodes) {
+      if (node.data != 0) records[node.data] = *reinterpret_cast<const PortRecord*>(node.data);
+      CopyRecords(node.children);
+    }
+  }
+  // The port record behind a port item, as it was while the dialog ran.
+  const PortRecord* Record(const sim::TreeNode& node) const {
+    const auto found = records.find(node.data);
+    return found == records.end() ? nullptr : &found->second;
+  }
+
+  SimMachine machine;
+  std::map<std::intptr_t, PortRecord> records;
+  std::vector<sim::TreeNode> tree;
+  std::string outline;
+  int openAfterDiscovery = -1;
+};
+
+TEST_F(DiscoveryTest, FindsCardsOfEveryLetterWithTheirPortsInOrder) {
+  CardSpec a;  // DEV_8014, letter A
+  CardSpec s;
+  s.identifier = "VEN_1F5A&DEV_8023&SUBSYS_00011F5A&REV_02";
+  s.instance = "3&1111&0&20";
+  s.bus = 12, s.device = 3, s.function = 1, s.prefix = "5&aa&0";
+  CardSpec u;
+  u.identifier = "VEN_1F5A&DEV_802A";
+  u.bus = 10, u.device = 4, u.prefix = "6&bb&1";
+  AddCard(machine.registry, a);
+  AddPorts(machine.registry, a, 'A', {"COM3", "COM4", "COM5", "COM6"});
+  AddCard(machine.registry, s);
+  AddPorts(machine.registry, s, 'S', {"COM7", "COM8"});
+  AddCard(machine.registry, u);
+  std::vector<std::string> many;
+  for (int i = 0; i < 12; ++i) many.push_back("COM" + std::to_string(20 + i));
+  AddPorts(machine.registry, u, 'U', many);
+
+  Discover();
+
+  EXPECT_EQ(outline,
+            "PCI Bus\n"
+            "  Tarvex 880-4 RJ45\n    COM3\n    COM4\n    COM5\n    COM6\n"
+            "  Tarvex Universal 880-8 RJ11 SLS\n    COM7\n    COM8\n"
+            "  Tarvex Universal 880-4 RJ45\n"
+            "    COM20\n    COM21\n    COM22\n    COM23\n    COM24\n    COM25\n"
+            "    COM26\n    COM27\n    COM28\n    COM29\n    COM30\n    COM31\n");
+  ASSERT_EQ(tree.size(), 1u);
+  EXPECT_TRUE(tree[0].expanded);
+  EXPECT_EQ(tree[0].data, 0);
+  const sim::TreeNode& unit = tree[0].children[2];
+  EXPECT_TRUE(unit.expanded);
+  EXPECT_EQ(unit.data, 0) << "board items carry no item data";
+  // Port items carry their records; bus 10, device 4, port 11 -> 0a04000b.
+  const auto* port11 = Record(unit.children[11]);
+  ASSERT_NE(port11, nullptr);
+  EXPECT_EQ(port11->locationCode, 0x0A04000Bu);
+  EXPECT_STREQ(port11->portName, "COM31");
+  EXPECT_STREQ(port11->parentIdPrefix, "6&bb&1");
+  EXPECT_EQ(port11->enumeratorLetter, 'U');
+  EXPECT_EQ(PortDeviceKeyName(port11->parentIdPrefix, port11->locationCode), "6&bb&1&0a04000b");
+}
+
+TEST_F(DiscoveryTest, LocationCodesCarryBusDeviceAndFunctionBytes) {
+  std::uint32_t code = 0;
+  ASSERT_TRUE(ParseLocation("PCI bus 2, device 9, function 0", &code));
+  EXPECT_EQ(code, 0x02090000u);
+  ASSERT_TRUE(ParseLocation("PCI bus 12, device 3, function 1", &code));
+  EXPECT_EQ(code, 0x0C030100u);
+  ASSERT_TRUE(ParseLocation("PCI bus 255, device 31, function 7", &code));
+  EXPECT_EQ(code, 0xFF1F0700u);
+  // Texts that do not give three numbers a port key could match.
+  for (const char* bad : {"PCI bus 2, device 9", "on the motherboard", "PCI bus 256, device 0, function 0",
+                          "PCI bus 1, device 32, function 0", "PCI bus 1, device 2, function 8",
+                          "PCI bus -1, device 2, function 0"}) {
+    SCOPED_TRACE(bad);
+    EXPECT_FALSE(ParseLocation(bad, &code));
+  }
+}
+
+TEST_F(DiscoveryTest, NameFilterAndModelRowsDecideWhichIdentifierKeysYieldBoards) {
+  EXPECT_TRUE(PassesNameFilter("VEN_1F5A&DEV_8010&SUBSYS_1"));
+  EXPECT_TRUE(PassesNameFilter("VEN_1F5A&DEV_801C&anything"));
+  EXPECT_TRUE(PassesNameFilter("VEN_1F5A&DEV_802"));
+  EXPECT_FALSE(PassesNameFilter("VEN_1F5A&DEV_8030"));
+  EXPECT_FALSE(PassesNameFilter("ven_1f5a&dev_8010"));
+  EXPECT_FALSE(PassesNameFilter("VEN_1F5A&DEV_80"));
+
+  CardSpec decoy;  // passes the filter, but there is no such model
+  decoy.identifier = "VEN_1F5A&DEV_801C&SUBSYS_0";
+  AddCard(machine.registry, decoy);
+  AddPorts(machine.registry, decoy, 'A', {"COM3"});
+  CardSpec later;
+  later.identifier = "VEN_1F5A&DEV_8030";
+  AddCard(machine.registry, later);
+  CardSpec lower;
+  lower.identifier = "ven_1f5a&dev_8010";
+  AddCard(machine.registry, lower);
+  machine.registry.CreateKeyAt(std::string(kPci) + "VEN_8086&DEV_7190\\0&0\\Control");
+
+  Discover();
+  EXPECT_EQ(outline, "PCI Bus\n");
+  EXPECT_TRUE(machine.windows.MessageBoxes().empty()) << "no card is not an error";
+}
+
+TEST_F(DiscoveryTest, SkipsInstancesWithoutControlOrValuesButExaminesTheNext) {
+  CardSpec removed;
+  removed.instance = "1-removed";
+  removed.control = false;
+  removed.prefix = "7&1&0";
+  AddCard(machine.registry, removed);
+  AddPorts(machine.registry, removed, 'A', {"COM40"});
+
+  // An instance without ParentIdPrefix.
+  const std::string noPrefixKey = std::string(kPci) + CardSpec{}.identifier + "\\2-no-prefix";
+  machine.registry.SetStringAt(noPrefixKey, "LocationInformation", Location(2, 9, 0));
+  machine.registry.CreateKeyAt(noPrefixKey + "\\Control");
+
+  CardSpec full;  // a 128-byte location without a terminator is not read past its buffer
+  full.instance = "3-full-location";
+  const std::string fullKey = AddCard(machine.registry, full);
+  machine.registry.SetValueAt(fullKey, "LocationInformation", value_type::kSz,
+                              std::vector<std::uint8_t>(128, 'P'));
+
+  CardSpec good;
+  good.instance = "4-good";
+  good.prefix = "7&4&0";
+  AddCard(machine.registry, good);
+  AddPorts(machine.registry, good, 'A', {"COM9"});
+
+  Discover();
+  EXPECT_EQ(outline, "PCI Bus\n  Tarvex 880-4 RJ45\n    COM9\n");
+}
+
+TEST_F(DiscoveryTest, PortLoopSkipsUnreadableNamesAndStopsAtTheFirstGap) {
+  CardSpec card;
+  AddCard(machine.registry, card);
+  AddPorts(machine.registry, card, 'A', {"COM3", "COM1234567", "COM256", "COM1234", "COM6"});
+  // Port 4: 8 bytes without terminator; port 5 has no PortName at all.
+  machine.registry.SetValueAt(PortParameters(card, 'A', 4), "PortName", value_type::kSz,
+                              {'C', 'O', 'M', '1', '2', '3', '4', '5'});
+  machine.registry.CreateKeyAt(PortParameters(card, 'A', 5));
+  machine.registry.SetStringAt(PortParameters(card, 'A', 6), "PortName", "COM10");
+  // Index 7 is missing: index 8 is never looked at.
+  machine.registry.SetStringAt(PortParameters(card, 'A', 8), "PortName", "COM11");
+
+  Discover();
+  EXPECT_EQ(outline, "PCI Bus\n  Tarvex 880-4 RJ45\n    COM3\n    COM256\n    COM1234\n    COM10\n");
+  const auto* port = Record(tree[0].children[0].children[3]);
+  ASSERT_NE(port, nullptr);
+  EXPECT_EQ(port->locationCode & 0xFF, 6u) << "a port keeps its own key's index";
+}
+
+TEST_F(DiscoveryTest, BoardWithoutPortsStaysAnUnexpandedLeafWithNoChildren) {
+  CardSpec first;  // ports split over two functions: "First 4 ports" / "Other ports"
+  first.identifier = "VEN_1F5A&DEV_8016";
+  CardSpec other = first;
+  other.identifier = "VEN_1F5A&DEV_8017";
+  other.function = 1;
+  other.prefix = "4&2d3a2b1c&1";
+  CardSpec empty;
+  empty.identifier = "VEN_1F5A&DEV_8020";
+  empty.prefix = "9&9&9";
+  AddCard(machine.registry, first);
+  AddPorts(machine.registry, first, 'A', {"COM3", "COM4", "COM5", "COM6"});
+  AddCard(machine.registry, other);
+  AddPorts(machine.registry, other, 'A', {"COM7", "COM8"});
+  AddCard(machine.registry, empty);
+  machine.registry.CreateKeyAt("SYSTEM\\CurrentControlSet\\Enum\\TRVX880U\\*PNP0501");
+
+  Discover();
+  EXPECT_EQ(outline,
+            "PCI Bus\n  Tarvex 880-16 (First 4 ports)\n    COM3\n    COM4\n    COM5\n    COM6\n"
+            "  Tarvex 880-16 (Other ports)\n    COM7\n    COM8\n  Tarvex Universal 880-4\n");
+  EXPECT_FALSE(tree[0].children[2].expanded);
+  EXPECT_TRUE(tree[0].children[1].expanded);
+  const auto* otherPort = Record(tree[0].children[1].children[0]);
+  ASSERT_NE(otherPort, nullptr);
+  EXPECT_EQ(otherPort->locationCode, 0x02090100u);
+}
+
+TEST_F(DiscoveryTest, LongParentIdPrefixStillFindsItsPorts) {
+  CardSpec card;
+  card.prefix = std::string(120, 'p');
+  AddCard(machine.registry, card);
+  AddPorts(machine.registry, card, 'A', {"COM3", "COM4"});
+  Discover();
+  EXPECT_EQ(outline, "PCI Bus\n  Tarvex 880-4 RJ45\n    COM3\n    COM4\n");
+}
+
+TEST_F(DiscoveryTest, PortLoopEndsAfterIndex255) {
+  CardSpec card;
+  AddCard(machine.registry, card);
+  for (std::uint32_t i = 0; i <= 256; ++i) {
+    machine.registry.SetStringAt(PortParameters(card, 'A', i), "PortName", "P" + std::to_string(i));
+  }
+  Discover();
+  ASSERT_EQ(tree[0].children.size(), 1u);
+  EXPECT_EQ(tree[0].children[0].children.size(), 256u);
+  EXPECT_EQ(tree[0].children[0].children.back().text, "P255");
+}
+
+TEST_F(DiscoveryTest, UnopenablePciKeyIsReportedWithTheOpensOwnCode) {
+  AddCard(machine.registry, CardSpec{});
+  machine.registry.FailOpenOf(kPciEnumPath, error::kAccessDenied);
+  machine.windows.Answer(id::kOk);
+  Discover();
+  EXPECT_EQ(outline, "PCI Bus\n");
+  EXPECT_FALSE(tree[0].expanded);
+  const std::vector<sim::Shown> boxes = machine.windows.MessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].caption, kPciKeyFailedCaption);
+  EXPECT_EQ(boxes[0].text, "Access is denied.\r\n");
+}
+
+TEST_F(DiscoveryTest, EnumeratorKeyPathsUseTheBoardsLetter) {
+  EXPECT_EQ(EnumeratorKeyPath('S'), "SYSTEM\\CurrentControlSet\\Enum\\TRVX880S\\*PNP0501");
+  EXPECT_EQ(EnumeratorKeyPath('U'), "SYSTEM\\CurrentControlSet\\Enum\\TRVX880U\\*PNP0501");
+  EXPECT_EQ(PortDeviceKeyName("P", 0x02090003), "P&02090003");
+}
+
+}  // namespace
+}  // namespace velnara::testing

@@ -1,0 +1,288 @@
+// The rename dialog and the double-click rename command, played through the
+// main dialog the way a person uses them.
+#include <gtest/gtest.h>
+
+#include "rename/rename_command.h"
+#include "sim_machine.h"
+#include "ui/rename_dialog.h"
+
+namespace velnara::testing {
+namespace {
+
+using namespace platform;
+
+constexpr const char* kBoard = "Tarvex 880-4 RJ45";
+constexpr const char* kEmptyBoard = "Tarvex Universal 880-4";
+
+class RenameTest : public ::testing::Test {
+ protected:
+  // A card with the given port names, and a second card without ports.
+  void Seed(const std::vector<std::string>& names) {
+    CardSpec card;
+    AddCard(machine.registry, card);
+    AddPorts(machine.registry, card, 'A', names);
+    CardSpec empty;
+    empty.identifier = "VEN_1F5A&DEV_8020";
+    empty.prefix = "9&9&9";
+    AddCard(machine.registry, empty);
+  }
+
+  void DoubleClick(const std::vector<std::string>& path) {
+    machine.windows.Then("double-click " + path.back(), [path](sim::SimUser& user) {
+      user.SelectTreeItem(IDC_PORT_TREE, path);
+      user.DoubleClickTree(IDC_PORT_TREE);
+    });
+  }
+  void DoubleClickPort(const std::string& name) { DoubleClick({"PCI Bus", kBoard, name}); }
+
+  // In the rename dialog: type a name and press OK.
+  void Choose(const std::string& name) {
+    machine.windows.Then("choose " + name, [name](sim::SimUser& user) {
+      ASSERT_EQ(user.TemplateId(), IDD_RENAME);
+      user.TypeText(IDC_NEW_NAME, name);
+      user.Click(id::kOk);
+    });
+  }
+  void Cancel() {
+    machine.windows.Then("cancel", [](sim::SimUser& user) {
+      ASSERT_EQ(user.TemplateId(), IDD_RENAME);
+      user.Click(id::kCancel);
+    });
+  }
+  void Inspect(std::function<void(sim::SimUser&)> look) {
+    machine.windows.Then("look", std::move(look));
+  }
+  void RunAndExit() {
+    machine.windows.Then("exit", [](sim::SimUser& user) { user.Click(id::kOk); });
+    EXPECT_EQ(machine.Run(), 0);
+    machine.ExpectCleanScript();
+  }
+  std::vector<std::string> PortTexts(sim::SimUser& user) {
+    std::vector<std::string> texts;
+    const std::vector<sim::TreeNode> tree = user.Tree(IDC_PORT_TREE);
+    for (const sim::TreeNode& port : tree[0].children[0].children) {
+      texts.push_back(port.text);
+    }
+    return texts;
+  }
+  std::vector<std::string> BoxTexts() const {
+    std::vector<std::string> texts;
+    for (const sim::Shown& box : machine.windows.MessageBoxes()) texts.push_back(box.text);
+    return texts;
+  }
+  int RenameDialogsShown() const {
+    int shown = 0;
+    for (const sim::Shown& s : machine.windows.transcript()) {
+      shown += s.kind == sim::Shown::Kind::Dialog && s.templateId == IDD_RENAME;
+    }
+    return shown;
+  }
+
+  SimMachine machine;
+};
+
+TEST_F(RenameTest, DialogPreselectsTheEntryTheOldNameNames) {
+  struct Row {
+    const char* oldName;
+    int selection;
+  };
+  const Row rows[] = {{"COM1", 0},   {"COM256", 255}, {"COM0", -1},    {"COM257", -1},
+                      {"COM-3", -1}, {"COM", -1},     {"COM7x", 6},    {"COM 12", 11},
+                      {"COM012", 11}, {"com3", -1},   {"COM+5", 4}};
+  std::vector<std::string> names;
+  for (const Row& row : rows) names.push_back(row.oldName);
+  Seed(names);
+  for (const Row& row : rows) {
+    DoubleClickPort(row.oldName);
+    Inspect([row](sim::SimUser& user) {
+      SCOPED_TRACE(row.oldName);
+      EXPECT_EQ(user.Caption(), "Select a new Port Name");
+      EXPECT_EQ(user.Text(IDC_OLD_NAME), row.oldName);
+      EXPECT_FALSE(user.Enabled(IDC_OLD_NAME));
+      const std::vector<std::string> entries = user.ComboEntries(IDC_NEW_NAME);
+      ASSERT_EQ(entries.size(), 256u);
+      EXPECT_EQ(entries.front(), "COM1");
+      EXPECT_EQ(entries[99], "COM100");
+      EXPECT_EQ(entries.back(), "COM256");
+      EXPECT_EQ(user.ComboSelection(IDC_NEW_NAME), row.selection);
+      EXPECT_EQ(user.Text(IDC_NEW_NAME), row.selection < 0 ? "" : entries[row.selection]);
+      EXPECT_EQ(user.FocusedId(), id::kOk);
+    });
+    Cancel();
+  }
+  RunAndExit();
+  EXPECT_TRUE(machine.windows.MessageBoxes().empty());
+}
+
+TEST_F(RenameTest, RootAndBoardItemsAreNotPorts) {
+  Seed({"COM3"});
+  DoubleClick({"PCI Bus"});
+  machine.windows.Answer(id::kOk);
+  DoubleClick({"PCI Bus", kBoard});
+  machine.windows.Answer(id::kOk);
+  DoubleClick({"PCI Bus", kEmptyBoard});
+  machine.windows.Answer(id::kOk);
+  RunAndExit();
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>(3, kNotAPortText));
+  for (const sim::Shown& box : machine.windows.MessageBoxes()) {
+    EXPECT_EQ(box.type, mb::kOk | mb::kIconExclamation);
+    EXPECT_EQ(box.caption, "Velnara");
+    EXPECT_TRUE(box.ownedByMainWindow);
+  }
+  EXPECT_EQ(RenameDialogsShown(), 0);
+}
+
+TEST_F(RenameTest, AcceptedNameBecomesThePendingNameAndEnablesResetAndSave) {
+  Seed({"COM3", "COM4", "COM5"});
+  DoubleClickPort("COM3");
+  Choose("COM7");
+  Inspect([this](sim::SimUser& user) {
+    EXPECT_EQ(PortTexts(user), (std::vector<std::string>{"COM7", "COM4", "COM5"}));
+    EXPECT_TRUE(user.Enabled(IDC_SAVE));
+    EXPECT_TRUE(user.Enabled(IDC_RESET));
+    const auto ports = user.Tree(IDC_PORT_TREE)[0].children[0].children;
+    const auto* record = reinterpret_cast<const PortRecord*>(ports[0].data);
+    ASSERT_NE(record, nullptr) << "the item keeps its record";
+    EXPECT_STREQ(record->portName, "COM3") << "the record keeps the start-up name";
+  });
+  RunAndExit();
+  EXPECT_TRUE(machine.windows.MessageBoxes().empty());
+}
+
+TEST_F(RenameTest, NameShownByAnotherPortIsRefusedAndTheDialogReopensOnTheOldText) {
+  Seed({"COM3", "COM4"});
+  DoubleClickPort("COM3");
+  Choose("COM4");
+  machine.windows.Answer(id::kOk);
+  Inspect([](sim::SimUser& user) {
+    EXPECT_EQ(user.TemplateId(), IDD_RENAME);
+    EXPECT_EQ(user.Text(IDC_OLD_NAME), "COM3");
+    EXPECT_EQ(user.ComboSelection(IDC_NEW_NAME), 2);
+    EXPECT_EQ(user.ComboEntries(IDC_NEW_NAME).size(), 256u) << "a second showing, not 512";
+  });
+  Cancel();
+  Inspect([this](sim::SimUser& user) {
+    EXPECT_EQ(PortTexts(user), (std::vector<std::string>{"COM3", "COM4"}));
+    EXPECT_FALSE(user.Enabled(IDC_SAVE));
+    EXPECT_FALSE(user.Enabled(IDC_RESET));
+  });
+  RunAndExit();
+  EXPECT_EQ(BoxTexts(),
+            std::vector<std::string>{"Port Name 'COM4' already used by installed Tarvex 880"});
+  EXPECT_EQ(RenameDialogsShown(), 2);
+}
+
+TEST_F(RenameTest, OnlyTheTreesCurrentTextsCount) {
+  Seed({"COM3", "COM4", "COM5"});
+  DoubleClickPort("COM3");
+  Choose("COM9");
+  DoubleClickPort("COM4");
+  Choose("COM3");  // held now only by the first port's record
+  DoubleClickPort("COM9");
+  Choose("COM4");
+  DoubleClickPort("COM5");
+  Choose("com4");  // case matters
+  DoubleClickPort("COM4");
+  Choose("COM1");  // a name the tree does not show, whoever else may use it
+  Inspect([this](sim::SimUser& user) {
+    EXPECT_EQ(PortTexts(user), (std::vector<std::string>{"COM1", "COM3", "com4"}));
+  });
+  DoubleClickPort("COM1");
+  Choose("COM3");  // shown by the second port now
+  machine.windows.Answer(id::kOk);
+  Cancel();
+  RunAndExit();
+  EXPECT_EQ(BoxTexts(),
+            std::vector<std::string>{"Port Name 'COM3' already used by installed Tarvex 880"});
+}
+
+TEST_F(RenameTest, ChoosingTheCurrentTextChangesNothing) {
+  Seed({"COM3", "COM4"});
+  DoubleClickPort("COM3");
+  machine.windows.Then("enter", [](sim::SimUser& user) { user.PressEnter(); });
+  Inspect([this](sim::SimUser& user) {
+    EXPECT_EQ(PortTexts(user), (std::vector<std::string>{"COM3", "COM4"}));
+    EXPECT_FALSE(user.Enabled(IDC_SAVE));
+    EXPECT_FALSE(user.Enabled(IDC_RESET));
+  });
+  RunAndExit();
+  EXPECT_TRUE(machine.windows.MessageBoxes().empty());
+}
+
+TEST_F(RenameTest, RenamingBackToTheStartUpNameIsARename) {
+  Seed({"COM3"});
+  DoubleClickPort("COM3");
+  Choose("COM8");
+  DoubleClickPort("COM8");
+  Choose("COM3");
+  Inspect([this](sim::SimUser& user) {
+    EXPECT_EQ(PortTexts(user), std::vector<std::string>{"COM3"});
+    EXPECT_TRUE(user.Enabled(IDC_SAVE));
+  });
+  RunAndExit();
+}
+
+TEST_F(RenameTest, TypedTextIsKeptAsTypedUpToSevenCharacters) {
+  Seed({"COM3", "COM5"});
+  DoubleClickPort("COM3");
+  Choose(" com5 ");
+  DoubleClickPort(" com5 ");
+  machine.windows.Then("type a long name", [](sim::SimUser& user) {
+    user.TypeText(IDC_NEW_NAME, "COM12345678");
+    EXPECT_EQ(user.Text(IDC_NEW_NAME), "COM1234");
+    EXPECT_EQ(user.ComboTextLimit(IDC_NEW_NAME), RenameDialog::kMaxNameLength);
+    user.Click(id::kOk);
+  });
+  Inspect([this](sim::SimUser& user) {
+    EXPECT_EQ(PortTexts(user), (std::vector<std::string>{"COM1234", "COM5"}));
+  });
+  RunAndExit();
+}
+
+TEST_F(RenameTest, EmptyNameIsRefusedAndTheDialogReopens) {
+  Seed({"COM300", "COM4"});  // outside the list: nothing is preselected
+  DoubleClickPort("COM300");
+  machine.windows.Then("OK at once", [](sim::SimUser& user) {
+    EXPECT_EQ(user.Text(IDC_NEW_NAME), "");
+    user.Click(id::kOk);
+  });
+  machine.windows.Answer(id::kOk);
+  Choose("COM6");
+  Inspect([this](sim::SimUser& user) {
+    EXPECT_EQ(PortTexts(user), (std::vector<std::string>{"COM6", "COM4"}));
+  });
+  RunAndExit();
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{kEmptyNameText});
+  EXPECT_EQ(RenameDialogsShown(), 2);
+}
+
+TEST_F(RenameTest, ClosingTheDialogInAnyWayKeepsTheOldName) {
+  Seed({"COM3"});
+  DoubleClickPort("COM3");
+  machine.windows.Then("escape", [](sim::SimUser& user) {
+    user.TypeText(IDC_NEW_NAME, "COM9");
+    user.PressEscape();
+  });
+  DoubleClickPort("COM3");
+  machine.windows.Then("close box", [](sim::SimUser& user) {
+    user.TypeText(IDC_NEW_NAME, "COM9");
+    user.CloseBox();
+  });
+  Inspect([this](sim::SimUser& user) {
+    EXPECT_EQ(PortTexts(user), std::vector<std::string>{"COM3"});
+    EXPECT_FALSE(user.Enabled(IDC_SAVE));
+  });
+  RunAndExit();
+}
+
+TEST(RenameDialog, FailingToOpenCountsAsCancel) {
+  SimMachine machine;
+  RenameDialog dialog(machine.windows);
+  dialog.SetOldName("COM3");
+  machine.windows.FailDialogCreation(true);
+  EXPECT_EQ(dialog.Show(), -1);
+  EXPECT_EQ(dialog.GetNewName(), "");
+}
+
+}  // namespace
+}  // namespace velnara::testing
