@@ -4,10 +4,11 @@
 // Strings are stored as an ANSI program reads them back:
 // - "name"="text" is a REG_SZ with its terminator counted, as regedit imports
 //   it (from REGEDIT4 files as from version 5 ones);
-// - version 5 files carry the bytes of hex(1), hex(2) and hex(7) values as
-//   UTF-16LE (regedit exports them from the wide registry): they are narrowed
-//   to one byte per character here, as RegQueryValueExA hands them out;
-//   REGEDIT4 files carry them as ANSI bytes, kept as written;
+// - a file saved as UTF-16LE (regedit's own export) carries the bytes of
+//   hex(1), hex(2) and hex(7) values as UTF-16LE too: they are narrowed to
+//   one byte per character here, as RegQueryValueExA hands them out; an
+//   8-bit file carries them as ANSI bytes, kept as written (what Wine's
+//   regedit does with the same file, whatever its header says);
 // - a file saved as UTF-16LE (regedit's own export) or as UTF-8 with a byte
 //   order mark is narrowed the same way; characters beyond Latin-1 become '?'.
 #include "platform/sim/reg_file.h"
@@ -130,8 +131,8 @@ bool ReadQuoted(const std::string& text, std::size_t* pos, std::string* out) {
 
 class Parser {
  public:
-  Parser(std::vector<std::string> lines, std::vector<Operation>* operations)
-      : lines_(std::move(lines)), operations_(operations) {}
+  Parser(std::vector<std::string> lines, bool wideFile, std::vector<Operation>* operations)
+      : lines_(std::move(lines)), operations_(operations), wideFile_(wideFile) {}
 
   bool Run(std::string* error) {
     if (!ReadHeader()) return Fail(error);
@@ -276,7 +277,7 @@ class Parser {
       if (!IsHexDigits(digits, 8)) return Problem("hex(n): needs a hexadecimal type number");
       operation->type = static_cast<std::uint32_t>(std::stoul(digits, nullptr, 16));
       list = data->substr(close + 2);
-      wideHex_ = format_ == Format::kVersion5 &&
+      wideHex_ = wideFile_ && format_ == Format::kVersion5 &&
                  (operation->type == value_type::kSz || operation->type == value_type::kExpandSz ||
                   operation->type == value_type::kMultiSz);
     } else {
@@ -322,6 +323,7 @@ class Parser {
   std::string keyPath_;
   bool inRemovedKey_ = false;
   bool wideHex_ = false;
+  bool wideFile_ = false;
   std::string problem_;
 };
 
@@ -348,7 +350,8 @@ void Apply(const std::vector<Operation>& operations, SimRegistry* registry) {
 
 bool ImportRegText(const std::string& text, SimRegistry* registry, std::string* error) {
   std::vector<Operation> operations;
-  Parser parser(SplitLines(DecodeFile(text)), &operations);
+  const bool wideFile = text.size() >= 2 && text[0] == '\xFF' && text[1] == '\xFE';
+  Parser parser(SplitLines(DecodeFile(text)), wideFile, &operations);
   if (!parser.Run(error)) return false;
   Apply(operations, registry);
   return true;

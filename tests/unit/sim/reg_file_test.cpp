@@ -60,17 +60,27 @@ TEST_F(RegFileTest, ReadsEveryValueForm) {
   EXPECT_EQ(Bytes{5}, Value("odd type", 0x1F));
 }
 
-TEST_F(RegFileTest, WideStringBytesOfVersion5FilesAreNarrowed) {
-  // regedit writes hex(2) and hex(7) of version 5 files as UTF-16LE; an ANSI
-  // caller reads one byte per character. REGEDIT4 files hold the bytes as is.
-  Import(std::string(kVersion5) +
-         "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Test]\n"
-         "\"exp\"=hex(2):25,00,41,00,25,00,00,00\n"
-         "\"multi\"=hex(7):41,00,00,00,42,00,00,00,00,00\n"
-         "\"sz\"=hex(1):43,00,4f,00,4d,00,35,00\n");
+TEST_F(RegFileTest, WideStringBytesAreNarrowedOnlyInUtf16Files) {
+  // regedit's own export is UTF-16LE, and so are its hex(1), hex(2) and
+  // hex(7) bytes; an ANSI caller reads one byte per character. An 8-bit file
+  // holds the bytes as is, whatever its header says (Wine's regedit agrees).
+  const std::string body =
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Test]\r\n"
+      "\"exp\"=hex(2):25,00,41,00,25,00,00,00\r\n"
+      "\"multi\"=hex(7):41,00,00,00,42,00,00,00,00,00\r\n"
+      "\"sz\"=hex(1):43,00,4f,00,4d,00,35,00\r\n";
+  std::string wide = "\xFF\xFE";
+  for (const char c : std::string(kVersion5) + body) {
+    wide += c;
+    wide += '\0';
+  }
+  Import(wide);
   EXPECT_EQ(Text(std::string("%A%", 4)), Value("exp", value_type::kExpandSz));
   EXPECT_EQ(Text(std::string("A\0B\0\0", 5)), Value("multi", value_type::kMultiSz));
   EXPECT_EQ(Text("COM5"), Value("sz", value_type::kSz));  // unterminated stays so
+
+  Import(std::string(kVersion5) + body);
+  EXPECT_EQ((Bytes{0x25, 0, 0x41, 0, 0x25, 0, 0, 0}), Value("exp", value_type::kExpandSz));
 
   Import(
       "REGEDIT4\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Test]\n\"exp\"=hex(2):25,41,25,00\n"
