@@ -1,0 +1,374 @@
+// End to end: the real Velnara.exe on the sample machine of
+// samples/demo-machine.reg (imported into this prefix by seed-prefix.sh),
+// driven from another process the way a person drives it. Every test starts
+// the program afresh; none of them presses Save, so the registry the tests
+// share is only ever read.
+//
+//   velnara_e2e_tests PATH\TO\Velnara.exe [GoogleTest options]
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/wine/ui_automation.h"
+
+namespace velnara::wine_test {
+namespace {
+
+std::string gProgramPath;  // Velnara.exe, from the command line
+
+constexpr char kMainCaption[] = "Ostrand : Tarvex 880 - Velnara V2.03";
+constexpr char kAboutCaption[] = "About Velnara";
+constexpr char kRenameCaption[] = "Select a new Port Name";
+// Message boxes carry the program file's name as their caption.
+constexpr char kBoxCaption[] = "Velnara";
+
+constexpr int kSaveId = 3;
+constexpr int kResetId = 4;
+constexpr int kTreeId = 1002;
+constexpr int kOldNameId = 1003;
+constexpr int kNewNameId = 1004;
+constexpr WPARAM kAboutCommand = 0x0010;
+
+constexpr DWORD kStartMs = 30000;  // a cold Wine start takes a while
+constexpr DWORD kUiMs = 10000;
+constexpr DWORD kPollMs = 50;
+
+// --- The sample machine --------------------------------------------------
+
+struct SampleBoard {
+  const char* model;
+  int firstPort;  // COM number of port index 0; the others follow in order
+  int ports;
+};
+
+// The boards in the order the PCI key lists its subkeys (sorted by name,
+// whatever order the cards were installed in): DEV_8014, DEV_8016, DEV_8017,
+// DEV_8022, DEV_8023. So the Universal 880-16 (COM31-COM46) comes before the
+// 880-8 RJ11 SLS (COM23-COM30). Not shown: the removed 880-4 Quadcable
+// (DEV_8015, no Control key), the second Universal 880-16 whose ports never
+// started (no ParentIdPrefix), the configuration function DEV_801C (no model),
+// the 890 (DEV_8030) and the non-Tarvex devices.
+const SampleBoard kSampleBoards[] = {
+    {"Tarvex 880-4 RJ45", 3, 4},
+    {"Tarvex 880-16 (First 4 ports)", 7, 4},
+    {"Tarvex 880-16 (Other ports)", 11, 12},
+    {"Tarvex Universal 880-16", 31, 16},
+    {"Tarvex Universal 880-8 RJ11 SLS", 23, 8},
+};
+
+// One line per item, indented by depth; "(open)" marks an expanded item.
+void AppendOutline(const std::vector<TreeNode>& nodes, int depth, std::ostringstream* out) {
+  for (const TreeNode& node : nodes) {
+    *out << std::string(2 * depth, ' ') << node.text << (node.expanded ? " (open)" : "") << "\n";
+    AppendOutline(node.children, depth + 1, out);
+  }
+}
+
+std::string Outline(const std::vector<TreeNode>& roots) {
+  std::ostringstream out;
+  AppendOutline(roots, 0, &out);
+  return out.str();
+}
+
+// The tree the sample machine gives, with the pending names in `renamed`
+// (old text -> new text) in place of the names read at start.
+std::string ExpectedOutline(const std::map<std::string, std::string>& renamed = {}) {
+  std::ostringstream out;
+  out << "PCI Bus (open)\n";
+  for (const SampleBoard& board : kSampleBoards) {
+    out << "  " << board.model << " (open)\n";
+    for (int n = board.firstPort; n < board.firstPort + board.ports; ++n) {
+      const std::string name = "COM" + std::to_string(n);
+      const auto change = renamed.find(name);
+      out << "    " << (change == renamed.end() ? name : change->second) << "\n";
+    }
+  }
+  return out.str();
+}
+
+// --- Reading the other process's windows ---------------------------------
+
+LRESULT SendOrFail(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+  DWORD_PTR answer = 0;
+  if (!SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &answer)) {
+    ADD_FAILURE() << "message " << message << " got no answer";
+    return -1;
+  }
+  return static_cast<LRESULT>(answer);
+}
+
+template <typename Condition>
+bool Eventually(Condition condition, DWORD timeoutMs = kUiMs) {
+  const DWORD start = GetTickCount();
+  while (!condition()) {
+    if (GetTickCount() - start >= timeoutMs) return false;
+    Sleep(kPollMs);
+  }
+  return true;
+}
+
+// A modal dialog's window is destroyed only once its modal loop has
+// returned to the code that opened it.
+bool Destroyed(HWND window) {
+  return Eventually([window] { return IsWindow(window) == FALSE; });
+}
+
+// "visible, enabled", "hidden, disabled" or "missing".
+std::string ButtonState(HWND dialog, int id) {
+  const HWND button = GetDlgItem(dialog, id);
+  if (button == nullptr) return "missing";
+  return std::string(IsWindowVisible(button) ? "visible" : "hidden") + ", " +
+         (IsWindowEnabled(button) ? "enabled" : "disabled");
+}
+
+BOOL CALLBACK CollectChildText(HWND child, LPARAM texts) {
+  reinterpret_cast<std::vector<std::string>*>(texts)->push_back(ReadWindowText(child));
+  return TRUE;
+}
+
+std::vector<std::string> ChildTexts(HWND dialog) {
+  std::vector<std::string> texts;
+  EnumChildWindows(dialog, CollectChildText, reinterpret_cast<LPARAM>(&texts));
+  return texts;
+}
+
+// --- The running program -------------------------------------------------
+
+class SampleMachine : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(gProgramPath.empty()) << "usage: velnara_e2e_tests PATH\\TO\\Velnara.exe";
+    DWORD error = 0;
+    ASSERT_TRUE(program_.Start(gProgramPath, std::string(), &error))
+        << "cannot start " << gProgramPath << ": error " << error;
+    dialog_ = program_.WaitForWindow(kMainCaption, kStartMs);
+    ASSERT_NE(dialog_, nullptr) << "no main dialog; the program "
+                                << (program_.IsRunning() ? "still runs" : "has ended");
+    tree_ = GetDlgItem(dialog_, kTreeId);
+    ASSERT_NE(tree_, nullptr);
+  }
+
+  std::vector<TreeNode> ReadPortTree() const {
+    std::vector<TreeNode> roots;
+    EXPECT_TRUE(ReadTree(tree_, &roots)) << "the tree could not be read";
+    return roots;
+  }
+
+  // The rename command changes the item's text just after its dialog has
+  // gone, so the tree is read until it shows `expected` or time runs out.
+  void ExpectTreeBecomes(const std::string& expected) const {
+    std::string shown;
+    Eventually([&] {
+      shown = Outline(ReadPortTree());
+      return shown == expected;
+    });
+    EXPECT_EQ(shown, expected) << OpenBoxNote();
+  }
+
+  // Selects the item showing `text` and double-clicks it, as a person does.
+  void DoubleClickItem(const std::string& text) const {
+    const std::vector<TreeNode> roots = ReadPortTree();
+    const TreeNode* node = FindTreeNode(roots, text);
+    ASSERT_NE(node, nullptr) << "no item " << text << " in\n" << Outline(roots);
+    ASSERT_TRUE(SelectTreeItem(tree_, node->item));
+    ASSERT_TRUE(DoubleClickTreeItem(tree_, node->item));
+  }
+
+  // The rename dialog opened by a double-click on port `port`.
+  HWND OpenRenameDialog(const std::string& port) const {
+    DoubleClickItem(port);
+    if (testing::Test::HasFatalFailure()) return nullptr;
+    const HWND rename = program_.WaitForWindow(kRenameCaption, kUiMs);
+    EXPECT_NE(rename, nullptr) << "no rename dialog after a double-click on " << port;
+    return rename;
+  }
+
+  void ExpectRenameDialogOffers(HWND rename, const std::string& oldName, int listIndex) const {
+    EXPECT_EQ(GetWindow(rename, GW_OWNER), dialog_) << "the rename dialog is not modal";
+    EXPECT_EQ(ReadWindowText(GetDlgItem(rename, kOldNameId)), oldName);
+    const HWND combo = GetDlgItem(rename, kNewNameId);
+    EXPECT_EQ(ReadWindowText(combo), oldName) << "the combo box's edit field";
+    EXPECT_EQ(SendOrFail(combo, CB_GETCURSEL), listIndex);
+    EXPECT_EQ(SendOrFail(combo, CB_GETCOUNT), 256);
+  }
+
+  // Types `name` into the rename dialog and presses OK; returns once the
+  // dialog is gone.
+  void ChooseName(HWND rename, const std::string& name) const {
+    ASSERT_TRUE(TypeIntoCombo(GetDlgItem(rename, kNewNameId), name));
+    ASSERT_TRUE(ClickButton(rename, IDOK));
+    ASSERT_TRUE(Destroyed(rename)) << "the rename dialog stayed open after OK";
+  }
+
+  // The program's message box, its text read and OK pressed.
+  std::string AnswerMessageBox() const {
+    const HWND box = program_.WaitForMessageBox(kBoxCaption, dialog_, kUiMs);
+    if (box == nullptr) {
+      ADD_FAILURE() << "no message box \"" << kBoxCaption << "\" owned by the main dialog";
+      return std::string();
+    }
+    const std::string text = MessageBoxText(box);
+    EXPECT_TRUE(ClickButton(box, IDOK));
+    EXPECT_TRUE(Destroyed(box)) << "the message box stayed open after OK";
+    return text;
+  }
+
+  bool MessageBoxShown() const {
+    return !FindTopLevelWindows(program_.processId(), "#32770", kBoxCaption).empty();
+  }
+
+  // For failure messages: what a message box left open says.
+  std::string OpenBoxNote() const {
+    std::string note;
+    for (HWND box : FindTopLevelWindows(program_.processId(), "#32770", kBoxCaption)) {
+      note += "\nopen message box: \"" + MessageBoxText(box) + "\"";
+    }
+    return note;
+  }
+
+  // Leaves the program the way the dialog manager's cancel command does.
+  DWORD EndWithCancelCommand() {
+    EXPECT_TRUE(PostCommand(dialog_, IDCANCEL));
+    DWORD status = 0xDEAD;
+    EXPECT_TRUE(program_.WaitForExit(kUiMs, &status)) << "the program did not end";
+    return status;
+  }
+
+  RunningProgram program_;
+  HWND dialog_ = nullptr;
+  HWND tree_ = nullptr;
+};
+
+using ApplicationShell = SampleMachine;
+using Discovery = SampleMachine;
+using Renaming = SampleMachine;
+
+// --- Application shell ---------------------------------------------------
+
+TEST_F(ApplicationShell, MainDialogOffersOnlyExitUntilAPortIsRenamed) {
+  EXPECT_EQ(ReadClassName(dialog_), "#32770");
+  EXPECT_TRUE(IsWindowEnabled(dialog_));
+
+  struct Button {
+    int id;
+    const char* text;
+    const char* state;
+  };
+  const Button buttons[] = {
+      {IDOK, "Exit", "visible, enabled"},
+      {kSaveId, "Save", "visible, disabled"},
+      {kResetId, "Reset", "visible, disabled"},
+      // Exists only so that the cancel command has a control id.
+      {IDCANCEL, "Exit - Don't Save", "hidden, disabled"},
+  };
+  for (const Button& button : buttons) {
+    SCOPED_TRACE(button.text);
+    EXPECT_EQ(ReadWindowText(GetDlgItem(dialog_, button.id)), button.text);
+    EXPECT_EQ(ButtonState(dialog_, button.id), button.state);
+  }
+  EXPECT_EQ(EndWithCancelCommand(), 0u);
+}
+
+TEST_F(ApplicationShell, AboutCommandOpensTheAboutBoxModallyWhateverItsLowBits) {
+  // The system keeps the low four bits of a command for itself.
+  for (const WPARAM command : {kAboutCommand, kAboutCommand | 0xF}) {
+    SCOPED_TRACE("WM_SYSCOMMAND " + std::to_string(command));
+    ASSERT_TRUE(PostMessageA(dialog_, WM_SYSCOMMAND, command, 0));
+    const HWND about = program_.WaitForWindow(kAboutCaption, kUiMs);
+    ASSERT_NE(about, nullptr) << "no About box";
+    EXPECT_EQ(GetWindow(about, GW_OWNER), dialog_);
+    EXPECT_FALSE(IsWindowEnabled(dialog_)) << "the main dialog takes input under its About box";
+    const std::vector<std::string> texts = ChildTexts(about);
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "Velnara Version 2.03"), texts.end())
+        << "About box texts: " << testing::PrintToString(texts);
+
+    ASSERT_TRUE(ClickButton(about, IDOK));
+    ASSERT_TRUE(Destroyed(about)) << "the About box stayed open after OK";
+    EXPECT_TRUE(Eventually([this] { return IsWindowEnabled(dialog_) != FALSE; }));
+  }
+  EXPECT_FALSE(MessageBoxShown()) << OpenBoxNote();
+  EXPECT_EQ(EndWithCancelCommand(), 0u);
+}
+
+// --- Discovery -----------------------------------------------------------
+
+TEST_F(Discovery, SampleMachineShowsEachCardWithItsPortsInIndexOrder) {
+  EXPECT_EQ(Outline(ReadPortTree()), ExpectedOutline());
+  EXPECT_FALSE(MessageBoxShown()) << OpenBoxNote();
+  EXPECT_EQ(EndWithCancelCommand(), 0u);
+}
+
+// --- Renaming ------------------------------------------------------------
+
+TEST_F(Renaming, AcceptedNameBecomesThePortsTextAndEnablesSaveAndReset) {
+  const HWND rename = OpenRenameDialog("COM5");
+  ASSERT_NE(rename, nullptr);
+  ExpectRenameDialogOffers(rename, "COM5", 4);
+  ChooseName(rename, "COM47");
+  ASSERT_FALSE(HasFatalFailure());
+
+  ExpectTreeBecomes(ExpectedOutline({{"COM5", "COM47"}}));
+  EXPECT_EQ(ButtonState(dialog_, kSaveId), "visible, enabled");
+  EXPECT_EQ(ButtonState(dialog_, kResetId), "visible, enabled");
+
+  // COM5 now lives only in the first port's record: it is free for another.
+  const HWND second = OpenRenameDialog("COM6");
+  ASSERT_NE(second, nullptr);
+  ChooseName(second, "COM5");
+  ASSERT_FALSE(HasFatalFailure());
+  ExpectTreeBecomes(ExpectedOutline({{"COM5", "COM47"}, {"COM6", "COM5"}}));
+
+  EXPECT_FALSE(MessageBoxShown()) << OpenBoxNote();
+  EXPECT_EQ(EndWithCancelCommand(), 0u);
+}
+
+TEST_F(Renaming, NameAnotherPortShowsIsRefusedAndTheDialogReopensOnTheOldName) {
+  const HWND rename = OpenRenameDialog("COM12");
+  ASSERT_NE(rename, nullptr);
+  ExpectRenameDialogOffers(rename, "COM12", 11);
+  ChooseName(rename, "COM3");
+  ASSERT_FALSE(HasFatalFailure());
+
+  EXPECT_EQ(AnswerMessageBox(), "Port Name 'COM3' already used by installed Tarvex 880");
+
+  const HWND again = program_.WaitForWindow(kRenameCaption, kUiMs);
+  ASSERT_NE(again, nullptr) << "the rename dialog did not reopen after the refusal";
+  ExpectRenameDialogOffers(again, "COM12", 11);
+  ASSERT_TRUE(ClickButton(again, IDCANCEL));
+  ASSERT_TRUE(Destroyed(again)) << "the rename dialog stayed open after Cancel";
+
+  EXPECT_EQ(Outline(ReadPortTree()), ExpectedOutline());
+  EXPECT_EQ(ButtonState(dialog_, kSaveId), "visible, disabled");
+  EXPECT_EQ(ButtonState(dialog_, kResetId), "visible, disabled");
+  EXPECT_FALSE(MessageBoxShown()) << OpenBoxNote();
+  EXPECT_EQ(EndWithCancelCommand(), 0u);
+}
+
+TEST_F(Renaming, DoubleClickOnTheRootOrABoardAsksForAPort) {
+  // The tree's own handling of a double-click folds the item afterwards, so
+  // the board goes first: folding the root would hide it.
+  for (const char* item : {"Tarvex 880-16 (Other ports)", "PCI Bus"}) {
+    SCOPED_TRACE(item);
+    DoubleClickItem(item);
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_EQ(AnswerMessageBox(), "Please DoubleClick a Port");
+    EXPECT_TRUE(FindTopLevelWindows(program_.processId(), nullptr, kRenameCaption).empty())
+        << "a rename dialog opened for a non-port item";
+  }
+  EXPECT_EQ(ButtonState(dialog_, kSaveId), "visible, disabled");
+  EXPECT_EQ(EndWithCancelCommand(), 0u);
+}
+
+}  // namespace
+}  // namespace velnara::wine_test
+
+int main(int argc, char** argv) {
+  testing::InitGoogleTest(&argc, argv);
+  if (argc > 1) velnara::wine_test::gProgramPath = argv[1];
+  return RUN_ALL_TESTS();
+}

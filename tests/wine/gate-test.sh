@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# The platform gate as the shell sees it: on Wine's default Windows version
+# (Windows 7) Velnara.exe shows its refusal and ends with status -1, which
+# reaches the shell as 255. A helper in the same Wine session answers the
+# message box, checks its text and that the main dialog never shows.
+#
+#   tests/wine/gate-test.sh Velnara.exe velnara_e2e_driver.exe
+#
+# WINEPREFIX must name a prefix of its own (seed-prefix.sh prepares one):
+# this test runs it on Wine's default version.
+set -euo pipefail
+
+if [ $# -ne 2 ] || [ -z "${WINEPREFIX:-}" ]; then
+  sed -n '2,/^set /p' "$0" | sed '$d' | sed 's/^# \{0,1\}//' >&2
+  exit 2
+fi
+program=$1
+driver=$2
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+wine_run=$repo/scripts/wine-run
+export VELNARA_WINE_VERSION=
+
+# Both programs must be on one display. Without one, a private Xvfb lives
+# until the Wine session ends, as in wine-run.
+if [ -z "${DISPLAY:-}" ]; then
+  display_file=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" \
+    </dev/null >/dev/null 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 100); do
+    [ -s "$display_file" ] && break
+    sleep 0.1
+  done
+  [ -s "$display_file" ] || { echo "gate-test: Xvfb did not start" >&2; exit 1; }
+  DISPLAY=":$(head -n 1 "$display_file")"
+  export DISPLAY
+  rm -f "$display_file"
+  trap '(wineserver -w; kill "$xvfb_pid") </dev/null >/dev/null 2>&1 & disown' EXIT
+fi
+
+"$wine_run" "$program" &
+program_pid=$!
+driver_status=0
+"$wine_run" "$driver" answer-gate || driver_status=$?
+if [ "$driver_status" -ne 0 ] && kill -0 "$program_pid" 2>/dev/null; then
+  # Whatever the program shows, nobody will answer it: end this prefix's
+  # Wine session, which holds nothing but this test.
+  wineserver -k || true
+fi
+program_status=0
+wait "$program_pid" || program_status=$?
+
+echo "gate-test: Velnara.exe ended with status $program_status; the helper with $driver_status"
+if [ "$program_status" -ne 255 ]; then
+  echo "gate-test: expected status 255 (-1) from the refused start" >&2
+  exit 1
+fi
+[ "$driver_status" -eq 0 ]
