@@ -22,19 +22,13 @@
 #include <string>
 #include <vector>
 
+#include "tests/wine/e2e_names.h"
 #include "tests/wine/ui_automation.h"
 
 namespace velnara::wine_test {
 namespace {
 
-constexpr char kMainCaption[] = "Ostrand : Tarvex 880 - Velnara V2.03";
-constexpr char kRenameCaption[] = "Select a new Port Name";
-constexpr char kBoxCaption[] = "Velnara";
-constexpr char kGateText[] = "Velnara will only run on Windows XP or Windows 2000 SP2,SP3 or SP4";
-constexpr int kTreeId = 1002;
-constexpr WPARAM kAboutCommand = 0x0010;
 constexpr DWORD kWaitMs = 30000;
-constexpr DWORD kPollMs = 50;
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "velnara_e2e_driver: %s\n", message.c_str());

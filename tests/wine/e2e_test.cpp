@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/wine/e2e_names.h"
 #include "tests/wine/ui_automation.h"
 
 namespace velnara::wine_test {
@@ -21,22 +22,8 @@ namespace {
 
 std::string gProgramPath;  // Velnara.exe, from the command line
 
-constexpr char kMainCaption[] = "Ostrand : Tarvex 880 - Velnara V2.03";
-constexpr char kAboutCaption[] = "About Velnara";
-constexpr char kRenameCaption[] = "Select a new Port Name";
-// Message boxes carry the program file's name as their caption.
-constexpr char kBoxCaption[] = "Velnara";
-
-constexpr int kSaveId = 3;
-constexpr int kResetId = 4;
-constexpr int kTreeId = 1002;
-constexpr int kOldNameId = 1003;
-constexpr int kNewNameId = 1004;
-constexpr WPARAM kAboutCommand = 0x0010;
-
 constexpr DWORD kStartMs = 30000;  // a cold Wine start takes a while
 constexpr DWORD kUiMs = 10000;
-constexpr DWORD kPollMs = 50;
 
 // --- The sample machine --------------------------------------------------
 

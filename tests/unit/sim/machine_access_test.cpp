@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "open_probe.h"
+
 #include <string>
 
 namespace velnara::platform::sim {
@@ -26,10 +28,7 @@ class MachineAccessTest : public ::testing::Test {
   }
 
   ErrorCode Open(const std::string& path, AccessMask desired) {
-    RawKey key = kNoKey;
-    const ErrorCode code = registry_.OpenKey(kLocalMachine, path.c_str(), desired, &key);
-    if (code == error::kSuccess) registry_.CloseKey(key);
-    return code;
+    return ProbeOpen(registry_, kLocalMachine, path.c_str(), desired);
   }
 
   SimRegistry registry_;

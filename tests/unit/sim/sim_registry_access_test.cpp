@@ -2,6 +2,8 @@
 // it is evaluated for a token, and where the registry checks it.
 #include <gtest/gtest.h>
 
+#include "open_probe.h"
+
 #include <string>
 #include <vector>
 
@@ -115,14 +117,7 @@ TEST(SddlParsing, RefusesWhatItDoesNotKnowAndLeavesTheListAlone) {
 class SimRegistryAccess : public ::testing::Test {
  protected:
   ErrorCode Open(const char* path, AccessMask desired, RawKey parent = kLocalMachine) {
-    RawKey key = 0xDEAD;
-    const ErrorCode code = registry_.OpenKey(parent, path, desired, &key);
-    if (code == error::kSuccess) {
-      registry_.CloseKey(key);
-    } else {
-      EXPECT_EQ(kNoKey, key) << path;
-    }
-    return code;
+    return ProbeOpen(registry_, parent, path, desired);
   }
 
   SimRegistry registry_;

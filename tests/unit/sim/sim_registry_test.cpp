@@ -1,6 +1,7 @@
 // The stand-in registry's handles, bookkeeping, forced failures, paths and
 // seeding helpers: what the contract tests cannot reach.
 #include "platform/sim/sim_registry.h"
+#include "open_probe.h"
 
 #include <gtest/gtest.h>
 
@@ -23,14 +24,7 @@ class SimRegistryTest : public ::testing::Test {
   }
 
   ErrorCode TryOpen(RawKey parent, const char* path) {
-    RawKey key = 0xDEAD;
-    const ErrorCode code = registry_.OpenKey(parent, path, access::kKeyRead, &key);
-    if (code == error::kSuccess) {
-      registry_.CloseKey(key);
-    } else {
-      EXPECT_EQ(kNoKey, key) << path;
-    }
-    return code;
+    return ProbeOpen(registry_, parent, path, access::kKeyRead);
   }
 
   SimRegistry registry_;
