@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "app/message_boxes.h"
 #include "discovery/port_record.h"
+#include "messages/message_boxes.h"
 #include "platform/dialog.h"
 #include "platform/registry.h"
 

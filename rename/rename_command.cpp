@@ -1,6 +1,6 @@
 #include "rename/rename_command.h"
 
-#include "app/message_boxes.h"
+#include "messages/message_boxes.h"
 
 namespace velnara {
 

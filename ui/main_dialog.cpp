@@ -2,9 +2,9 @@
 
 #include <memory>
 
-#include "app/platform_gate.h"
 #include "discovery/board_discovery.h"
 #include "rename/rename_command.h"
+#include "ui/platform_gate.h"
 #include "ui/rename_dialog.h"
 #include "ui/resource.h"
 
@@ -46,8 +46,7 @@ bool MainDialog::OnInitDialog() {
   Dialog::OnInitDialog();
   AppendAboutEntry();
   windows().SendMessage(handle(), wm::kSetIcon, kIconBig, reinterpret_cast<std::intptr_t>(icon_));
-  windows().SendMessage(handle(), wm::kSetIcon, kIconSmall,
-                        reinterpret_cast<std::intptr_t>(icon_));
+  windows().SendMessage(handle(), wm::kSetIcon, kIconSmall, reinterpret_cast<std::intptr_t>(icon_));
   if (!IsSupportedSystem(platform_.system)) {
     AppMessageBox(platform_, kUnsupportedSystemText, mb::kOk);
     platform_.system.ExitProcess(-1);
@@ -118,8 +117,7 @@ bool MainDialog::OnQueryDragIcon(const Message& /*message*/, std::intptr_t* resu
 
 void MainDialog::OnTreeDoubleClick(const NotifyHeader& /*header*/, std::intptr_t* result) {
   const RenameTarget target{tree_, saveButton_, resetButton_, unsavedChanges_};
-  RunRenameCommand(platform_, target,
-                   [this] { return std::make_unique<RenameDialog>(windows()); });
+  RunRenameCommand(platform_, target, [this] { return std::make_unique<RenameDialog>(windows()); });
   *result = 0;  // the tree's own handling of the double-click goes on
 }
 

@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-#include "app/message_boxes.h"
 #include "discovery/port_record.h"
+#include "messages/message_boxes.h"
 #include "platform/dialog.h"
 #include "platform/platform.h"
 

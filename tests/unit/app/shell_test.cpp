@@ -2,10 +2,10 @@
 // system menu, painting and exits, and the error reporter.
 #include <gtest/gtest.h>
 
-#include "app/message_boxes.h"
-#include "app/platform_gate.h"
+#include "messages/message_boxes.h"
 #include "sim_machine.h"
 #include "ui/main_dialog.h"
+#include "ui/platform_gate.h"
 
 namespace velnara::testing {
 namespace {

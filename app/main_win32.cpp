@@ -1,14 +1,14 @@
-// The program's entry point: the real Windows facilities, then the program.
+// The Windows program's entry point: the real Windows facilities, then the
+// program. The MinGW runtime calls main() for a program of the GUI subsystem
+// as well, so the entry point needs nothing from <windows.h>.
 
 #include "app/application.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_system.h"
 #include "platform/win32/win32_window_system.h"
-#include "platform/win32/windows_api.h"
 
-int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPSTR /*commandLine*/,
-                   int /*show*/) {
+int main() {
   namespace win32 = velnara::platform::win32;
   // Static, so that they outlive everything the program builds after them:
   // the program may end itself with exit() from inside a dialog, and exit()

@@ -1,4 +1,4 @@
-#include "app/platform_gate.h"
+#include "ui/platform_gate.h"
 
 #include <cstring>
 

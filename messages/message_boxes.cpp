@@ -1,4 +1,4 @@
-#include "app/message_boxes.h"
+#include "messages/message_boxes.h"
 
 namespace velnara {
 
@@ -6,8 +6,7 @@ using namespace platform;
 
 std::string ApplicationTitle(const std::string& moduleFileName) {
   const std::size_t slash = moduleFileName.find_last_of("\\/");
-  std::string name =
-      slash == std::string::npos ? moduleFileName : moduleFileName.substr(slash + 1);
+  std::string name = slash == std::string::npos ? moduleFileName : moduleFileName.substr(slash + 1);
   const std::size_t dot = name.rfind('.');
   if (dot != std::string::npos) name.erase(dot);
   return name;
