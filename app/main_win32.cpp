@@ -4,7 +4,9 @@
 
 #include "app/application.h"
 #include "platform/platform.h"
+#include "platform/win32/win32_com_port_database.h"
 #include "platform/win32/win32_registry.h"
+#include "platform/win32/win32_security.h"
 #include "platform/win32/win32_system.h"
 #include "platform/win32/win32_window_system.h"
 
@@ -17,6 +19,8 @@ int main() {
   static win32::Win32Registry registry;
   static win32::Win32System system;
   static win32::Win32WindowSystem windows;
-  static velnara::platform::Platform platform{registry, system, windows};
+  static win32::Win32Security security;
+  static const auto comPorts = win32::MakeComPortDatabase(registry);
+  static velnara::platform::Platform platform{registry, system, windows, security, *comPorts};
   return velnara::RunApplication(platform);
 }

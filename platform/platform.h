@@ -1,7 +1,9 @@
-// The three facilities the program logic works through.
+// The facilities the program logic works through.
 #pragma once
 
+#include "platform/com_port_database.h"
 #include "platform/registry.h"
+#include "platform/security.h"
 #include "platform/system.h"
 #include "platform/window_system.h"
 
@@ -11,6 +13,8 @@ struct Platform {
   Registry& registry;
   System& system;
   WindowSystem& windows;
+  Security& security;
+  ComPortDatabase& comPorts;
 };
 
 }  // namespace velnara::platform

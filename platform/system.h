@@ -1,5 +1,6 @@
 // Process-wide system calls: the version query, the system's message texts,
-// the program file's name and the end of the process.
+// the program file's name, the process's token and privileges, the restart
+// of Windows and the end of the process.
 #pragma once
 
 #include <cstdint>
@@ -28,6 +29,35 @@ static_assert(sizeof(OsVersionInfo) == 156, "OSVERSIONINFOEXA is 156 bytes");
 constexpr std::uint32_t kOsVersionInfoBasicSize = 148;
 constexpr std::uint32_t kOsVersionInfoExSize = 156;
 
+// A token handle (HANDLE) of OpenProcessToken.
+using TokenHandle = void*;
+
+// LUID and a TOKEN_PRIVILEGES of one entry, as the SDK lays them out.
+struct Luid {
+  std::uint32_t lowPart;
+  std::int32_t highPart;
+};
+struct TokenPrivileges {
+  std::uint32_t privilegeCount;
+  Luid luid;
+  std::uint32_t attributes;
+};
+
+namespace token {
+constexpr AccessMask kAdjustPrivileges = 0x0020;  // TOKEN_ADJUST_PRIVILEGES
+constexpr AccessMask kQuery = 0x0008;             // TOKEN_QUERY
+constexpr std::uint32_t kPrivilegeEnabled = 0x2;  // SE_PRIVILEGE_ENABLED
+constexpr const char* kShutdownPrivilege = "SeShutdownPrivilege";  // SE_SHUTDOWN_NAME
+}  // namespace token
+
+// ExitWindowsEx flags.
+namespace ewx {
+constexpr std::uint32_t kLogoff = 0x0;
+constexpr std::uint32_t kShutdown = 0x1;
+constexpr std::uint32_t kReboot = 0x2;
+constexpr std::uint32_t kForce = 0x4;
+}  // namespace ewx
+
 class System {
  public:
   virtual ~System() = default;
@@ -45,9 +75,49 @@ class System {
   // The full path of the running program file (GetModuleFileNameA).
   virtual std::string ModuleFileName() = 0;
 
+  // OpenProcessToken of the running process (GetCurrentProcess). On
+  // failure *token is null.
+  virtual ErrorCode OpenProcessToken(AccessMask access, TokenHandle* token) = 0;
+  // LookupPrivilegeValueA; a null system name is the local system.
+  virtual ErrorCode LookupPrivilegeValue(const char* systemName, const char* name,
+                                         Luid* luid) = 0;
+  // AdjustTokenPrivileges without the previous state. Success whenever the
+  // call returns TRUE, also when the token lacks the privilege (Windows
+  // then leaves ERROR_NOT_ALL_ASSIGNED as the last error; the change
+  // simply does not happen).
+  virtual ErrorCode AdjustTokenPrivileges(TokenHandle token, bool disableAll,
+                                          const TokenPrivileges& newState) = 0;
+  // CloseHandle of a token.
+  virtual ErrorCode CloseToken(TokenHandle token) = 0;
+  // ExitWindowsEx. Success means the restart (or shutdown) has begun.
+  virtual ErrorCode ExitWindowsEx(std::uint32_t flags, std::uint32_t reason) = 0;
+
   // The runtime's exit(): runs the registered process clean-up, then ends the
   // process with `status`. Never returns.
   [[noreturn]] virtual void ExitProcess(int status) = 0;
+};
+
+// A process token that closes itself.
+class Token {
+ public:
+  explicit Token(System& system) : system_(system) {}
+  Token(const Token&) = delete;
+  Token& operator=(const Token&) = delete;
+  ~Token() {
+    if (handle_ != nullptr) system_.CloseToken(handle_);
+  }
+
+  ErrorCode OpenForProcess(AccessMask access) {
+    TokenHandle opened = nullptr;
+    const ErrorCode code = system_.OpenProcessToken(access, &opened);
+    if (code == error::kSuccess) handle_ = opened;
+    return code;
+  }
+  TokenHandle get() const { return handle_; }
+
+ private:
+  System& system_;
+  TokenHandle handle_ = nullptr;
 };
 
 }  // namespace velnara::platform

@@ -15,10 +15,13 @@ constexpr ErrorCode kSuccess = 0;
 constexpr ErrorCode kFileNotFound = 2;
 constexpr ErrorCode kAccessDenied = 5;
 constexpr ErrorCode kInvalidHandle = 6;
+constexpr ErrorCode kNotEnoughMemory = 8;
 constexpr ErrorCode kSharingViolation = 32;
 constexpr ErrorCode kInvalidParameter = 87;
 constexpr ErrorCode kInsufficientBuffer = 122;
+constexpr ErrorCode kProcNotFound = 127;
 constexpr ErrorCode kBadPathname = 161;
+constexpr ErrorCode kFilenameTooLong = 206;  // ERROR_FILENAME_EXCED_RANGE
 constexpr ErrorCode kMoreData = 234;
 constexpr ErrorCode kNoMoreItems = 259;
 constexpr ErrorCode kMessageNotFound = 317;  // ERROR_MR_MID_NOT_FOUND
@@ -26,6 +29,7 @@ constexpr ErrorCode kNotAllAssigned = 1300;
 constexpr ErrorCode kNoSuchPrivilege = 1313;
 constexpr ErrorCode kPrivilegeNotHeld = 1314;
 constexpr ErrorCode kNoneMapped = 1332;
+constexpr ErrorCode kInvalidAcl = 1336;
 constexpr ErrorCode kInvalidWindowHandle = 1400;
 }  // namespace error
 

@@ -13,11 +13,16 @@ constexpr const char* kEnumeratorKeys[] = {
 };
 
 // SYSTEM full control, Administrators and Users read: writing FriendlyName
-// needs the access list opened first.
-constexpr const char* kPortDeviceKeySddl = "D:(A;;KA;;;SY)(A;;KR;;;BA)(A;;KR;;;BU)";
+// needs the access list opened first. Protected, as Plug and Play sets it:
+// nothing comes from the enumerator key above.
+constexpr const char* kPortDeviceKeySddl = "D:P(A;;KA;;;SY)(A;;KR;;;BA)(A;;KR;;;BU)";
 // SYSTEM and Administrators full control, Users read: PortName is writable
 // by an administrator as it is.
-constexpr const char* kDeviceParametersSddl = "D:(A;;KA;;;SY)(A;;KA;;;BA)(A;;KR;;;BU)";
+constexpr const char* kDeviceParametersSddl = "D:P(A;;KA;;;SY)(A;;KA;;;BA)(A;;KR;;;BU)";
+// Keys that the system makes belong to Administrators (the default owner
+// of SYSTEM's token), which is what lets an administrator change their
+// access lists at all.
+constexpr const char* kDeviceKeyOwner = kSidAdministrators;
 
 }  // namespace
 
@@ -26,8 +31,10 @@ void ApplyDeviceKeyAccessRules(SimRegistry& registry) {
     for (const std::string& instance : registry.SubkeyNamesAt(enumerator)) {
       const std::string deviceKey = std::string(enumerator) + "\\" + instance;
       registry.SetSddlAt(deviceKey, kPortDeviceKeySddl);
-      // SetSddlAt leaves a missing subkey missing.
+      registry.SetOwnerAt(deviceKey, kDeviceKeyOwner);
+      // SetSddlAt and SetOwnerAt leave a missing subkey missing.
       registry.SetSddlAt(deviceKey + "\\Device Parameters", kDeviceParametersSddl);
+      registry.SetOwnerAt(deviceKey + "\\Device Parameters", kDeviceKeyOwner);
     }
   }
 }

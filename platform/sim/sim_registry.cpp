@@ -225,6 +225,8 @@ bool ParseAce(const std::string& body, Ace* ace) {
   return ParseRights(fields[2], &ace->mask) && ParseTrustee(fields[5], &ace->sid);
 }
 
+}  // namespace
+
 // The entries a new subkey receives from its parent: the container-inherit
 // ones, now effective on the subkey and marked inherited; a no-propagate
 // entry stops at this generation.
@@ -243,8 +245,6 @@ std::vector<Ace> InheritableEntries(const Dacl& parent) {
   return inherited;
 }
 
-}  // namespace
-
 bool ParseSddlDacl(const std::string& sddl, Dacl* dacl) {
   if (dacl == nullptr || sddl.compare(0, 2, "D:") != 0) return false;
   Dacl result;
@@ -255,11 +255,12 @@ bool ParseSddlDacl(const std::string& sddl, Dacl* dacl) {
   }
   std::size_t pos = 2;
   // Protection and auto-inheritance flags of the list itself; they change
-  // nothing in an access check.
+  // nothing in an access check. Protection keeps the parent's entries out.
   while (pos < sddl.size() && sddl[pos] != '(') {
     if (sddl.compare(pos, 2, "AI") == 0 || sddl.compare(pos, 2, "AR") == 0) {
       pos += 2;
     } else if (sddl[pos] == 'P') {
+      result.isProtected = true;
       pos += 1;
     } else {
       return false;
@@ -327,6 +328,7 @@ struct SimRegistry::Node {
   std::map<std::string, std::shared_ptr<Node>> children;
   std::vector<Value> values;
   Dacl dacl;
+  std::string owner;  // a security identifier, or empty
   bool deleted = false;
 
   std::shared_ptr<Node> Child(const std::string& childName) const {
@@ -437,10 +439,21 @@ ErrorCode SimRegistry::Resolve(RawKey key, AccessMask needed, std::shared_ptr<No
   return error::kSuccess;
 }
 
+AccessMask SimRegistry::AllowedRights(const Node& node) const {
+  AccessMask allowed = DaclAllowedRights(node.dacl, tokenSids_);
+  if (!node.owner.empty() && TokenHolds(tokenSids_, node.owner)) {
+    allowed |= access::kReadControl | access::kWriteDac;
+  }
+  return allowed;
+}
+
 bool SimRegistry::Authorize(const Node& node, AccessMask desired, AccessMask* granted) const {
-  if (!DaclGrants(node.dacl, tokenSids_, desired)) return false;
-  AccessMask rights = MapGenericKeyRights(desired & ~(access::kMaximumAllowed | kViewFlags));
-  if (desired & access::kMaximumAllowed) rights |= DaclAllowedRights(node.dacl, tokenSids_);
+  const AccessMask wanted = MapGenericKeyRights(desired & ~(access::kMaximumAllowed | kViewFlags));
+  const AccessMask allowed = AllowedRights(node);
+  if ((wanted & ~allowed) != 0) return false;
+  if ((desired & access::kMaximumAllowed) && (wanted | allowed) == 0) return false;
+  AccessMask rights = wanted;
+  if (desired & access::kMaximumAllowed) rights |= allowed;
   *granted = rights;
   return true;
 }
@@ -475,6 +488,7 @@ ErrorCode SimRegistry::OpenKey(RawKey parent, const char* subKey, AccessMask acc
   ++calls_;
   if (result == nullptr) return error::kInvalidParameter;
   *result = kNoKey;
+  if (const ErrorCode forced = Intercept("RegOpenKeyExA", parent, subKey, access)) return forced;
   std::shared_ptr<Node> base;
   if (const ErrorCode code = Resolve(parent, 0, &base); code != error::kSuccess) return code;
   const std::string sub = subKey != nullptr ? subKey : "";
@@ -499,6 +513,7 @@ ErrorCode SimRegistry::CreateKey(RawKey parent, const char* subKey, AccessMask a
   ++calls_;
   if (result == nullptr || subKey == nullptr) return error::kInvalidParameter;
   *result = kNoKey;
+  if (const ErrorCode forced = Intercept("RegCreateKeyExA", parent, subKey, access)) return forced;
   std::shared_ptr<Node> base;
   if (const ErrorCode code = Resolve(parent, 0, &base); code != error::kSuccess) return code;
   if (subKey[0] == '\\') return error::kBadPathname;
@@ -547,6 +562,7 @@ ErrorCode SimRegistry::CreateKey(RawKey parent, const char* subKey, AccessMask a
 
 ErrorCode SimRegistry::DeleteKey(RawKey parent, const char* subKey) {
   ++calls_;
+  if (const ErrorCode forced = Intercept("RegDeleteKeyA", parent, subKey)) return forced;
   if (subKey == nullptr) return error::kInvalidParameter;
   std::shared_ptr<Node> base;
   if (const ErrorCode code = Resolve(parent, 0, &base); code != error::kSuccess) return code;
@@ -563,6 +579,7 @@ ErrorCode SimRegistry::DeleteKey(RawKey parent, const char* subKey) {
 ErrorCode SimRegistry::EnumKey(RawKey key, std::uint32_t index, char* name,
                                std::uint32_t* nameChars) {
   ++calls_;
+  if (const ErrorCode forced = Intercept("RegEnumKeyExA", key, nullptr, index)) return forced;
   std::shared_ptr<Node> node;
   const ErrorCode code = Resolve(key, access::kKeyEnumerateSubKeys, &node);
   if (code != error::kSuccess) return code;
@@ -579,6 +596,7 @@ ErrorCode SimRegistry::EnumValue(RawKey key, std::uint32_t index, char* name,
                                  std::uint32_t* nameChars, std::uint32_t* type, std::uint8_t* data,
                                  std::uint32_t* dataBytes) {
   ++calls_;
+  if (const ErrorCode forced = Intercept("RegEnumValueA", key, nullptr, index)) return forced;
   std::shared_ptr<Node> node;
   const ErrorCode code = Resolve(key, access::kKeyQueryValue, &node);
   if (code != error::kSuccess) return code;
@@ -605,6 +623,7 @@ ErrorCode SimRegistry::EnumValue(RawKey key, std::uint32_t index, char* name,
 ErrorCode SimRegistry::QueryValue(RawKey key, const char* name, std::uint32_t* type,
                                   std::uint8_t* data, std::uint32_t* dataBytes) {
   ++calls_;
+  if (const ErrorCode forced = Intercept("RegQueryValueExA", key, name)) return forced;
   std::shared_ptr<Node> node;
   const ErrorCode code = Resolve(key, access::kKeyQueryValue, &node);
   if (code != error::kSuccess) return code;
@@ -631,6 +650,7 @@ ErrorCode SimRegistry::QueryValue(RawKey key, const char* name, std::uint32_t* t
 ErrorCode SimRegistry::SetValue(RawKey key, const char* name, std::uint32_t type,
                                 const std::uint8_t* data, std::uint32_t dataBytes) {
   ++calls_;
+  if (const ErrorCode forced = Intercept("RegSetValueExA", key, name, type)) return forced;
   std::shared_ptr<Node> node;
   const ErrorCode code = Resolve(key, access::kKeySetValue, &node);
   if (code != error::kSuccess) return code;
@@ -643,6 +663,7 @@ ErrorCode SimRegistry::SetValue(RawKey key, const char* name, std::uint32_t type
 
 ErrorCode SimRegistry::DeleteValue(RawKey key, const char* name) {
   ++calls_;
+  if (const ErrorCode forced = Intercept("RegDeleteValueA", key, name)) return forced;
   std::shared_ptr<Node> node;
   const ErrorCode code = Resolve(key, access::kKeySetValue, &node);
   if (code != error::kSuccess) return code;
@@ -651,8 +672,37 @@ ErrorCode SimRegistry::DeleteValue(RawKey key, const char* name) {
 
 ErrorCode SimRegistry::CloseKey(RawKey key) {
   ++calls_;
-  if (roots_.count(key) != 0) return error::kSuccess;
-  return handles_.erase(key) != 0 ? error::kSuccess : error::kInvalidHandle;
+  // A close that is made to fail still closes: the caller can do nothing
+  // more about the handle, and counting it open would blame the caller.
+  const ErrorCode forced = Intercept("RegCloseKey", key, nullptr);
+  if (roots_.count(key) != 0) return forced;
+  const bool closed = handles_.erase(key) != 0;
+  if (forced != error::kSuccess) return forced;
+  return closed ? error::kSuccess : error::kInvalidHandle;
+}
+
+// --- The call log -------------------------------------------------------------
+
+std::string SimRegistry::PathOf(RawKey key) const {
+  const auto root = roots_.find(key);
+  if (root != roots_.end()) return root->second->name;
+  const auto handle = handles_.find(key);
+  if (handle == handles_.end()) return "<invalid handle>";
+  return handle->second.node->FullPath();
+}
+
+ErrorCode SimRegistry::Intercept(const char* function, RawKey key, const char* name,
+                                 std::uint32_t value) {
+  if (log_ == nullptr) return error::kSuccess;
+  std::string target = PathOf(key);
+  if (name != nullptr) {
+    // Subkeys continue the path; values follow it after " : ".
+    const bool isKey = std::strncmp(function, "RegOpen", 7) == 0 ||
+                       std::strncmp(function, "RegCreate", 9) == 0 ||
+                       std::strncmp(function, "RegDeleteKey", 12) == 0;
+    target += (isKey ? "\\" : " : ") + std::string(name);
+  }
+  return log_->Enter(function, std::move(target), value);
 }
 
 // --- Seeding and inspection --------------------------------------------------
@@ -747,6 +797,58 @@ Dacl SimRegistry::GetDaclAt(const std::string& path) const {
   return node != nullptr ? node->dacl : Dacl{};
 }
 
+bool SimRegistry::SetOwnerAt(const std::string& path, const std::string& sid) {
+  const std::shared_ptr<Node> node = FindPath(path);
+  if (node == nullptr) return false;
+  node->owner = sid;
+  return true;
+}
+
+std::shared_ptr<SimRegistry::Node> SimRegistry::FindBelow(RawKey root,
+                                                          const std::string& path) const {
+  const auto found = roots_.find(root);
+  if (found == roots_.end()) return nullptr;
+  return Walk(found->second, SplitPath(path));
+}
+
+ErrorCode SimRegistry::ReadKeyDacl(RawKey root, const std::string& path, Dacl* dacl) const {
+  const std::shared_ptr<Node> node = FindBelow(root, path);
+  if (node == nullptr) return error::kFileNotFound;
+  if ((AllowedRights(*node) & access::kReadControl) == 0) return error::kAccessDenied;
+  *dacl = node->dacl;
+  return error::kSuccess;
+}
+
+namespace {
+
+// A key's new list: its own explicit entries first, then what its parent
+// passes on, unless the list is protected.
+Dacl MergeWithParent(const Dacl& own, const Dacl* parent, bool isProtected);
+
+}  // namespace
+
+ErrorCode SimRegistry::WriteKeyDacl(RawKey root, const std::string& path, const Dacl& dacl) {
+  const std::shared_ptr<Node> node = FindBelow(root, path);
+  if (node == nullptr) return error::kFileNotFound;
+  if ((AllowedRights(*node) & access::kWriteDac) == 0) return error::kAccessDenied;
+  // The key keeps its protection; only the entries are given.
+  node->dacl = MergeWithParent(dacl, node->parent != nullptr ? &node->parent->dacl : nullptr,
+                               node->dacl.isProtected);
+  // Each subkey that inherits takes what this key now passes on.
+  std::vector<Node*> pending = {node.get()};
+  while (!pending.empty()) {
+    Node* parent = pending.back();
+    pending.pop_back();
+    for (auto& entry : parent->children) {
+      Node& child = *entry.second;
+      if (!child.dacl.present || child.dacl.isProtected) continue;
+      child.dacl = MergeWithParent(child.dacl, &parent->dacl, false);
+      pending.push_back(&child);
+    }
+  }
+  return error::kSuccess;
+}
+
 void SimRegistry::SetTokenSids(std::vector<std::string> sids) {
   tokenSids_ = std::move(sids);
 }
@@ -768,6 +870,25 @@ void SimRegistry::ResetMaxOpenHandleCount() {
 long SimRegistry::CallCount() const {
   return calls_;
 }
+
+namespace {
+
+Dacl MergeWithParent(const Dacl& own, const Dacl* parent, bool isProtected) {
+  Dacl merged;
+  merged.present = own.present;
+  merged.isProtected = isProtected;
+  if (!own.present) return merged;
+  for (const Ace& ace : own.aces) {
+    if (!(ace.flags & ace_flag::kInherited)) merged.aces.push_back(ace);
+  }
+  if (!isProtected && parent != nullptr) {
+    const std::vector<Ace> inherited = InheritableEntries(*parent);
+    merged.aces.insert(merged.aces.end(), inherited.begin(), inherited.end());
+  }
+  return merged;
+}
+
+}  // namespace
 
 void SimRegistry::FailOpenOf(const std::string& path, ErrorCode code) {
   const RootedPath rooted = ParseRootedPath(path);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/registry.h"
+#include "platform/sim/call_log.h"
 
 namespace velnara::platform::sim {
 
@@ -37,14 +38,16 @@ struct Ace {
   std::string sid;         // "S-1-1-0"
 };
 
-// A DACL; `present` false is the NULL DACL, which grants everything.
+// A DACL; `present` false is the NULL DACL, which grants everything. A
+// protected list ("D:P...") takes no entries from its parent key.
 struct Dacl {
   bool present = true;
+  bool isProtected = false;
   std::vector<Ace> aces;
 };
 
 // Parses the DACL part of an SDDL string: "D:(A;;KR;;;WD)(D;CI;KW;;;BU)",
-// optionally with the flags P, AI, AR after "D:", or "D:NO_ACCESS_CONTROL"
+// optionally with the flags P (protected), AI, AR after "D:", or "D:NO_ACCESS_CONTROL"
 // for the NULL DACL. Entry types A and D; entry flags OI CI NP IO ID; rights
 // hexadecimal ("0x20019") or any run of KA KR KW KX GA GR GW GX RC SD WD WO;
 // trustees WD BA BU SY or "S-1-...". Returns false on anything else and
@@ -61,6 +64,10 @@ AccessMask DaclAllowedRights(const Dacl& dacl, const std::vector<std::string>& s
 // `desired` asks for whatever the list allows and fails only when that is
 // nothing.
 bool DaclGrants(const Dacl& dacl, const std::vector<std::string>& sids, AccessMask desired);
+
+// The entries a subkey receives from a parent whose list is `parent`: the
+// container-inherit ones, marked inherited.
+std::vector<Ace> InheritableEntries(const Dacl& parent);
 
 // The list a new key gets when its parent passes nothing on: Administrators
 // and SYSTEM full control, Users read, each inherited by later subkeys.
@@ -121,6 +128,26 @@ class SimRegistry : public Registry {
   bool SetSddlAt(const std::string& path, const std::string& sddl);
   Dacl GetDaclAt(const std::string& path) const;
 
+  // A key's owner, a security identifier; none unless set. The owner may
+  // always read and change the key's access list (READ_CONTROL and
+  // WRITE_DAC), whatever the list says: this is how an administrator
+  // re-secures device keys that grant Administrators only read access.
+  bool SetOwnerAt(const std::string& path, const std::string& sid);
+
+  // The access list of the key at `path` below `root` as the security calls
+  // read and store it, checked against the token like an open: reading
+  // needs READ_CONTROL, storing WRITE_DAC (else ERROR_ACCESS_DENIED); a
+  // missing key is ERROR_FILE_NOT_FOUND. Storing keeps the key's explicit
+  // entries as given and takes the inheritable ones of its parent afresh
+  // unless the list is protected; the key's subkeys then receive its
+  // inheritable entries in place of those they had from it.
+  ErrorCode ReadKeyDacl(RawKey root, const std::string& path, Dacl* dacl) const;
+  ErrorCode WriteKeyDacl(RawKey root, const std::string& path, const Dacl& dacl);
+
+  // Enters every Registry call into `log` (null: none), which may fail it.
+  void SetCallLog(CallLog* log) { log_ = log; }
+  CallLog* callLog() const { return log_; }
+
   // The security identifiers of the program's token; by default an
   // administrator: Everyone, Users, Administrators.
   void SetTokenSids(std::vector<std::string> sids);
@@ -149,8 +176,15 @@ class SimRegistry : public Registry {
   // The access a new handle on `node` gets for `desired`, or false when the
   // node's list refuses it.
   bool Authorize(const Node& node, AccessMask desired, AccessMask* granted) const;
+  // What the token may do with `node`: its list's rights and an owner's.
+  AccessMask AllowedRights(const Node& node) const;
   RawKey AddHandle(std::shared_ptr<Node> node, AccessMask granted);
   std::shared_ptr<Node> FindPath(const std::string& path) const;
+  std::shared_ptr<Node> FindBelow(RawKey root, const std::string& path) const;
+  // The full path of what a handle refers to, for the call log.
+  std::string PathOf(RawKey key) const;
+  ErrorCode Intercept(const char* function, RawKey key, const char* name,
+                      std::uint32_t value = 0);
   std::shared_ptr<Node> MakePath(const std::string& path);
 
   std::map<RawKey, std::shared_ptr<Node>> roots_;
@@ -160,6 +194,7 @@ class SimRegistry : public Registry {
   std::map<std::string, ErrorCode> failOpen_;  // upper-cased full path -> code
   int maxOpen_ = 0;
   long calls_ = 0;
+  CallLog* log_ = nullptr;
 };
 
 }  // namespace velnara::platform::sim

@@ -107,6 +107,113 @@ ErrorCode SimSystem::FormatSystemMessage(ErrorCode code, std::string* text) {
   return error::kSuccess;
 }
 
+// --- Token, privileges and restart ---------------------------------------------
+
+namespace {
+
+struct Privilege {
+  const char* name;
+  std::uint32_t luid;
+};
+// The LUIDs Windows gives its privileges.
+constexpr Privilege kPrivileges[] = {
+    {"SeSecurityPrivilege", 8},  {"SeTakeOwnershipPrivilege", 9},
+    {"SeSystemtimePrivilege", 12}, {"SeBackupPrivilege", 17},
+    {"SeRestorePrivilege", 18},  {"SeShutdownPrivilege", 19},
+    {"SeDebugPrivilege", 20},    {"SeRemoteShutdownPrivilege", 24},
+};
+constexpr std::uint32_t kShutdownLuid = 19;
+
+bool SameText(const char* a, const char* b) {
+  for (; *a != '\0' && *b != '\0'; ++a, ++b) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    if (lower(*a) != lower(*b)) return false;
+  }
+  return *a == *b;
+}
+
+}  // namespace
+
+ErrorCode SimSystem::OpenProcessToken(AccessMask access, TokenHandle* token) {
+  if (token != nullptr) *token = nullptr;
+  if (log_ != nullptr) {
+    if (const ErrorCode forced = log_->Enter("OpenProcessToken", std::string(), access)) {
+      return forced;
+    }
+  }
+  if (token == nullptr) return error::kInvalidParameter;
+  const auto handle = reinterpret_cast<TokenHandle>(nextToken_);
+  nextToken_ += 4;
+  tokens_[handle] = access;
+  *token = handle;
+  return error::kSuccess;
+}
+
+ErrorCode SimSystem::LookupPrivilegeValue(const char* systemName, const char* name, Luid* luid) {
+  if (log_ != nullptr) {
+    if (const ErrorCode forced =
+            log_->Enter("LookupPrivilegeValueA", name != nullptr ? name : "<null>")) {
+      return forced;
+    }
+  }
+  if (luid == nullptr || name == nullptr) return error::kInvalidParameter;
+  // Only the local system is known here.
+  if (systemName != nullptr && systemName[0] != '\0') return 1722;  // RPC_S_SERVER_UNAVAILABLE
+  for (const Privilege& privilege : kPrivileges) {
+    if (SameText(privilege.name, name)) {
+      *luid = Luid{privilege.luid, 0};
+      return error::kSuccess;
+    }
+  }
+  return error::kNoSuchPrivilege;
+}
+
+ErrorCode SimSystem::AdjustTokenPrivileges(TokenHandle token, bool disableAll,
+                                           const TokenPrivileges& newState) {
+  if (log_ != nullptr) {
+    if (const ErrorCode forced = log_->Enter(
+            "AdjustTokenPrivileges",
+            "luid=" + std::to_string(newState.luid.lowPart) + ":" +
+                std::to_string(newState.luid.highPart) +
+                " count=" + std::to_string(newState.privilegeCount) +
+                (disableAll ? " disable-all" : ""),
+            newState.attributes)) {
+      return forced;
+    }
+  }
+  const auto found = tokens_.find(token);
+  if (found == tokens_.end()) return error::kInvalidHandle;
+  if ((found->second & token::kAdjustPrivileges) == 0) return error::kAccessDenied;
+  if (disableAll) {
+    shutdownEnabled_ = false;
+    return error::kSuccess;
+  }
+  if (newState.privilegeCount != 1) return error::kInvalidParameter;
+  // A privilege the token does not hold is left alone; the call succeeds.
+  const bool shutdown = newState.luid.lowPart == kShutdownLuid && newState.luid.highPart == 0;
+  if (shutdown && holdsShutdown_) {
+    shutdownEnabled_ = (newState.attributes & token::kPrivilegeEnabled) != 0;
+  }
+  return error::kSuccess;
+}
+
+ErrorCode SimSystem::CloseToken(TokenHandle token) {
+  if (log_ != nullptr) log_->Enter("CloseHandle");
+  return tokens_.erase(token) != 0 ? error::kSuccess : error::kInvalidHandle;
+}
+
+ErrorCode SimSystem::ExitWindowsEx(std::uint32_t flags, std::uint32_t reason) {
+  if (log_ != nullptr) {
+    if (const ErrorCode forced = log_->Enter("ExitWindowsEx", std::to_string(reason), flags)) {
+      return forced;
+    }
+  }
+  const bool endsSystem = (flags & (ewx::kReboot | ewx::kShutdown)) != 0;
+  if (endsSystem && !shutdownEnabled_) return error::kPrivilegeNotHeld;
+  restarts_.push_back(flags);
+  return error::kSuccess;
+}
+
 void SimSystem::ExitProcess(int status) {
   throw ProcessExit{status};
 }

@@ -1,10 +1,13 @@
-// The stand-in's version source, system message texts, program file name
-// and process exit.
+// The stand-in's version source, system message texts, program file name,
+// process token with its privileges, restart of Windows and process exit.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "platform/sim/call_log.h"
 #include "platform/system.h"
 
 namespace velnara::platform::sim {
@@ -21,7 +24,29 @@ class SimSystem : public System {
   ErrorCode GetVersion(OsVersionInfo* info) override;
   ErrorCode FormatSystemMessage(ErrorCode code, std::string* text) override;
   std::string ModuleFileName() override { return moduleFileName_; }
+  ErrorCode OpenProcessToken(AccessMask access, TokenHandle* token) override;
+  ErrorCode LookupPrivilegeValue(const char* systemName, const char* name, Luid* luid) override;
+  ErrorCode AdjustTokenPrivileges(TokenHandle token, bool disableAll,
+                                  const TokenPrivileges& newState) override;
+  ErrorCode CloseToken(TokenHandle token) override;
+  ErrorCode ExitWindowsEx(std::uint32_t flags, std::uint32_t reason) override;
   [[noreturn]] void ExitProcess(int status) override;
+
+  // The process token. An administrator's holds the shutdown privilege,
+  // disabled until enabled; an account without it gets TRUE from
+  // AdjustTokenPrivileges all the same (with ERROR_NOT_ALL_ASSIGNED as the
+  // last error) and ERROR_PRIVILEGE_NOT_HELD from the restart, as on Windows.
+  void SetHoldsShutdownPrivilege(bool held) { holdsShutdown_ = held; }
+  bool ShutdownPrivilegeEnabled() const { return shutdownEnabled_; }
+  int OpenTokenCount() const { return static_cast<int>(tokens_.size()); }
+  // The flags of every ExitWindowsEx that began a restart or shutdown; the
+  // stand-in records it and the program runs on, as it does on Windows until
+  // the system ends it.
+  const std::vector<std::uint32_t>& RestartRequests() const { return restarts_; }
+
+  // Enters every token, privilege and restart call into `log` (null: none),
+  // which may fail it.
+  void SetCallLog(CallLog* log) { log_ = log; }
 
   // The system the version queries report; by default Windows XP x64
   // (NT 5.2 build 3790, service pack 2). Both record sizes succeed.
@@ -47,6 +72,12 @@ class SimSystem : public System {
   bool failBasic_ = false;
   int versionQueries_ = 0;
   std::string moduleFileName_ = "C:\\Program Files\\Velnara\\Velnara.exe";
+  bool holdsShutdown_ = true;
+  bool shutdownEnabled_ = false;
+  std::map<TokenHandle, AccessMask> tokens_;  // open token handles and their access
+  std::uintptr_t nextToken_ = 0x400;
+  std::vector<std::uint32_t> restarts_;
+  CallLog* log_ = nullptr;
   struct Texts;
   std::shared_ptr<Texts> texts_;
 };

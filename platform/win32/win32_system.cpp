@@ -60,6 +60,45 @@ std::string Win32System::ModuleFileName() {
   return ProgramFileName();
 }
 
+ErrorCode Win32System::OpenProcessToken(AccessMask access, TokenHandle* token) {
+  *token = nullptr;
+  HANDLE opened = nullptr;
+  if (!::OpenProcessToken(GetCurrentProcess(), access, &opened)) return LastErrorCode();
+  *token = opened;
+  return ERROR_SUCCESS;
+}
+
+ErrorCode Win32System::LookupPrivilegeValue(const char* systemName, const char* name, Luid* luid) {
+  LUID found = {};
+  if (!::LookupPrivilegeValueA(systemName, name, &found)) return LastErrorCode();
+  luid->lowPart = found.LowPart;
+  luid->highPart = found.HighPart;
+  return ERROR_SUCCESS;
+}
+
+ErrorCode Win32System::AdjustTokenPrivileges(TokenHandle token, bool disableAll,
+                                             const TokenPrivileges& newState) {
+  // Laid out as TOKEN_PRIVILEGES (windows_api.h checks); the call does not
+  // change it.
+  TOKEN_PRIVILEGES privileges;
+  std::memcpy(&privileges, &newState, sizeof privileges);
+  if (!::AdjustTokenPrivileges(token, disableAll ? TRUE : FALSE, &privileges, 0, nullptr,
+                               nullptr)) {
+    return LastErrorCode();
+  }
+  return ERROR_SUCCESS;
+}
+
+ErrorCode Win32System::CloseToken(TokenHandle token) {
+  if (!CloseHandle(token)) return LastErrorCode();
+  return ERROR_SUCCESS;
+}
+
+ErrorCode Win32System::ExitWindowsEx(std::uint32_t flags, std::uint32_t reason) {
+  if (!::ExitWindowsEx(flags, reason)) return LastErrorCode();
+  return ERROR_SUCCESS;
+}
+
 void Win32System::ExitProcess(int status) {
   // The runtime's exit() rather than the kernel's ExitProcess: the static
   // objects' destructors and atexit handlers run first.

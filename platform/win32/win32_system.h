@@ -1,5 +1,7 @@
-// The version query, system message texts, program file name and process
-// exit over kernel32 and the C runtime.
+// The version query, system message texts, program file name, process
+// token, privileges, restart and process exit over kernel32, advapi32,
+// user32 and the C runtime. The BOOL calls report the last error read right
+// after a failure.
 #pragma once
 
 #include <string>
@@ -13,6 +15,12 @@ class Win32System final : public System {
   ErrorCode GetVersion(OsVersionInfo* info) override;
   ErrorCode FormatSystemMessage(ErrorCode code, std::string* text) override;
   std::string ModuleFileName() override;
+  ErrorCode OpenProcessToken(AccessMask access, TokenHandle* token) override;
+  ErrorCode LookupPrivilegeValue(const char* systemName, const char* name, Luid* luid) override;
+  ErrorCode AdjustTokenPrivileges(TokenHandle token, bool disableAll,
+                                  const TokenPrivileges& newState) override;
+  ErrorCode CloseToken(TokenHandle token) override;
+  ErrorCode ExitWindowsEx(std::uint32_t flags, std::uint32_t reason) override;
   [[noreturn]] void ExitProcess(int status) override;
 };
 

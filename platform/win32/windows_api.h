@@ -27,6 +27,11 @@
 #undef GetWindowText
 #undef LoadIcon
 #undef LoadString
+#undef LookupPrivilegeValue
+#undef GetNamedSecurityInfo
+#undef GetEffectiveRightsFromAcl
+#undef SetEntriesInAcl
+#undef SetNamedSecurityInfo
 #undef MessageBox
 #undef PostMessage
 #undef SendMessage
@@ -34,7 +39,9 @@
 
 #include <cstddef>
 
+#include "platform/com_port_database.h"
 #include "platform/registry.h"
+#include "platform/security.h"
 #include "platform/system.h"
 #include "platform/win_constants.h"
 #include "platform/window_system.h"
@@ -58,6 +65,10 @@ static_assert(error::kNoSuchPrivilege == ERROR_NO_SUCH_PRIVILEGE);
 static_assert(error::kPrivilegeNotHeld == ERROR_PRIVILEGE_NOT_HELD);
 static_assert(error::kNoneMapped == ERROR_NONE_MAPPED);
 static_assert(error::kInvalidWindowHandle == ERROR_INVALID_WINDOW_HANDLE);
+static_assert(error::kProcNotFound == ERROR_PROC_NOT_FOUND);
+static_assert(error::kNotEnoughMemory == ERROR_NOT_ENOUGH_MEMORY);
+static_assert(error::kInvalidAcl == ERROR_INVALID_ACL);
+static_assert(error::kFilenameTooLong == ERROR_FILENAME_EXCED_RANGE);
 
 namespace access = platform::access;
 static_assert(access::kKeyQueryValue == KEY_QUERY_VALUE);
@@ -173,6 +184,64 @@ static_assert(sizeof(NotifyHeader) == sizeof(NMHDR));
 static_assert(offsetof(NotifyHeader, from) == offsetof(NMHDR, hwndFrom));
 static_assert(offsetof(NotifyHeader, idFrom) == offsetof(NMHDR, idFrom));
 static_assert(offsetof(NotifyHeader, code) == offsetof(NMHDR, code));
+
+// The access-control calls take the program's entries as they are.
+namespace security = platform::security;
+static_assert(security::kSeRegistryKey == SE_REGISTRY_KEY);
+static_assert(security::kDaclSecurityInformation == DACL_SECURITY_INFORMATION);
+static_assert(security::kGrantAccess == GRANT_ACCESS);
+static_assert(security::kSetAccess == SET_ACCESS);
+static_assert(security::kDenyAccess == DENY_ACCESS);
+static_assert(security::kRevokeAccess == REVOKE_ACCESS);
+static_assert(security::kNoInheritance == NO_INHERITANCE);
+static_assert(security::kObjectInheritAce == OBJECT_INHERIT_ACE);
+static_assert(security::kContainerInheritAce == CONTAINER_INHERIT_ACE);
+static_assert(security::kNoPropagateInheritAce == NO_PROPAGATE_INHERIT_ACE);
+static_assert(security::kInheritOnlyAce == INHERIT_ONLY_ACE);
+static_assert(security::kTrusteeIsSid == TRUSTEE_IS_SID);
+static_assert(security::kTrusteeIsName == TRUSTEE_IS_NAME);
+static_assert(security::kTrusteeIsUnknown == TRUSTEE_IS_UNKNOWN);
+static_assert(security::kTrusteeIsUser == TRUSTEE_IS_USER);
+static_assert(security::kNoMultipleTrustee == NO_MULTIPLE_TRUSTEE);
+using platform::Trustee;
+static_assert(sizeof(Trustee) == sizeof(TRUSTEE_A));
+static_assert(offsetof(Trustee, multipleTrustee) == offsetof(TRUSTEE_A, pMultipleTrustee));
+static_assert(offsetof(Trustee, multipleTrusteeOperation) ==
+              offsetof(TRUSTEE_A, MultipleTrusteeOperation));
+static_assert(offsetof(Trustee, form) == offsetof(TRUSTEE_A, TrusteeForm));
+static_assert(offsetof(Trustee, type) == offsetof(TRUSTEE_A, TrusteeType));
+static_assert(offsetof(Trustee, name) == offsetof(TRUSTEE_A, ptstrName));
+static_assert(sizeof(TRUSTEE_FORM) == sizeof(std::uint32_t));
+using platform::ExplicitAccess;
+static_assert(sizeof(ExplicitAccess) == sizeof(EXPLICIT_ACCESS_A));
+static_assert(offsetof(ExplicitAccess, accessPermissions) ==
+              offsetof(EXPLICIT_ACCESS_A, grfAccessPermissions));
+static_assert(offsetof(ExplicitAccess, accessMode) == offsetof(EXPLICIT_ACCESS_A, grfAccessMode));
+static_assert(offsetof(ExplicitAccess, inheritance) ==
+              offsetof(EXPLICIT_ACCESS_A, grfInheritance));
+static_assert(offsetof(ExplicitAccess, trustee) == offsetof(EXPLICIT_ACCESS_A, Trustee));
+
+// The token and restart calls.
+static_assert(platform::token::kAdjustPrivileges == TOKEN_ADJUST_PRIVILEGES);
+static_assert(platform::token::kQuery == TOKEN_QUERY);
+static_assert(platform::token::kPrivilegeEnabled == SE_PRIVILEGE_ENABLED);
+static_assert(platform::ewx::kLogoff == EWX_LOGOFF);
+static_assert(platform::ewx::kShutdown == EWX_SHUTDOWN);
+static_assert(platform::ewx::kReboot == EWX_REBOOT);
+static_assert(platform::ewx::kForce == EWX_FORCE);
+using platform::TokenPrivileges;
+static_assert(sizeof(platform::Luid) == sizeof(LUID));
+static_assert(offsetof(platform::Luid, lowPart) == offsetof(LUID, LowPart));
+static_assert(offsetof(platform::Luid, highPart) == offsetof(LUID, HighPart));
+static_assert(sizeof(TokenPrivileges) == sizeof(TOKEN_PRIVILEGES));
+static_assert(offsetof(TokenPrivileges, privilegeCount) ==
+              offsetof(TOKEN_PRIVILEGES, PrivilegeCount));
+static_assert(offsetof(TokenPrivileges, luid) == offsetof(TOKEN_PRIVILEGES, Privileges[0].Luid));
+static_assert(offsetof(TokenPrivileges, attributes) ==
+              offsetof(TOKEN_PRIVILEGES, Privileges[0].Attributes));
+
+// The COM port database's report kinds, as msports.h numbers them.
+static_assert(platform::comdb::kReportBits == 0 && platform::comdb::kReportBytes == 1);
 
 // Handles travel through the contract as pointer-sized integers.
 static_assert(sizeof(platform::RawKey) == sizeof(HKEY));

@@ -11,7 +11,9 @@
 
 #include "app/application.h"
 #include "discovery/port_enumeration.h"
+#include "platform/sim/sim_com_port_database.h"
 #include "platform/sim/sim_registry.h"
+#include "platform/sim/sim_security.h"
 #include "platform/sim/sim_system.h"
 #include "platform/sim/sim_window_system.h"
 
@@ -107,7 +109,9 @@ void BM_Discovery(benchmark::State& state) {
   Seed(registry);
   sim::SimSystem system;
   sim::SimWindowSystem windows;
-  Platform platform{registry, system, windows};
+  sim::SimSecurity security(registry);
+  sim::SimComPortDatabase comPorts(registry);
+  Platform platform{registry, system, windows, security, comPorts};
   std::size_t boards = 0;
   for (auto _ : state) {
     windows.Then("count", [&boards](sim::SimUser& user) {

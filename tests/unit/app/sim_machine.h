@@ -11,21 +11,14 @@
 #include <vector>
 
 #include "app/application.h"
-#include "platform/sim/sim_registry.h"
-#include "platform/sim/sim_system.h"
-#include "platform/sim/sim_window_system.h"
+#include "platform/sim/sim_platform.h"
 #include "ui/resource.h"
 
 namespace velnara::testing {
 
 namespace sim = platform::sim;
 
-struct SimMachine {
-  sim::SimRegistry registry;
-  sim::SimSystem system;
-  sim::SimWindowSystem windows;
-  platform::Platform platform{registry, system, windows};
-
+struct SimMachine : sim::SimPlatform {
   // Every Windows machine has the PCI enumeration key, even without cards.
   SimMachine() { registry.CreateKeyAt("SYSTEM\\CurrentControlSet\\Enum\\PCI"); }
 

@@ -1,0 +1,81 @@
+// The calls the program makes on the stand-in's facilities, in the order it
+// makes them, and the failures a test asks for. Each facility of the
+// stand-in that is given a log enters every call into it before doing
+// anything; a call the log says must fail fails at once with that code and
+// changes nothing, as a call refused by Windows.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/win_constants.h"
+
+namespace velnara::platform::sim {
+
+struct Call {
+  std::string function;     // the Windows function: "RegOpenKeyExA", "ComDBClaimPort"
+  std::string target;       // what it acts on: a key path, "path : value", a number
+  std::uint32_t value = 0;  // an access mask, flags or a number, where the call has one
+  ErrorCode forced = 0;     // the failure the log imposed, 0 when the call ran
+};
+
+class CallLog {
+ public:
+  // Enters a call; answers the error it must fail with, or 0 to go on.
+  ErrorCode Enter(const char* function, std::string target = std::string(),
+                  std::uint32_t value = 0);
+
+  // Makes the call with this index (0 for the first entered) fail.
+  void FailCall(std::size_t index, ErrorCode code);
+  // Makes calls of `function` fail: the next `times` of them after skipping
+  // `skip` (times < 0: every one).
+  void FailNext(const std::string& function, ErrorCode code, int skip = 0, int times = 1);
+  void ClearFailures();
+
+  const std::vector<Call>& calls() const { return calls_; }
+  std::vector<Call> CallsOf(const std::string& function) const;
+  // Forgets the calls entered so far; indexes count from 0 again.
+  void Clear() {
+    calls_.clear();
+    entered_ = 0;
+  }
+
+  // While a Pause lives, calls are neither entered nor failed: a facility
+  // that works through another one (the COM port database through the
+  // registry) does not show its own inner calls as the program's.
+  class Pause {
+   public:
+    explicit Pause(CallLog* log) : log_(log) {
+      if (log_ != nullptr) ++log_->paused_;
+    }
+    Pause(const Pause&) = delete;
+    Pause& operator=(const Pause&) = delete;
+    ~Pause() {
+      if (log_ != nullptr) --log_->paused_;
+    }
+
+   private:
+    CallLog* log_;
+  };
+
+ private:
+  struct ByIndex {
+    std::size_t index;
+    ErrorCode code;
+  };
+  struct ByFunction {
+    std::string function;
+    ErrorCode code;
+    int skip;
+    int times;
+  };
+  std::vector<Call> calls_;
+  std::vector<ByIndex> byIndex_;
+  std::vector<ByFunction> byFunction_;
+  std::size_t entered_ = 0;
+  int paused_ = 0;
+};
+
+}  // namespace velnara::platform::sim

@@ -1,0 +1,339 @@
+// The stand-in's access-control calls. Where Windows and Wine differ, it
+// does what Windows does:
+// - A trustee name is resolved like LookupAccountName, without regard to
+//   case and in the system's language; a name no account bears fails with
+//   ERROR_NONE_MAPPED in the rights query and in the merge (Wine answers the
+//   query for any name and fails the merge with ERROR_INVALID_PARAMETER).
+// - GetEffectiveRightsFromAclA reads the list (Wine answers 0x1FFFFF for
+//   any list): the trustee's entries in order, each right decided by the
+//   first entry that names it; an inherited deny entry makes it fail with
+//   ERROR_INVALID_ACL, as Windows's does.
+// - SetEntriesInAclA: GRANT_ACCESS merges the new rights with the
+//   trustee's explicit allow entry of the same inheritance into one allow
+//   entry, placed after the explicit deny entries; DENY_ACCESS likewise
+//   among the denies, first; SET_ACCESS drops the trustee's explicit
+//   entries first; REVOKE_ACCESS removes every explicit allow entry of the
+//   trustee, keeping its deny entries and all inherited ones. (Wine never
+//   merges and puts the old entries after the new one.)
+// - SetNamedSecurityInfoA stores the list's explicit entries, takes the
+//   parent key's inheritable entries afresh unless the key's list is
+//   protected, and passes the key's inheritable entries on to its subkeys
+//   (SimRegistry::WriteKeyDacl). It needs WRITE_DAC, which the key's owner
+//   always has; GetNamedSecurityInfoA needs READ_CONTROL.
+// Memory comes as Windows hands it out: a descriptor that holds its DACL,
+// and a merged list of its own; each is given back with LocalFree.
+#include "platform/sim/sim_security.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <utility>
+
+namespace velnara::platform::sim {
+namespace {
+
+constexpr AccessMask kAllRights = 0x001FFFFF;         // STANDARD_RIGHTS_ALL | SPECIFIC_RIGHTS_ALL
+constexpr std::uint32_t kInheritanceFlags = 0x0F;     // OI CI NP IO, as the ACE header has them
+
+std::string Upper(std::string text) {
+  for (char& c : text) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return text;
+}
+
+// "MACHINE\SYSTEM\..." as a root key and the path below it.
+bool ParseObjectName(const char* objectName, RawKey* root, std::string* path) {
+  if (objectName == nullptr) return false;
+  const std::string name = objectName;
+  const std::size_t slash = name.find('\\');
+  const std::string word = Upper(name.substr(0, slash));
+  *path = slash == std::string::npos ? std::string() : name.substr(slash + 1);
+  struct RootWord {
+    const char* word;
+    RawKey key;
+  };
+  static constexpr RootWord kRootWords[] = {{"CLASSES_ROOT", kClassesRoot},
+                                            {"CURRENT_USER", kCurrentUser},
+                                            {"MACHINE", kLocalMachine},
+                                            {"USERS", kUsers}};
+  for (const RootWord& root_word : kRootWords) {
+    if (word == root_word.word) {
+      *root = root_word.key;
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string Hex(std::uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%X", static_cast<unsigned>(value));
+  return text;
+}
+
+// The trustee as the call log shows it, field by field.
+std::string Describe(const Trustee& trustee) {
+  return std::string("name=") + (trustee.name != nullptr ? trustee.name : "<null>") +
+         " form=" + std::to_string(trustee.form) + " type=" + std::to_string(trustee.type) +
+         " multiple=" + (trustee.multipleTrustee != nullptr ? "set" : "none") +
+         " operation=" + std::to_string(trustee.multipleTrusteeOperation);
+}
+
+std::string Describe(const ExplicitAccess& entry) {
+  return Describe(entry.trustee) + " mode=" + std::to_string(entry.accessMode) +
+         " inheritance=" + Hex(entry.inheritance) + " rights=" + Hex(entry.accessPermissions);
+}
+
+bool IsExplicit(const Ace& ace) {
+  return (ace.flags & ace_flag::kInherited) == 0;
+}
+
+// Removes the trustee's explicit entries of one kind (allow or deny) that
+// `matches` accepts; answers the OR of their rights.
+template <typename Matches>
+AccessMask RemoveExplicit(std::vector<Ace>* aces, const std::string& sid, bool allow,
+                          Matches matches) {
+  AccessMask removed = 0;
+  aces->erase(std::remove_if(aces->begin(), aces->end(),
+                             [&](const Ace& ace) {
+                               const bool hit = IsExplicit(ace) && ace.allow == allow &&
+                                                ace.sid == sid && matches(ace);
+                               if (hit) removed |= ace.mask;
+                               return hit;
+                             }),
+              aces->end());
+  return removed;
+}
+
+// Where a new explicit allow entry goes: after the explicit deny entries.
+std::vector<Ace>::iterator AfterExplicitDenies(std::vector<Ace>* aces) {
+  return std::find_if(aces->begin(), aces->end(),
+                      [](const Ace& ace) { return !(IsExplicit(ace) && !ace.allow); });
+}
+
+}  // namespace
+
+struct SimSecurity::Allocation {
+  Dacl dacl;
+  bool descriptor = false;  // a security descriptor holding `dacl`, or the list alone
+};
+
+SimSecurity::SimSecurity(SimRegistry& registry) : registry_(registry) {
+  const std::pair<const char*, const char*> kEnglishNames[] = {
+      {"Everyone", kSidEveryone},
+      {"SYSTEM", kSidSystem},
+      {"NT AUTHORITY\\SYSTEM", kSidSystem},
+      {"Administrators", kSidAdministrators},
+      {"BUILTIN\\Administrators", kSidAdministrators},
+      {"Users", kSidUsers},
+      {"BUILTIN\\Users", kSidUsers},
+      {"Authenticated Users", "S-1-5-11"},
+      {"NT AUTHORITY\\Authenticated Users", "S-1-5-11"},
+      {"CREATOR OWNER", "S-1-3-0"},
+  };
+  for (const auto& [name, sid] : kEnglishNames) accounts_[Upper(name)] = sid;
+}
+
+SimSecurity::~SimSecurity() = default;
+
+void SimSecurity::RenameAccount(const std::string& sid, const std::string& localName) {
+  for (auto it = accounts_.begin(); it != accounts_.end();) {
+    it = it->second == sid ? accounts_.erase(it) : std::next(it);
+  }
+  accounts_[Upper(localName)] = sid;
+}
+
+std::string SimSecurity::ResolveName(const char* name) const {
+  const auto found = accounts_.find(Upper(name));
+  return found == accounts_.end() ? std::string() : found->second;
+}
+
+ErrorCode SimSecurity::ResolveTrustee(const Trustee& trustee, std::string* sid) const {
+  // Trustees by security identifier and multiple trustees are not used by
+  // the program, and the stand-in does not take them.
+  if (trustee.form != security::kTrusteeIsName || trustee.name == nullptr ||
+      trustee.multipleTrustee != nullptr ||
+      trustee.multipleTrusteeOperation != security::kNoMultipleTrustee) {
+    return error::kInvalidParameter;
+  }
+  *sid = ResolveName(trustee.name);
+  return sid->empty() ? error::kNoneMapped : error::kSuccess;
+}
+
+AclHandle SimSecurity::Allocate(const Dacl& dacl, bool descriptor,
+                                SecurityDescriptorHandle* handle) {
+  auto allocation = std::make_unique<Allocation>();
+  allocation->dacl = dacl;
+  allocation->descriptor = descriptor;
+  AclHandle acl = &allocation->dacl;
+  if (handle != nullptr) *handle = allocation.get();
+  allocations_.push_back(std::move(allocation));
+  return acl;
+}
+
+const Dacl* SimSecurity::FindAcl(AclHandle acl, const char* function) {
+  for (const std::unique_ptr<Allocation>& allocation : allocations_) {
+    if (&allocation->dacl == acl) return &allocation->dacl;
+  }
+  misuses_.push_back(std::string(function) + " was given a list that is not (or no longer) held");
+  return nullptr;
+}
+
+void SimSecurity::LocalFree(void* memory) {
+  if (memory == nullptr) return;
+  const auto found = std::find_if(
+      allocations_.begin(), allocations_.end(), [memory](const std::unique_ptr<Allocation>& a) {
+        return a->descriptor ? memory == static_cast<void*>(a.get())
+                             : memory == static_cast<void*>(&a->dacl);
+      });
+  if (found == allocations_.end()) {
+    misuses_.push_back("LocalFree of memory that was not handed out, or was given back before");
+    return;
+  }
+  allocations_.erase(found);
+}
+
+ErrorCode SimSecurity::GetNamedSecurityInfo(const char* objectName, std::uint32_t objectType,
+                                            std::uint32_t securityInfo, AclHandle* dacl,
+                                            SecurityDescriptorHandle* descriptor) {
+  if (dacl != nullptr) *dacl = nullptr;
+  if (descriptor != nullptr) *descriptor = nullptr;
+  if (log_ != nullptr) {
+    if (const ErrorCode forced = log_->Enter("GetNamedSecurityInfoA",
+                                             objectName != nullptr ? objectName : "<null>",
+                                             securityInfo)) {
+      return forced;
+    }
+  }
+  // Registry keys and their DACL are all the stand-in keeps.
+  if (objectType != security::kSeRegistryKey ||
+      securityInfo != security::kDaclSecurityInformation || dacl == nullptr ||
+      descriptor == nullptr) {
+    return error::kInvalidParameter;
+  }
+  RawKey root = kNoKey;
+  std::string path;
+  if (!ParseObjectName(objectName, &root, &path)) return error::kInvalidParameter;
+  Dacl stored;
+  if (const ErrorCode code = registry_.ReadKeyDacl(root, path, &stored); code != error::kSuccess) {
+    return code;
+  }
+  const AclHandle acl = Allocate(stored, true, descriptor);
+  *dacl = stored.present ? acl : nullptr;
+  return error::kSuccess;
+}
+
+ErrorCode SimSecurity::GetEffectiveRightsFromAcl(AclHandle dacl, const Trustee& trustee,
+                                                 AccessMask* rights) {
+  if (log_ != nullptr) {
+    if (const ErrorCode forced = log_->Enter("GetEffectiveRightsFromAclA", Describe(trustee))) {
+      return forced;
+    }
+  }
+  if (rights == nullptr) return error::kInvalidParameter;
+  std::string sid;
+  if (const ErrorCode code = ResolveTrustee(trustee, &sid); code != error::kSuccess) return code;
+  if (dacl == nullptr) {
+    *rights = kAllRights;  // a NULL DACL grants everything
+    return error::kSuccess;
+  }
+  const Dacl* list = FindAcl(dacl, "GetEffectiveRightsFromAclA");
+  if (list == nullptr) return error::kInvalidParameter;
+  AccessMask granted = 0;
+  AccessMask denied = 0;
+  for (const Ace& ace : list->aces) {
+    if (!ace.allow && !IsExplicit(ace)) return error::kInvalidAcl;
+    if ((ace.flags & ace_flag::kInheritOnly) || ace.sid != sid) continue;
+    if (ace.allow) {
+      granted |= ace.mask & ~denied;
+    } else {
+      denied |= ace.mask & ~granted;
+    }
+  }
+  *rights = granted;
+  return error::kSuccess;
+}
+
+ErrorCode SimSecurity::SetEntriesInAcl(std::uint32_t count, const ExplicitAccess* entries,
+                                       AclHandle oldAcl, AclHandle* newAcl) {
+  if (newAcl != nullptr) *newAcl = nullptr;
+  if (log_ != nullptr) {
+    const bool described = count > 0 && entries != nullptr;
+    if (const ErrorCode forced =
+            log_->Enter("SetEntriesInAclA", described ? Describe(entries[0]) : std::string(),
+                        described ? entries[0].accessPermissions : 0)) {
+      return forced;
+    }
+  }
+  if (newAcl == nullptr || (count > 0 && entries == nullptr)) return error::kInvalidParameter;
+  Dacl merged;
+  if (oldAcl != nullptr) {
+    const Dacl* old = FindAcl(oldAcl, "SetEntriesInAclA");
+    if (old == nullptr) return error::kInvalidParameter;
+    merged = *old;
+  }
+  merged.present = true;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const ExplicitAccess& entry = entries[i];
+    std::string sid;
+    if (const ErrorCode code = ResolveTrustee(entry.trustee, &sid); code != error::kSuccess) {
+      return code;
+    }
+    const auto flags = static_cast<std::uint8_t>(entry.inheritance & kInheritanceFlags);
+    const auto sameFlags = [flags](const Ace& ace) { return ace.flags == flags; };
+    const auto any = [](const Ace&) { return true; };
+    std::vector<Ace>& aces = merged.aces;
+    switch (entry.accessMode) {
+      case security::kGrantAccess: {
+        const AccessMask held = RemoveExplicit(&aces, sid, true, sameFlags);
+        aces.insert(AfterExplicitDenies(&aces), Ace{true, flags, held | entry.accessPermissions, sid});
+        break;
+      }
+      case security::kSetAccess:
+        RemoveExplicit(&aces, sid, true, any);
+        RemoveExplicit(&aces, sid, false, any);
+        aces.insert(AfterExplicitDenies(&aces), Ace{true, flags, entry.accessPermissions, sid});
+        break;
+      case security::kDenyAccess: {
+        const AccessMask held = RemoveExplicit(&aces, sid, false, sameFlags);
+        aces.insert(aces.begin(), Ace{false, flags, held | entry.accessPermissions, sid});
+        break;
+      }
+      case security::kRevokeAccess:
+        RemoveExplicit(&aces, sid, true, any);
+        break;
+      default:
+        return error::kInvalidParameter;
+    }
+  }
+  *newAcl = Allocate(merged, false, nullptr);
+  return error::kSuccess;
+}
+
+ErrorCode SimSecurity::SetNamedSecurityInfo(const char* objectName, std::uint32_t objectType,
+                                            std::uint32_t securityInfo, AclHandle dacl) {
+  if (log_ != nullptr) {
+    if (const ErrorCode forced = log_->Enter("SetNamedSecurityInfoA",
+                                             objectName != nullptr ? objectName : "<null>",
+                                             securityInfo)) {
+      return forced;
+    }
+  }
+  if (objectType != security::kSeRegistryKey ||
+      securityInfo != security::kDaclSecurityInformation) {
+    return error::kInvalidParameter;
+  }
+  RawKey root = kNoKey;
+  std::string path;
+  if (!ParseObjectName(objectName, &root, &path)) return error::kInvalidParameter;
+  Dacl list;
+  list.present = false;  // no list given: a NULL DACL, as Windows stores it
+  if (dacl != nullptr) {
+    const Dacl* given = FindAcl(dacl, "SetNamedSecurityInfoA");
+    if (given == nullptr) return error::kInvalidParameter;
+    list = *given;
+  }
+  return registry_.WriteKeyDacl(root, path, list);
+}
+
+}  // namespace velnara::platform::sim

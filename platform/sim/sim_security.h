@@ -1,0 +1,68 @@
+// The stand-in's access-control calls on the keys of a SimRegistry, with
+// Windows's semantics (see the notes in sim_security.cpp): trustees named
+// by account name, resolved like LookupAccountName; GRANT_ACCESS merging
+// with the trustee's allowed rights; REVOKE_ACCESS removing its explicit
+// allow entries; a stored list governing the next open of that key.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/security.h"
+#include "platform/sim/call_log.h"
+#include "platform/sim/sim_registry.h"
+
+namespace velnara::platform::sim {
+
+class SimSecurity : public Security {
+ public:
+  explicit SimSecurity(SimRegistry& registry);
+  ~SimSecurity() override;
+
+  ErrorCode GetNamedSecurityInfo(const char* objectName, std::uint32_t objectType,
+                                 std::uint32_t securityInfo, AclHandle* dacl,
+                                 SecurityDescriptorHandle* descriptor) override;
+  ErrorCode GetEffectiveRightsFromAcl(AclHandle dacl, const Trustee& trustee,
+                                      AccessMask* rights) override;
+  ErrorCode SetEntriesInAcl(std::uint32_t count, const ExplicitAccess* entries, AclHandle oldAcl,
+                            AclHandle* newAcl) override;
+  ErrorCode SetNamedSecurityInfo(const char* objectName, std::uint32_t objectType,
+                                 std::uint32_t securityInfo, AclHandle dacl) override;
+  void LocalFree(void* memory) override;
+
+  // The machine's account names. An English system names the well-known
+  // groups "Everyone", "SYSTEM", "Administrators", "Users" (also with their
+  // domain, "NT AUTHORITY\SYSTEM", "BUILTIN\Administrators"); names match
+  // without regard to case. RenameAccount gives `sid` the one name
+  // `localName`, as a localised Windows does ("Jeder" for Everyone).
+  void RenameAccount(const std::string& sid, const std::string& localName);
+
+  // Enters every call into `log` (null: none), which may fail it.
+  void SetCallLog(CallLog* log) { log_ = log; }
+
+  // Memory handed out and not yet given back.
+  int OutstandingAllocations() const { return static_cast<int>(allocations_.size()); }
+  // Misuses met: memory freed that was not handed out (or twice), a list
+  // used after its memory was given back. A correct caller leaves it empty.
+  const std::vector<std::string>& misuses() const { return misuses_; }
+
+ private:
+  struct Allocation;
+  // The list behind a handle the calls handed out; null (and a misuse
+  // recorded) for anything else.
+  const Dacl* FindAcl(AclHandle acl, const char* function);
+  // The security identifier an account name stands for; empty when none.
+  std::string ResolveName(const char* name) const;
+  ErrorCode ResolveTrustee(const Trustee& trustee, std::string* sid) const;
+  AclHandle Allocate(const Dacl& dacl, bool descriptor, SecurityDescriptorHandle* handle);
+
+  SimRegistry& registry_;
+  CallLog* log_ = nullptr;
+  std::map<std::string, std::string> accounts_;  // upper-cased name -> SID
+  std::vector<std::unique_ptr<Allocation>> allocations_;
+  std::vector<std::string> misuses_;
+};
+
+}  // namespace velnara::platform::sim

@@ -1,0 +1,32 @@
+// The access-control contract over advapi32's GetNamedSecurityInfoA,
+// GetEffectiveRightsFromAclA, SetEntriesInAclA and SetNamedSecurityInfoA,
+// looked up when the program runs. Where one is missing, its calls answer
+// ERROR_PROC_NOT_FOUND.
+#pragma once
+
+#include "platform/security.h"
+
+namespace velnara::platform::win32 {
+
+class Win32Security final : public Security {
+ public:
+  Win32Security();
+
+  ErrorCode GetNamedSecurityInfo(const char* objectName, std::uint32_t objectType,
+                                 std::uint32_t securityInfo, AclHandle* dacl,
+                                 SecurityDescriptorHandle* descriptor) override;
+  ErrorCode GetEffectiveRightsFromAcl(AclHandle dacl, const Trustee& trustee,
+                                      AccessMask* rights) override;
+  ErrorCode SetEntriesInAcl(std::uint32_t count, const ExplicitAccess* entries, AclHandle oldAcl,
+                            AclHandle* newAcl) override;
+  ErrorCode SetNamedSecurityInfo(const char* objectName, std::uint32_t objectType,
+                                 std::uint32_t securityInfo, AclHandle dacl) override;
+  void LocalFree(void* memory) override;
+
+ private:
+  struct Functions;
+  static const Functions& LookUp();
+  const Functions& functions_;
+};
+
+}  // namespace velnara::platform::win32
