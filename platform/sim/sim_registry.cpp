@@ -21,6 +21,7 @@
 #include "platform/sim/sim_registry.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <iterator>
 #include <utility>
@@ -135,6 +136,10 @@ constexpr SddlCode kSddlRights[] = {
     {"KX", access::kKeyRead},      {"GA", access::kGenericAll},     {"GR", access::kGenericRead},
     {"GW", access::kGenericWrite}, {"GX", access::kGenericExecute}, {"RC", access::kReadControl},
     {"SD", access::kDelete},       {"WD", access::kWriteDac},       {"WO", access::kWriteOwner},
+    // The object-specific bits by their directory-service letters, which
+    // Windows writes when a mask matches no name above.
+    {"CC", 0x0001}, {"DC", 0x0002}, {"LC", 0x0004}, {"SW", 0x0008}, {"RP", 0x0010},
+    {"WP", 0x0020}, {"DT", 0x0040}, {"LO", 0x0080}, {"CR", 0x0100},
 };
 
 constexpr SddlCode kSddlAceFlags[] = {
@@ -148,7 +153,9 @@ struct SddlSid {
   const char* sid;
 };
 constexpr SddlSid kSddlSids[] = {
-    {"WD", kSidEveryone}, {"BA", kSidAdministrators}, {"BU", kSidUsers}, {"SY", kSidSystem}};
+    {"WD", kSidEveryone}, {"BA", kSidAdministrators}, {"BU", kSidUsers}, {"SY", kSidSystem},
+    {"AU", "S-1-5-11"},   {"CO", "S-1-3-0"},          {"IU", "S-1-5-4"}, {"LS", "S-1-5-19"},
+    {"NS", "S-1-5-20"},   {"PU", "S-1-5-32-547"},     {"RC", "S-1-5-12"}};
 
 // Reads a run of two-letter codes ("KRSD") into their OR.
 bool ParseCodeRun(const std::string& text, const SddlCode* table, std::size_t count,
@@ -243,6 +250,26 @@ std::vector<Ace> InheritableEntries(const Dacl& parent) {
     inherited.push_back(child);
   }
   return inherited;
+}
+
+std::string FormatSddlDacl(const Dacl& dacl) {
+  if (!dacl.present) return "D:NO_ACCESS_CONTROL";
+  std::string text = dacl.isProtected ? "D:P" : "D:";
+  for (const Ace& ace : dacl.aces) {
+    text += ace.allow ? "(A;" : "(D;";
+    for (const SddlCode& flag : kSddlAceFlags) {
+      if (ace.flags & flag.value) text += flag.code;
+    }
+    const auto right = std::find_if(std::begin(kSddlRights), std::end(kSddlRights),
+                                    [&](const SddlCode& code) { return code.value == ace.mask; });
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "0x%X", static_cast<unsigned>(ace.mask));
+    text += std::string(";") + (right != std::end(kSddlRights) ? right->code : hex) + ";;;";
+    const auto alias = std::find_if(std::begin(kSddlSids), std::end(kSddlSids),
+                                    [&](const SddlSid& sid) { return ace.sid == sid.sid; });
+    text += (alias != std::end(kSddlSids) ? std::string(alias->alias) : ace.sid) + ")";
+  }
+  return text;
 }
 
 bool ParseSddlDacl(const std::string& sddl, Dacl* dacl) {
@@ -549,9 +576,13 @@ ErrorCode SimRegistry::CreateKey(RawKey parent, const char* subKey, AccessMask a
   } else if (!DaclGrants(node->dacl, tokenSids_, access::kKeyCreateSubKey)) {
     return error::kAccessDenied;
   }
+  // An administrator's new keys belong to Administrators, the default
+  // owner of an administrator's token.
+  const bool administrator = TokenHolds(tokenSids_, kSidAdministrators);
   for (std::size_t i = existing; i < parts.size(); ++i) {
     const bool last = i + 1 == parts.size();
     node = node->AddChild(parts[i], last && sddl != nullptr ? &explicitDacl : nullptr);
+    if (administrator) node->owner = kSidAdministrators;
   }
   // The creator gets what it asked for, whatever the new list says.
   granted = MapGenericKeyRights(access & ~(access::kMaximumAllowed | kViewFlags));

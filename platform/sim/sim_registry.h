@@ -49,10 +49,15 @@ struct Dacl {
 // Parses the DACL part of an SDDL string: "D:(A;;KR;;;WD)(D;CI;KW;;;BU)",
 // optionally with the flags P (protected), AI, AR after "D:", or "D:NO_ACCESS_CONTROL"
 // for the NULL DACL. Entry types A and D; entry flags OI CI NP IO ID; rights
-// hexadecimal ("0x20019") or any run of KA KR KW KX GA GR GW GX RC SD WD WO;
-// trustees WD BA BU SY or "S-1-...". Returns false on anything else and
+// hexadecimal ("0x20019") or any run of KA KR KW KX GA GR GW GX RC SD WD WO
+// and the letters CC DC LC SW RP WP DT LO CR; trustees WD BA BU SY AU CO IU
+// LS NS PU RC or "S-1-...". Returns false on anything else and
 // leaves *dacl alone then.
 bool ParseSddlDacl(const std::string& sddl, Dacl* dacl);
+
+// The list written back as SDDL that ParseSddlDacl reads: rights by name
+// where one names the whole mask ("KR"), else in hexadecimal.
+std::string FormatSddlDacl(const Dacl& dacl);
 
 // Every right (generic rights mapped for keys) that `dacl` allows a token
 // holding `sids`: entries in order, a right decided by the first entry of

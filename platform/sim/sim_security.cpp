@@ -193,6 +193,35 @@ void SimSecurity::LocalFree(void* memory) {
   allocations_.erase(found);
 }
 
+namespace {
+
+// The seeding path of an object name ("HKEY_CURRENT_USER\\Software\\...").
+bool SeedingPath(const char* objectName, std::string* full) {
+  RawKey root = kNoKey;
+  std::string path;
+  if (!ParseObjectName(objectName, &root, &path)) return false;
+  *full = root == kLocalMachine  ? "HKEY_LOCAL_MACHINE"
+          : root == kCurrentUser ? "HKEY_CURRENT_USER"
+          : root == kUsers       ? "HKEY_USERS"
+                                 : "HKEY_CLASSES_ROOT";
+  if (!path.empty()) *full += "\\" + path;
+  return true;
+}
+
+}  // namespace
+
+bool SimSecurity::ReadSddl(const char* objectName, std::string* sddl) const {
+  std::string full;
+  if (!SeedingPath(objectName, &full) || !registry_.KeyExists(full)) return false;
+  *sddl = FormatSddlDacl(registry_.GetDaclAt(full));
+  return true;
+}
+
+bool SimSecurity::WriteSddl(const char* objectName, const std::string& sddl) {
+  std::string full;
+  return SeedingPath(objectName, &full) && registry_.SetSddlAt(full, sddl);
+}
+
 ErrorCode SimSecurity::GetNamedSecurityInfo(const char* objectName, std::uint32_t objectType,
                                             std::uint32_t securityInfo, AclHandle* dacl,
                                             SecurityDescriptorHandle* descriptor) {

@@ -42,6 +42,14 @@ class SimSecurity : public Security {
   // Enters every call into `log` (null: none), which may fail it.
   void SetCallLog(CallLog* log) { log_ = log; }
 
+  // The list of the object `objectName` as SDDL (FormatSddlDacl), read
+  // outside the call log and without access checks; false when there is
+  // no such key.
+  bool ReadSddl(const char* objectName, std::string* sddl) const;
+  // Replaces its list with the one `sddl` gives, exactly; false when there
+  // is no such key or the text does not parse.
+  bool WriteSddl(const char* objectName, const std::string& sddl);
+
   // Memory handed out and not yet given back.
   int OutstandingAllocations() const { return static_cast<int>(allocations_.size()); }
   // Misuses met: memory freed that was not handed out (or twice), a list

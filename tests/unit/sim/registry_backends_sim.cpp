@@ -2,7 +2,10 @@
 #include <memory>
 #include <vector>
 
+#include "platform/sim/sim_com_port_database.h"
 #include "platform/sim/sim_registry.h"
+#include "platform/sim/sim_security.h"
+#include "platform/sim/sim_system.h"
 #include "tests/contract/registry_backend.h"
 
 namespace velnara::contract {
@@ -11,10 +14,22 @@ namespace {
 class SimBackend : public RegistryBackend {
  public:
   platform::Registry& registry() override { return registry_; }
+  platform::Security& security() override { return security_; }
+  platform::ComPortDatabase& comPorts() override { return comPorts_; }
+  platform::System& system() override { return system_; }
+  bool ReadDaclSddl(const std::string& objectName, std::string* sddl) override {
+    return security_.ReadSddl(objectName.c_str(), sddl);
+  }
+  bool WriteDaclSddl(const std::string& objectName, const std::string& sddl) override {
+    return security_.WriteSddl(objectName.c_str(), sddl);
+  }
   bool IsWine() const override { return false; }
 
  private:
   platform::sim::SimRegistry registry_;
+  platform::sim::SimSecurity security_{registry_};
+  platform::sim::SimComPortDatabase comPorts_{registry_};
+  platform::sim::SimSystem system_;
 };
 
 }  // namespace
