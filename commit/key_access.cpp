@@ -4,8 +4,7 @@ namespace velnara {
 
 using namespace platform;
 
-void GrantKeyAccess(Security& security, const ErrorReporter& reporter,
-                    const std::string& keyPath) {
+void GrantKeyAccess(Security& security, const ErrorReporter& reporter, const std::string& keyPath) {
   ChangeKeyAccess(security, reporter, keyPath, security::kGrantAccess);
 }
 
@@ -14,8 +13,8 @@ void RevokeKeyAccess(Security& security, const ErrorReporter& reporter,
   ChangeKeyAccess(security, reporter, keyPath, security::kRevokeAccess);
 }
 
-void ChangeKeyAccess(Security& security, const ErrorReporter& reporter,
-                     const std::string& keyPath, std::uint32_t accessMode) {
+void ChangeKeyAccess(Security& security, const ErrorReporter& reporter, const std::string& keyPath,
+                     std::uint32_t accessMode) {
   // A name cut short to fit would name another key, an ancestor of this
   // one perhaps, so a path that does not fit is refused before anything
   // is read.
@@ -29,8 +28,8 @@ void ChangeKeyAccess(Security& security, const ErrorReporter& reporter,
   SecurityMemory descriptor(security);
   AclHandle dacl = nullptr;
   ErrorCode code = security.GetNamedSecurityInfo(objectName.c_str(), security::kSeRegistryKey,
-                                                  security::kDaclSecurityInformation, &dacl,
-                                                  descriptor.receive());
+                                                 security::kDaclSecurityInformation, &dacl,
+                                                 descriptor.receive());
   if (code != error::kSuccess) {
     reporter.Report(kGetSecurityFailedCaption, code);
     return;

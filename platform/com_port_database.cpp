@@ -24,8 +24,7 @@ ErrorCode ComDb::ClaimedNumbers(std::vector<bool>* claimed) const {
   if (code != error::kSuccess) return code;
   std::vector<std::uint8_t> bytes(size, 0);
   std::uint32_t reported = 0;
-  code = database_.GetCurrentPortUsage(handle_, bytes.data(), size, comdb::kReportBytes,
-                                       &reported);
+  code = database_.GetCurrentPortUsage(handle_, bytes.data(), size, comdb::kReportBytes, &reported);
   if (code != error::kSuccess) return code;
   claimed->assign(reported, false);
   for (std::uint32_t i = 0; i < reported && i < size; ++i) (*claimed)[i] = bytes[i] != 0;

@@ -28,8 +28,8 @@ struct RegistryComPortDatabase::Bitmap {
   bool Claimed(std::uint32_t index) const { return (data[index / 8] >> (index % 8)) & 1; }
   void Set(std::uint32_t index, bool claimed) {
     const auto bit = static_cast<std::uint8_t>(1u << (index % 8));
-    data[index / 8] = static_cast<std::uint8_t>(claimed ? data[index / 8] | bit
-                                                        : data[index / 8] & ~bit);
+    data[index / 8] =
+        static_cast<std::uint8_t>(claimed ? data[index / 8] | bit : data[index / 8] & ~bit);
   }
 };
 

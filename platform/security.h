@@ -16,7 +16,7 @@ using SecurityDescriptorHandle = void*;
 using AclHandle = void*;
 
 namespace security {
-constexpr std::uint32_t kSeRegistryKey = 4;             // SE_OBJECT_TYPE SE_REGISTRY_KEY
+constexpr std::uint32_t kSeRegistryKey = 4;            // SE_OBJECT_TYPE SE_REGISTRY_KEY
 constexpr std::uint32_t kDaclSecurityInformation = 4;  // DACL_SECURITY_INFORMATION
 // ACCESS_MODE
 constexpr std::uint32_t kGrantAccess = 1;

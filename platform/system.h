@@ -44,9 +44,9 @@ struct TokenPrivileges {
 };
 
 namespace token {
-constexpr AccessMask kAdjustPrivileges = 0x0020;  // TOKEN_ADJUST_PRIVILEGES
-constexpr AccessMask kQuery = 0x0008;             // TOKEN_QUERY
-constexpr std::uint32_t kPrivilegeEnabled = 0x2;  // SE_PRIVILEGE_ENABLED
+constexpr AccessMask kAdjustPrivileges = 0x0020;                   // TOKEN_ADJUST_PRIVILEGES
+constexpr AccessMask kQuery = 0x0008;                              // TOKEN_QUERY
+constexpr std::uint32_t kPrivilegeEnabled = 0x2;                   // SE_PRIVILEGE_ENABLED
 constexpr const char* kShutdownPrivilege = "SeShutdownPrivilege";  // SE_SHUTDOWN_NAME
 }  // namespace token
 
@@ -79,8 +79,7 @@ class System {
   // failure *token is null.
   virtual ErrorCode OpenProcessToken(AccessMask access, TokenHandle* token) = 0;
   // LookupPrivilegeValueA; a null system name is the local system.
-  virtual ErrorCode LookupPrivilegeValue(const char* systemName, const char* name,
-                                         Luid* luid) = 0;
+  virtual ErrorCode LookupPrivilegeValue(const char* systemName, const char* name, Luid* luid) = 0;
   // AdjustTokenPrivileges without the previous state. Success whenever the
   // call returns TRUE, also when the token lacks the privilege (Windows
   // then leaves ERROR_NOT_ALL_ASSIGNED as the last error; the change

@@ -87,8 +87,8 @@ constexpr std::uint32_t kCtlColorStatic = 0x0138;
 }  // namespace wm
 
 namespace notify {
-constexpr std::uint32_t kButtonClicked = 0;             // BN_CLICKED
-constexpr std::uint32_t kDoubleClick = 0xFFFFFFFDu;     // NM_DBLCLK (-3)
+constexpr std::uint32_t kButtonClicked = 0;          // BN_CLICKED
+constexpr std::uint32_t kDoubleClick = 0xFFFFFFFDu;  // NM_DBLCLK (-3)
 }  // namespace notify
 
 // Standard dialog command identifiers and message box answers.

@@ -33,8 +33,8 @@ ErrorCode SimComPortDatabase::Close(ComDbHandle database) {
   return forced != error::kSuccess ? forced : code;
 }
 
-ErrorCode SimComPortDatabase::ClaimPort(ComDbHandle database, std::uint32_t number,
-                                        bool forceClaim, bool* forced) {
+ErrorCode SimComPortDatabase::ClaimPort(ComDbHandle database, std::uint32_t number, bool forceClaim,
+                                        bool* forced) {
   if (const ErrorCode failure = Enter("ComDBClaimPort", number)) return failure;
   const CallLog::Pause quiet(log_);
   return database_.ClaimPort(database, number, forceClaim, forced);
@@ -52,8 +52,7 @@ ErrorCode SimComPortDatabase::GetCurrentPortUsage(ComDbHandle database, std::uin
                                                   std::uint32_t* maxPortsReported) {
   if (const ErrorCode failure = Enter("ComDBGetCurrentPortUsage")) return failure;
   const CallLog::Pause quiet(log_);
-  return database_.GetCurrentPortUsage(database, buffer, bufferSize, reportType,
-                                       maxPortsReported);
+  return database_.GetCurrentPortUsage(database, buffer, bufferSize, reportType, maxPortsReported);
 }
 
 std::vector<std::uint32_t> SimComPortDatabase::ClaimedNumbers() const {
@@ -72,8 +71,8 @@ void SimComPortDatabase::SetClaimedNumbers(const std::vector<std::uint32_t>& num
   std::vector<std::uint8_t> bitmap(bytes, 0);
   for (std::uint32_t number : numbers) {
     if (number >= 1 && number <= bytes * 8) {
-      bitmap[(number - 1) / 8] = static_cast<std::uint8_t>(bitmap[(number - 1) / 8] |
-                                                           1u << ((number - 1) % 8));
+      bitmap[(number - 1) / 8] =
+          static_cast<std::uint8_t>(bitmap[(number - 1) / 8] | 1u << ((number - 1) % 8));
     }
   }
   registry_.SetValueAt(kArbiterKey, kComDbValueName, value_type::kBinary, bitmap);

@@ -132,14 +132,29 @@ struct SddlCode {
 };
 
 constexpr SddlCode kSddlRights[] = {
-    {"KA", access::kKeyAllAccess}, {"KR", access::kKeyRead},        {"KW", access::kKeyWrite},
-    {"KX", access::kKeyRead},      {"GA", access::kGenericAll},     {"GR", access::kGenericRead},
-    {"GW", access::kGenericWrite}, {"GX", access::kGenericExecute}, {"RC", access::kReadControl},
-    {"SD", access::kDelete},       {"WD", access::kWriteDac},       {"WO", access::kWriteOwner},
+    {"KA", access::kKeyAllAccess},
+    {"KR", access::kKeyRead},
+    {"KW", access::kKeyWrite},
+    {"KX", access::kKeyRead},
+    {"GA", access::kGenericAll},
+    {"GR", access::kGenericRead},
+    {"GW", access::kGenericWrite},
+    {"GX", access::kGenericExecute},
+    {"RC", access::kReadControl},
+    {"SD", access::kDelete},
+    {"WD", access::kWriteDac},
+    {"WO", access::kWriteOwner},
     // The object-specific bits by their directory-service letters, which
     // Windows writes when a mask matches no name above.
-    {"CC", 0x0001}, {"DC", 0x0002}, {"LC", 0x0004}, {"SW", 0x0008}, {"RP", 0x0010},
-    {"WP", 0x0020}, {"DT", 0x0040}, {"LO", 0x0080}, {"CR", 0x0100},
+    {"CC", 0x0001},
+    {"DC", 0x0002},
+    {"LC", 0x0004},
+    {"SW", 0x0008},
+    {"RP", 0x0010},
+    {"WP", 0x0020},
+    {"DT", 0x0040},
+    {"LO", 0x0080},
+    {"CR", 0x0100},
 };
 
 constexpr SddlCode kSddlAceFlags[] = {

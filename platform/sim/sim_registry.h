@@ -188,8 +188,7 @@ class SimRegistry : public Registry {
   std::shared_ptr<Node> FindBelow(RawKey root, const std::string& path) const;
   // The full path of what a handle refers to, for the call log.
   std::string PathOf(RawKey key) const;
-  ErrorCode Intercept(const char* function, RawKey key, const char* name,
-                      std::uint32_t value = 0);
+  ErrorCode Intercept(const char* function, RawKey key, const char* name, std::uint32_t value = 0);
   std::shared_ptr<Node> MakePath(const std::string& path);
 
   std::map<RawKey, std::shared_ptr<Node>> roots_;

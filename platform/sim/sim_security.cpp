@@ -31,8 +31,8 @@
 namespace velnara::platform::sim {
 namespace {
 
-constexpr AccessMask kAllRights = 0x001FFFFF;         // STANDARD_RIGHTS_ALL | SPECIFIC_RIGHTS_ALL
-constexpr std::uint32_t kInheritanceFlags = 0x0F;     // OI CI NP IO, as the ACE header has them
+constexpr AccessMask kAllRights = 0x001FFFFF;      // STANDARD_RIGHTS_ALL | SPECIFIC_RIGHTS_ALL
+constexpr std::uint32_t kInheritanceFlags = 0x0F;  // OI CI NP IO, as the ACE header has them
 
 std::string Upper(std::string text) {
   for (char& c : text) {
@@ -181,11 +181,11 @@ const Dacl* SimSecurity::FindAcl(AclHandle acl, const char* function) {
 
 void SimSecurity::LocalFree(void* memory) {
   if (memory == nullptr) return;
-  const auto found = std::find_if(
-      allocations_.begin(), allocations_.end(), [memory](const std::unique_ptr<Allocation>& a) {
-        return a->descriptor ? memory == static_cast<void*>(a.get())
-                             : memory == static_cast<void*>(&a->dacl);
-      });
+  const auto found = std::find_if(allocations_.begin(), allocations_.end(),
+                                  [memory](const std::unique_ptr<Allocation>& a) {
+                                    return a->descriptor ? memory == static_cast<void*>(a.get())
+                                                         : memory == static_cast<void*>(&a->dacl);
+                                  });
   if (found == allocations_.end()) {
     misuses_.push_back("LocalFree of memory that was not handed out, or was given back before");
     return;
@@ -228,9 +228,8 @@ ErrorCode SimSecurity::GetNamedSecurityInfo(const char* objectName, std::uint32_
   if (dacl != nullptr) *dacl = nullptr;
   if (descriptor != nullptr) *descriptor = nullptr;
   if (log_ != nullptr) {
-    if (const ErrorCode forced = log_->Enter("GetNamedSecurityInfoA",
-                                             objectName != nullptr ? objectName : "<null>",
-                                             securityInfo)) {
+    if (const ErrorCode forced = log_->Enter(
+            "GetNamedSecurityInfoA", objectName != nullptr ? objectName : "<null>", securityInfo)) {
       return forced;
     }
   }
@@ -315,7 +314,8 @@ ErrorCode SimSecurity::SetEntriesInAcl(std::uint32_t count, const ExplicitAccess
     switch (entry.accessMode) {
       case security::kGrantAccess: {
         const AccessMask held = RemoveExplicit(&aces, sid, true, sameFlags);
-        aces.insert(AfterExplicitDenies(&aces), Ace{true, flags, held | entry.accessPermissions, sid});
+        aces.insert(AfterExplicitDenies(&aces),
+                    Ace{true, flags, held | entry.accessPermissions, sid});
         break;
       }
       case security::kSetAccess:
@@ -342,9 +342,8 @@ ErrorCode SimSecurity::SetEntriesInAcl(std::uint32_t count, const ExplicitAccess
 ErrorCode SimSecurity::SetNamedSecurityInfo(const char* objectName, std::uint32_t objectType,
                                             std::uint32_t securityInfo, AclHandle dacl) {
   if (log_ != nullptr) {
-    if (const ErrorCode forced = log_->Enter("SetNamedSecurityInfoA",
-                                             objectName != nullptr ? objectName : "<null>",
-                                             securityInfo)) {
+    if (const ErrorCode forced = log_->Enter(
+            "SetNamedSecurityInfoA", objectName != nullptr ? objectName : "<null>", securityInfo)) {
       return forced;
     }
   }

@@ -117,10 +117,9 @@ struct Privilege {
 };
 // The LUIDs Windows gives its privileges.
 constexpr Privilege kPrivileges[] = {
-    {"SeSecurityPrivilege", 8},  {"SeTakeOwnershipPrivilege", 9},
-    {"SeSystemtimePrivilege", 12}, {"SeBackupPrivilege", 17},
-    {"SeRestorePrivilege", 18},  {"SeShutdownPrivilege", 19},
-    {"SeDebugPrivilege", 20},    {"SeRemoteShutdownPrivilege", 24},
+    {"SeSecurityPrivilege", 8}, {"SeTakeOwnershipPrivilege", 9},   {"SeSystemtimePrivilege", 12},
+    {"SeBackupPrivilege", 17},  {"SeRestorePrivilege", 18},        {"SeShutdownPrivilege", 19},
+    {"SeDebugPrivilege", 20},   {"SeRemoteShutdownPrivilege", 24},
 };
 constexpr std::uint32_t kShutdownLuid = 19;
 
@@ -174,9 +173,8 @@ ErrorCode SimSystem::AdjustTokenPrivileges(TokenHandle token, bool disableAll,
     if (const ErrorCode forced = log_->Enter(
             "AdjustTokenPrivileges",
             "luid=" + std::to_string(newState.luid.lowPart) + ":" +
-                std::to_string(newState.luid.highPart) +
-                " count=" + std::to_string(newState.privilegeCount) +
-                (disableAll ? " disable-all" : ""),
+                std::to_string(newState.luid.highPart) + " count=" +
+                std::to_string(newState.privilegeCount) + (disableAll ? " disable-all" : ""),
             newState.attributes)) {
       return forced;
     }

@@ -26,8 +26,7 @@ const Win32Security::Functions& Win32Security::LookUp() {
     constexpr const char* kDll = "advapi32.dll";
     Functions found;
     found.getNamed = LookUpFunction<decltype(found.getNamed)>(kDll, "GetNamedSecurityInfoA");
-    found.getRights =
-        LookUpFunction<decltype(found.getRights)>(kDll, "GetEffectiveRightsFromAclA");
+    found.getRights = LookUpFunction<decltype(found.getRights)>(kDll, "GetEffectiveRightsFromAclA");
     found.setEntries = LookUpFunction<decltype(found.setEntries)>(kDll, "SetEntriesInAclA");
     found.setNamed = LookUpFunction<decltype(found.setNamed)>(kDll, "SetNamedSecurityInfoA");
     return found;

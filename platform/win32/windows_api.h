@@ -217,8 +217,7 @@ static_assert(sizeof(ExplicitAccess) == sizeof(EXPLICIT_ACCESS_A));
 static_assert(offsetof(ExplicitAccess, accessPermissions) ==
               offsetof(EXPLICIT_ACCESS_A, grfAccessPermissions));
 static_assert(offsetof(ExplicitAccess, accessMode) == offsetof(EXPLICIT_ACCESS_A, grfAccessMode));
-static_assert(offsetof(ExplicitAccess, inheritance) ==
-              offsetof(EXPLICIT_ACCESS_A, grfInheritance));
+static_assert(offsetof(ExplicitAccess, inheritance) == offsetof(EXPLICIT_ACCESS_A, grfInheritance));
 static_assert(offsetof(ExplicitAccess, trustee) == offsetof(EXPLICIT_ACCESS_A, Trustee));
 
 // The token and restart calls.

@@ -43,9 +43,8 @@ class ComPortDatabaseContract : public ::testing::TestWithParam<BackendFactory> 
   }
   void TearDown() override {
     if (hadValue_) {
-      EXPECT_EQ(error::kSuccess,
-                reg().SetValue(key_, kValue, savedType_, saved_.data(),
-                               static_cast<std::uint32_t>(saved_.size())));
+      EXPECT_EQ(error::kSuccess, reg().SetValue(key_, kValue, savedType_, saved_.data(),
+                                                static_cast<std::uint32_t>(saved_.size())));
     } else {
       reg().DeleteValue(key_, kValue);
     }
@@ -156,7 +155,8 @@ TEST_P(ComPortDatabaseContract, UsageReportsAsMuchAsTheBufferHolds) {
   std::uint8_t bits[3];
   std::memset(bits, 0xCC, sizeof bits);
   std::uint32_t ports = 0;
-  ASSERT_EQ(error::kSuccess, db().GetCurrentPortUsage(handle_, bits, 2, comdb::kReportBits, &ports));
+  ASSERT_EQ(error::kSuccess,
+            db().GetCurrentPortUsage(handle_, bits, 2, comdb::kReportBits, &ports));
   EXPECT_EQ(16u, ports);
   EXPECT_EQ(0x02, bits[0]);
   EXPECT_EQ(0x01, bits[1]);
@@ -166,7 +166,8 @@ TEST_P(ComPortDatabaseContract, UsageReportsAsMuchAsTheBufferHolds) {
   ASSERT_EQ(error::kSuccess,
             db().GetCurrentPortUsage(handle_, bytes, 18, comdb::kReportBytes, &ports));
   EXPECT_EQ(18u, ports);
-  const std::uint8_t expected[20] = {0, 1, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0xCC, 0xCC};
+  const std::uint8_t expected[20] = {0, 1, 0, 0, 0, 0, 0, 0, 1,    0,
+                                     0, 0, 0, 0, 0, 0, 1, 0, 0xCC, 0xCC};
   EXPECT_EQ(0, std::memcmp(expected, bytes, sizeof bytes));
   EXPECT_EQ(error::kInvalidParameter, db().GetCurrentPortUsage(handle_, bytes, 18, 7, &ports));
   EXPECT_EQ(error::kSuccess, db().Close(handle_));
@@ -183,8 +184,7 @@ TEST_P(ComPortDatabaseContract, AHandleThatIsNotOpenIsRefused) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, ComPortDatabaseContract,
-                         ::testing::ValuesIn(RegistryBackends()),
+INSTANTIATE_TEST_SUITE_P(Backends, ComPortDatabaseContract, ::testing::ValuesIn(RegistryBackends()),
                          [](const ::testing::TestParamInfo<BackendFactory>& info) {
                            return info.param.name;
                          });

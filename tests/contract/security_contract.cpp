@@ -169,9 +169,9 @@ TEST_P(SecurityContract, GrantOpensTheKeyAloneForWritingAndRevokeClosesItAgain) 
   ASSERT_EQ(error::kSuccess,
             reg().OpenKey(kCurrentUser, (scratch_ + "\\Port").c_str(), access::kKeyWrite, &key));
   const char text[] = "Tarvex 880 Port (COM7)";
-  EXPECT_EQ(error::kSuccess, reg().SetValue(key, "FriendlyName", platform::value_type::kSz,
-                                            reinterpret_cast<const std::uint8_t*>(text),
-                                            sizeof text));
+  EXPECT_EQ(error::kSuccess,
+            reg().SetValue(key, "FriendlyName", platform::value_type::kSz,
+                           reinterpret_cast<const std::uint8_t*>(text), sizeof text));
   reg().CloseKey(key);
   // The entry does not reach the subkey.
   EXPECT_EQ(error::kAccessDenied, OpenFor("Port\\Device Parameters", access::kKeyWrite));
@@ -256,9 +256,9 @@ TEST_P(SecurityContract, TrusteeNamesResolveAsAccountNames) {
                                    security::kNoInheritance, trustee};
     SecurityMemory merged(sec());
     const ErrorCode mergeCode = sec().SetEntriesInAcl(1, &entry, dacl, merged.receive());
-    EXPECT_EQ(IsWine() && row.mergeCode == error::kNoneMapped ? error::kInvalidParameter
-                                                               : row.mergeCode,
-              mergeCode);
+    EXPECT_EQ(
+        IsWine() && row.mergeCode == error::kNoneMapped ? error::kInvalidParameter : row.mergeCode,
+        mergeCode);
     EXPECT_EQ(mergeCode == error::kSuccess, merged.get() != nullptr);
   }
 }

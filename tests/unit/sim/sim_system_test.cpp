@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace velnara::platform::sim {
 namespace {
@@ -125,6 +126,65 @@ TEST(SimSystemMessages, ACodeWithoutTextAnswers317AndLeavesTheTextAlone) {
   SimSystem copy = before;
   ASSERT_EQ(error::kSuccess, copy.FormatSystemMessage(5, &text));
   EXPECT_EQ("Access is denied.\r\n", text);
+}
+
+TEST(SimSystemRestart, TheRestartNeedsTheShutdownPrivilegeEnabled) {
+  for (const bool held : {true, false}) {
+    SCOPED_TRACE(held ? "an administrator" : "an account without the privilege");
+    SimSystem system;
+    CallLog log;
+    system.SetCallLog(&log);
+    system.SetHoldsShutdownPrivilege(held);
+    constexpr std::uint32_t kRebootForce = 6;
+    // Not yet enabled: refused as Windows refuses it.
+    EXPECT_EQ(1314u, system.ExitWindowsEx(kRebootForce, 0));
+    {
+      Token token(system);
+      ASSERT_EQ(error::kSuccess, token.OpenForProcess(0x28));
+      EXPECT_EQ(1, system.OpenTokenCount());
+      Luid luid{};
+      ASSERT_EQ(error::kSuccess,
+                system.LookupPrivilegeValue(nullptr, "SeShutdownPrivilege", &luid));
+      // Enabling answers success whether the token holds the privilege or not.
+      EXPECT_EQ(error::kSuccess, system.AdjustTokenPrivileges(token.get(), false, {1, luid, 2}));
+      EXPECT_EQ(held, system.ShutdownPrivilegeEnabled());
+    }
+    EXPECT_EQ(0, system.OpenTokenCount());
+    EXPECT_EQ(held ? 0u : 1314u, system.ExitWindowsEx(kRebootForce, 0));
+    EXPECT_EQ(held ? std::vector<std::uint32_t>{kRebootForce} : std::vector<std::uint32_t>{},
+              system.RestartRequests());
+    // A token opened without TOKEN_ADJUST_PRIVILEGES may not be adjusted.
+    Token reader(system);
+    ASSERT_EQ(error::kSuccess, reader.OpenForProcess(0x8));
+    EXPECT_EQ(error::kAccessDenied,
+              system.AdjustTokenPrivileges(reader.get(), false, {1, {19, 0}, 2}));
+    std::vector<std::string> calls;
+    for (const Call& call : log.calls()) calls.push_back(call.function);
+    EXPECT_EQ(
+        (std::vector<std::string>{"ExitWindowsEx", "OpenProcessToken", "LookupPrivilegeValueA",
+                                  "AdjustTokenPrivileges", "CloseHandle", "ExitWindowsEx",
+                                  "OpenProcessToken", "AdjustTokenPrivileges"}),
+        calls);
+  }
+}
+
+TEST(SimCallLog, FailsTheCallsItIsToldToByIndexOrByName) {
+  CallLog log;
+  log.FailCall(1, 5);
+  log.FailNext("B", 8, 1, 2);
+  const char* made[] = {"A", "A", "B", "B", "B", "B", "A"};
+  std::vector<ErrorCode> answers;
+  for (const char* function : made) answers.push_back(log.Enter(function));
+  EXPECT_EQ((std::vector<ErrorCode>{0, 5, 0, 8, 8, 0, 0}), answers);
+  {
+    const CallLog::Pause quiet(&log);
+    EXPECT_EQ(0u, log.Enter("B"));
+  }
+  EXPECT_EQ(7u, log.calls().size());
+  EXPECT_EQ(5u, log.calls()[1].forced);
+  log.Clear();
+  log.ClearFailures();
+  EXPECT_EQ(0u, log.Enter("A"));
 }
 
 TEST(SimSystemExit, ExitProcessEndsTheRunWithItsStatus) {

@@ -1,0 +1,156 @@
+// The program's own key access grant and revoke on the real calls: a key of
+// HKEY_LOCAL_MACHINE locked as Windows locks a port device key (SYSTEM full
+// control, Administrators read) is opened to EVERYONE, written, and closed
+// again, its access list read back with the system's SDDL writer after each
+// step. Message boxes go to the stand-in's window system, so a failure
+// shows in the test instead of waiting for a click.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "commit/key_access.h"
+#include "platform/sim/sim_registry.h"
+#include "platform/sim/sim_window_system.h"
+#include "platform/win32/win32_com_port_database.h"
+#include "platform/win32/win32_registry.h"
+#include "platform/win32/win32_security.h"
+#include "platform/win32/win32_system.h"
+#include "platform/win32/windows_api.h"
+
+namespace velnara {
+namespace {
+
+using namespace platform;
+
+constexpr char kBase[] = "SOFTWARE\\VelnaraKeyAccess";
+constexpr char kPort[] = "SOFTWARE\\VelnaraKeyAccess\\Port";
+constexpr char kParameters[] = "SOFTWARE\\VelnaraKeyAccess\\Port\\Device Parameters";
+constexpr char kLocked[] = "D:P(A;;KA;;;SY)(A;;KRSD;;;BA)";
+
+std::string ReadSddl(const std::string& path) {
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  const std::string object = "MACHINE\\" + path;
+  if (GetNamedSecurityInfoA(object.c_str(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr,
+                            nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
+    return "<unreadable>";
+  }
+  char* text = nullptr;
+  std::string sddl = "<unconvertible>";
+  if (ConvertSecurityDescriptorToStringSecurityDescriptorA(
+          descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr)) {
+    sddl = text;
+  }
+  LocalFree(text);
+  LocalFree(descriptor);
+  return sddl;
+}
+
+// Everyone's entries of a list, as "allow 0x..." with generic rights mapped.
+std::vector<std::string> EveryoneEntries(const std::string& sddl) {
+  sim::Dacl dacl;
+  EXPECT_TRUE(sim::ParseSddlDacl(sddl, &dacl)) << sddl;
+  std::vector<std::string> entries;
+  for (const sim::Ace& ace : dacl.aces) {
+    if (ace.sid != sim::kSidEveryone) continue;
+    AccessMask mask = ace.mask & ~access::kGenericWrite;
+    if (ace.mask & access::kGenericWrite) mask |= access::kKeyWrite;
+    char text[48];
+    std::snprintf(text, sizeof text, "%s 0x%X", ace.allow ? "allow" : "deny",
+                  static_cast<unsigned>(mask));
+    entries.push_back(text);
+  }
+  return entries;
+}
+
+class KeyAccessWin32 : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Cleanup();
+    RegKey key(registry_);
+    ASSERT_EQ(error::kSuccess, key.Create(kLocalMachine, kParameters, access::kKeyRead));
+    key.Close();
+    ASSERT_TRUE(Lock(kParameters));
+    ASSERT_TRUE(Lock(kPort));
+  }
+  void TearDown() override { Cleanup(); }
+
+  void Cleanup() {
+    registry_.DeleteKey(kLocalMachine, kParameters);
+    registry_.DeleteKey(kLocalMachine, kPort);
+    registry_.DeleteKey(kLocalMachine, kBase);
+  }
+  static bool Lock(const char* path) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kLocked, SDDL_REVISION_1, &descriptor,
+                                                              nullptr)) {
+      return false;
+    }
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    PACL dacl = nullptr;
+    std::string object = std::string("MACHINE\\") + path;
+    const bool locked =
+        GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) &&
+        SetNamedSecurityInfoA(object.data(), SE_REGISTRY_KEY,
+                              DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                              nullptr, nullptr, dacl, nullptr) == ERROR_SUCCESS;
+    LocalFree(descriptor);
+    return locked;
+  }
+  ErrorCode OpenForWriting(const char* path) {
+    RegKey key(registry_);
+    return key.Open(kLocalMachine, path, access::kKeyWrite);
+  }
+
+  win32::Win32Registry registry_;
+  win32::Win32System system_;
+  sim::SimWindowSystem windows_;
+  win32::Win32Security security_;
+  std::unique_ptr<ComPortDatabase> comPorts_ = win32::MakeComPortDatabase(registry_);
+  Platform platform_{registry_, system_, windows_, security_, *comPorts_};
+  ErrorReporter reporter_{platform_};
+};
+
+TEST_F(KeyAccessWin32, GrantOpensALockedKeyForWritingAndRevokeLocksItAgain) {
+  const std::string locked = ReadSddl(kPort);
+  EXPECT_TRUE(EveryoneEntries(locked).empty()) << locked;
+  EXPECT_EQ(error::kAccessDenied, OpenForWriting(kPort));
+
+  GrantKeyAccess(security_, reporter_, kPort);
+  const std::string granted = ReadSddl(kPort);
+  EXPECT_EQ(std::vector<std::string>{"allow 0x20006"}, EveryoneEntries(granted)) << granted;
+  RegKey key(registry_);
+  ASSERT_EQ(error::kSuccess, key.Open(kLocalMachine, kPort, access::kKeyWrite));
+  EXPECT_EQ(error::kSuccess, key.SetString("FriendlyName", "Tarvex 880 Port (COM7)"));
+  key.Close();
+  // The entry is for the key alone.
+  EXPECT_EQ(error::kAccessDenied, OpenForWriting(kParameters));
+  EXPECT_TRUE(EveryoneEntries(ReadSddl(kParameters)).empty());
+
+  RevokeKeyAccess(security_, reporter_, kPort);
+  const std::string revoked = ReadSddl(kPort);
+  EXPECT_TRUE(EveryoneEntries(revoked).empty()) << revoked;
+  EXPECT_EQ(error::kAccessDenied, OpenForWriting(kPort));
+  // The entries are those from before the grant. (Windows keeps the list
+  // protected; Wine's SetNamedSecurityInfoA drops the flag, so only the
+  // entries are compared.)
+  EXPECT_EQ(locked.substr(locked.find('(')), revoked.substr(revoked.find('(')));
+
+  EXPECT_TRUE(windows_.MessageBoxes().empty());
+}
+
+TEST_F(KeyAccessWin32, AMissingKeyIsReportedWithTheCallsOwnCode) {
+  windows_.Answer(id::kOk);
+  GrantKeyAccess(security_, reporter_, std::string(kPort) + "\\Missing");
+  ASSERT_EQ(1u, windows_.MessageBoxes().size());
+  EXPECT_EQ("GetNamedSecurityInfo Failed", windows_.MessageBoxes()[0].caption);
+  std::string text;
+  ASSERT_EQ(error::kSuccess, system_.FormatSystemMessage(error::kFileNotFound, &text));
+  EXPECT_EQ(text, windows_.MessageBoxes()[0].text);
+}
+
+}  // namespace
+}  // namespace velnara
