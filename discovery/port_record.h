@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "platform/window_system.h"
 
@@ -21,8 +22,14 @@ struct PortRecord {
   std::uint32_t locationCode = 0;
   // The port's PortName as read at start-up (at most 7 characters; the
   // field leaves room for one more character and the terminator). Empty for
-  // a board. Never changed: the pending name lives in the item's text.
+  // a board. Never changed: the pending name lives in the item's text, and
+  // Reset puts this one back.
   char portName[10] = {};
+  // The name the registry holds for the port now: the start-up name until a
+  // commit writes PortName, then the name written. A commit starts from it,
+  // so a port saved twice, or renamed back after a Save, is found again
+  // under the name it has. Empty for a board.
+  std::string committedName;
   // The card's ParentIdPrefix, at most 127 characters.
   char parentIdPrefix[128] = {};
   // The driver's enumerator letter: 'A', 'S' or 'U'.

@@ -16,6 +16,7 @@ constexpr ErrorCode kFileNotFound = 2;
 constexpr ErrorCode kAccessDenied = 5;
 constexpr ErrorCode kInvalidHandle = 6;
 constexpr ErrorCode kNotEnoughMemory = 8;
+constexpr ErrorCode kInvalidData = 13;
 constexpr ErrorCode kSharingViolation = 32;
 constexpr ErrorCode kInvalidParameter = 87;
 constexpr ErrorCode kInsufficientBuffer = 122;

@@ -15,6 +15,8 @@ using TreeItem = void*;       // HTREEITEM
 using IconHandle = void*;     // HICON
 using MenuHandle = void*;     // HMENU
 using DeviceContext = void*;  // HDC
+using BrushHandle = void*;    // HBRUSH
+using ColorRef = std::uint32_t;  // COLORREF: 0x00bbggrr
 
 // One window message as a dialog procedure or window procedure receives it.
 struct Message {
@@ -119,6 +121,15 @@ class WindowSystem {
   virtual int GetSystemMetrics(int index) = 0;
   virtual Rect GetClientRect(WindowHandle window) = 0;
   virtual bool DrawIcon(DeviceContext dc, int x, int y, IconHandle icon) = 0;
+
+  // --- Colours -----------------------------------------------------------
+  // CreateSolidBrush: null when the system cannot make one.
+  virtual BrushHandle CreateSolidBrush(ColorRef color) = 0;
+  // DeleteObject of a brush.
+  virtual bool DeleteObject(BrushHandle brush) = 0;
+  // SetTextColor and SetBkColor: the colour the device context had before.
+  virtual ColorRef SetTextColor(DeviceContext dc, ColorRef color) = 0;
+  virtual ColorRef SetBkColor(DeviceContext dc, ColorRef color) = 0;
 
   // --- Tree view (TVM_* messages) ----------------------------------------
   // TVM_INSERTITEMA with TVIF_TEXT alone; parent null inserts at the top

@@ -1,5 +1,8 @@
 #include "rename/rename_command.h"
 
+#include <vector>
+
+#include "discovery/port_names.h"
 #include "messages/message_boxes.h"
 
 namespace velnara {
@@ -12,25 +15,54 @@ const PortRecord* RecordOf(const TreeView& tree, TreeItem item) {
   return reinterpret_cast<const PortRecord*>(tree.GetItemData(item));
 }
 
-std::string NameInUseText(const std::string& name) {
-  std::string text = kNameInUseFormat;
+std::string Formatted(const char* format, const std::string& name) {
+  std::string text = format;
   return text.replace(text.find("%s"), 2, name);
 }
 
-}  // namespace
-
-int CheckNameInUse(const TreeView& tree, const PortRecord* record, const std::string& name) {
+// The records of the port items below the first root item, in tree order.
+std::vector<const PortRecord*> PortRecords(const TreeView& tree) {
+  std::vector<const PortRecord*> records;
   const TreeItem root = tree.GetRootItem();
-  if (root == nullptr) return kNameFree;
+  if (root == nullptr) return records;
   for (TreeItem board = tree.GetChildItem(root); board != nullptr;
        board = tree.GetNextSibling(board)) {
     if (!tree.HasChildren(board)) continue;
     for (TreeItem port = tree.GetChildItem(board); port != nullptr;
          port = tree.GetNextSibling(port)) {
-      const PortRecord* other = RecordOf(tree, port);
-      if (other == nullptr || other == record) continue;
-      if (tree.GetItemText(other->treeItem) == name) return kNameShownByOtherPort;
+      if (const PortRecord* record = RecordOf(tree, port)) records.push_back(record);
     }
+  }
+  return records;
+}
+
+// Whether the database holds COM`number` for hardware outside the tree.
+bool ClaimedElsewhere(ComPortDatabase& database, const std::vector<const PortRecord*>& ports,
+                      long number) {
+  if (number < 1) return false;
+  ComDb opened(database);
+  std::vector<bool> claimed;
+  if (opened.Open() != error::kSuccess || opened.ClaimedNumbers(&claimed) != error::kSuccess) {
+    return false;
+  }
+  if (static_cast<unsigned long>(number) > claimed.size() || !claimed[number - 1]) return false;
+  for (const PortRecord* port : ports) {
+    if (ComNumber(port->committedName) == number) return false;  // one of ours
+  }
+  return true;
+}
+
+}  // namespace
+
+int CheckNameInUse(const TreeView& tree, const PortRecord* record, const std::string& name,
+                   ComPortDatabase* database) {
+  const std::vector<const PortRecord*> ports = PortRecords(tree);
+  for (const PortRecord* other : ports) {
+    if (other == record) continue;
+    if (SamePortName(tree.GetItemText(other->treeItem), name)) return kNameShownByOtherPort;
+  }
+  if (database != nullptr && ClaimedElsewhere(*database, ports, ComNumber(name))) {
+    return kNameClaimedByOtherHardware;
   }
   return kNameFree;
 }
@@ -57,8 +89,13 @@ void RunRenameCommand(Platform& platform, const RenameTarget& target,
       AppMessageBox(platform, kEmptyNameText, mb::kOk);
       continue;
     }
-    if (CheckNameInUse(tree, RecordOf(tree, item), newName) == kNameShownByOtherPort) {
-      AppMessageBox(platform, NameInUseText(newName).c_str(), mb::kOk);
+    const int inUse = CheckNameInUse(tree, RecordOf(tree, item), newName, &platform.comPorts);
+    if (inUse == kNameShownByOtherPort) {
+      AppMessageBox(platform, Formatted(kNameInUseFormat, newName).c_str(), mb::kOk);
+      continue;
+    }
+    if (inUse == kNameClaimedByOtherHardware) {
+      AppMessageBox(platform, Formatted(kNameClaimedFormat, newName).c_str(), mb::kOk);
       continue;
     }
     tree.SetItemText(item, newName.c_str());

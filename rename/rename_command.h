@@ -18,6 +18,9 @@ namespace velnara {
 constexpr const char* kNotAPortText = "Please DoubleClick a Port";
 constexpr const char* kNameInUseFormat = "Port Name '%s' already used by installed Tarvex 880";
 constexpr const char* kEmptyNameText = "Please enter a Port Name";
+constexpr const char* kNameClaimedFormat =
+    "COM name database claims Port '%s' is used by (or reserved for) other serial port "
+    "hardware\nThe port concerned will not appear in the VELNARA list";
 
 // The dialog in which the user picks the name (the rename dialog).
 class NameDialog {
@@ -40,12 +43,19 @@ struct RenameTarget {
 // Results of the name-in-use check.
 constexpr int kNameFree = 0;
 constexpr int kNameShownByOtherPort = -1;
+constexpr int kNameClaimedByOtherHardware = -2;
 
-// Whether a port item other than `record`'s shows `name`, exactly and
-// case-sensitively. Only the pending names in the tree count: the names kept
-// in the records, the registry and ports outside the tree do not.
+// Whether `name` is free for the port of `record`:
+// - -1 when another port item shows it. Names are compared without regard
+//   to case (ASCII), as Windows resolves device names: COM5 and com5 would
+//   collide at the next start. Only the pending names in the tree count.
+// - -2 when `database` (if given) claims the name's COM number and no port
+//   in the tree has that number as its committed name: the number belongs
+//   to hardware outside the tree, a motherboard port say. A database that
+//   cannot be opened or asked refuses nothing.
+// - 0 otherwise.
 int CheckNameInUse(const platform::TreeView& tree, const PortRecord* record,
-                   const std::string& name);
+                   const std::string& name, platform::ComPortDatabase* database = nullptr);
 
 // The rename command on the tree's selected item. `makeDialog` builds the
 // one rename dialog the command shows, as often as the user needs.

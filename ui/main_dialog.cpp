@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "commit/reboot_prompt.h"
+#include "commit/walks.h"
 #include "discovery/board_discovery.h"
 #include "rename/rename_command.h"
 #include "ui/platform_gate.h"
@@ -17,16 +19,20 @@ constexpr std::uintptr_t kIconBig = 1;    // ICON_BIG
 constexpr std::uintptr_t kIconSmall = 0;  // ICON_SMALL
 }  // namespace
 
+
 const MessageEntry<MainDialog> MainDialog::kMessageTable[] = {
     MessageHandler(wm::kSysCommand, &MainDialog::OnSysCommand),
     MessageHandler(wm::kPaint, &MainDialog::OnPaint),
     MessageHandler(wm::kQueryDragIcon, &MainDialog::OnQueryDragIcon),
     NotifyHandler(notify::kDoubleClick, IDC_PORT_TREE, &MainDialog::OnTreeDoubleClick),
+    CommandHandler(notify::kButtonClicked, IDC_SAVE, &MainDialog::OnSave),
+    CommandHandler(notify::kButtonClicked, IDC_RESET, &MainDialog::OnReset),
 };
 
 MainDialog::MainDialog(Platform& platform)
     : Dialog(platform.windows, IDD_VELNARA_DIALOG),
       platform_(platform),
+      tree_(platform.windows),
       icon_(platform.windows.LoadIcon(IDR_MAINFRAME)),
       reporter_(platform) {}
 
@@ -78,12 +84,44 @@ void MainDialog::FreeBoards() {
   boards_ = nullptr;
 }
 
+void MainDialog::RunSaveWalk() {
+  resetMode_ = false;
+  velnara::RunSaveWalk(platform_, reporter_,
+                       WalkTarget{tree_, resetMode_, unsavedChanges_, rebootNeeded_});
+}
+
+void MainDialog::OnSave() {
+  if (!unsavedChanges_) return;
+  RunSaveWalk();
+  resetButton_.Enable(false);
+  saveButton_.Enable(false);
+  unsavedChanges_ = false;
+  rebootNeeded_ = true;  // offered when the dialog is left
+}
+
+void MainDialog::OnReset() {
+  if (!AnsweredYes(AppMessageBox(platform_, kResetQuestion, mb::kYesNo))) return;
+  resetMode_ = true;  // stays set until a Save walk clears it
+  RunResetWalk(platform_, reporter_, WalkTarget{tree_, resetMode_, unsavedChanges_, rebootNeeded_});
+  resetButton_.Enable(false);
+  saveButton_.Enable(false);
+}
+
+// Exit: leaving with Exit saves. The buttons and the unsaved-changes flag
+// stay as they are; the dialog ends.
 void MainDialog::OnOK() {
+  if (unsavedChanges_) {
+    RunSaveWalk();
+    rebootNeeded_ = true;
+  }
+  if (rebootNeeded_) RunRebootPrompt(platform_);
   FreeBoards();
   EndDialog(id::kOk);
 }
 
+// The cancel command drops what no Save has committed.
 void MainDialog::OnCancel() {
+  if (rebootNeeded_) RunRebootPrompt(platform_);
   FreeBoards();
   EndDialog(id::kCancel);
 }

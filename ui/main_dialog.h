@@ -7,8 +7,11 @@
 #include "messages/message_boxes.h"
 #include "platform/dialog.h"
 #include "platform/platform.h"
+#include "ui/port_tree_control.h"
 
 namespace velnara {
+
+constexpr const char* kResetQuestion = "Are you sure you want to lose your changes";
 
 class MainDialog : public platform::Dialog {
  public:
@@ -41,17 +44,20 @@ class MainDialog : public platform::Dialog {
   void AppendAboutEntry();
   void RunBoardDiscovery();
   void FreeBoards();
+  void RunSaveWalk();
 
   // Handlers bound by the message table.
   bool OnSysCommand(const platform::Message& message, std::intptr_t* result);
   bool OnPaint(const platform::Message& message, std::intptr_t* result);
   bool OnQueryDragIcon(const platform::Message& message, std::intptr_t* result);
   void OnTreeDoubleClick(const platform::NotifyHeader& header, std::intptr_t* result);
+  void OnSave();
+  void OnReset();
 
   platform::Platform& platform_;
   platform::Button saveButton_;
   platform::Button resetButton_;
-  platform::TreeView tree_;
+  PortTreeControl tree_;
   bool resetMode_ = false;
   platform::IconHandle icon_;
   PortRecord* boards_ = nullptr;

@@ -19,6 +19,10 @@ const std::map<ErrorCode, std::string>& EnglishTexts() {
       {5, "Access is denied.\r\n"},
       {6, "The handle is invalid.\r\n"},
       {8, "Not enough storage is available to process this command.\r\n"},
+      {13, "The data is invalid.\r\n"},
+      {31, "A device attached to the system is not functioning.\r\n"},
+      {127, "The specified procedure could not be found.\r\n"},
+      {206, "The filename or extension is too long.\r\n"},
       {32,
        "The process cannot access the file because it is being used by another "
        "process.\r\n"},

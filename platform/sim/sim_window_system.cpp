@@ -140,6 +140,9 @@ struct SimWindowSystem::Impl {
   std::map<int, std::string> stringOverrides;
   bool threeD = false;
   bool failCreation = false;
+  std::vector<SimWindowSystem::Brush> brushes;
+  bool failBrushes = false;
+  std::map<DeviceContext, std::pair<ColorRef, ColorRef>> dcColors;  // text, background
   SimWindowSystem::SystemMenus systemMenus = SimWindowSystem::SystemMenus::kFollowStyle;
   int clientWidth = 475;
   int clientHeight = 470;
@@ -698,9 +701,10 @@ bool SimWindowSystem::Subclass(WindowHandle control, MessageTarget& target) {
   return true;
 }
 
-std::intptr_t SimWindowSystem::CallDefault(const Message& /*message*/) {
+std::intptr_t SimWindowSystem::CallDefault(const Message& message) {
   // The stand-in's control classes have no handling of their own for the
-  // messages a control object passes on.
+  // messages a control object passes on; the message is recorded.
+  impl_->defaultHandled.push_back(message);
   return 0;
 }
 
@@ -873,6 +877,56 @@ bool SimWindowSystem::DrawIcon(DeviceContext dc, int x, int y, IconHandle icon) 
   if (window == nullptr || !window->painting || impl_->iconHandles.count(icon) == 0) return false;
   impl_->painted.push_back(Painted{x, y, icon});
   return true;
+}
+
+// --- Colours -----------------------------------------------------------------------
+
+BrushHandle SimWindowSystem::CreateSolidBrush(ColorRef color) {
+  if (impl_->failBrushes) return nullptr;
+  const BrushHandle brush = impl_->NewHandle();
+  impl_->brushes.push_back(Brush{brush, color, 0});
+  return brush;
+}
+
+bool SimWindowSystem::DeleteObject(BrushHandle handle) {
+  for (Brush& brush : impl_->brushes) {
+    if (brush.handle != handle) continue;
+    ++brush.deletions;
+    return brush.deletions == 1;  // a deleted object is no object any more
+  }
+  return false;
+}
+
+ColorRef SimWindowSystem::SetTextColor(DeviceContext dc, ColorRef color) {
+  ColorRef& slot = impl_->dcColors[dc].first;
+  const ColorRef before = slot;
+  slot = color;
+  return before;
+}
+
+ColorRef SimWindowSystem::SetBkColor(DeviceContext dc, ColorRef color) {
+  ColorRef& slot = impl_->dcColors[dc].second;
+  const ColorRef before = slot;
+  slot = color;
+  return before;
+}
+
+const std::vector<SimWindowSystem::Brush>& SimWindowSystem::brushes() const {
+  return impl_->brushes;
+}
+
+ColorRef SimWindowSystem::TextColorOf(DeviceContext dc) const {
+  const auto found = impl_->dcColors.find(dc);
+  return found == impl_->dcColors.end() ? 0 : found->second.first;
+}
+
+ColorRef SimWindowSystem::BkColorOf(DeviceContext dc) const {
+  const auto found = impl_->dcColors.find(dc);
+  return found == impl_->dcColors.end() ? 0 : found->second.second;
+}
+
+void SimWindowSystem::FailBrushCreation(bool fail) {
+  impl_->failBrushes = fail;
 }
 
 // --- Tree view ---------------------------------------------------------------------

@@ -120,10 +120,22 @@ class SimWindowSystem : public WindowSystem {
   std::vector<MenuEntry> SystemMenuAppends(int templateId) const;
   // The big (1) and small (0) icons last set on a dialog of `templateId`.
   IconHandle DialogIcon(int templateId, int which) const;
-  // Messages that reached the default handling of a dialog, e.g. a system
-  // command that the dialog passed on.
+  // Messages that reached the default handling of a dialog or a control,
+  // e.g. a system command that the dialog passed on.
   std::vector<Message> DefaultHandled() const;
   bool ThreeDControlsRequested() const;
+  // Brushes made and deleted, in order; a deleted brush stays listed.
+  struct Brush {
+    BrushHandle handle;
+    ColorRef color;
+    int deletions;  // DeleteObject calls on it; more than one is a fault
+  };
+  const std::vector<Brush>& brushes() const;
+  // The colours last set on a device context (0 before any).
+  ColorRef TextColorOf(DeviceContext dc) const;
+  ColorRef BkColorOf(DeviceContext dc) const;
+  // Makes CreateSolidBrush fail (answer null), as when GDI runs out.
+  void FailBrushCreation(bool fail);
 
   // Makes every dialog creation fail (RunModalDialog answers -1).
   void FailDialogCreation(bool fail);
@@ -165,6 +177,10 @@ class SimWindowSystem : public WindowSystem {
   int GetSystemMetrics(int index) override;
   Rect GetClientRect(WindowHandle window) override;
   bool DrawIcon(DeviceContext dc, int x, int y, IconHandle icon) override;
+  BrushHandle CreateSolidBrush(ColorRef color) override;
+  bool DeleteObject(BrushHandle brush) override;
+  ColorRef SetTextColor(DeviceContext dc, ColorRef color) override;
+  ColorRef SetBkColor(DeviceContext dc, ColorRef color) override;
   TreeItem TreeInsertItem(WindowHandle tree, TreeItem parent, TreeItem insertAfter,
                           const char* text) override;
   bool TreeSetItemText(WindowHandle tree, TreeItem item, const char* text) override;

@@ -171,6 +171,24 @@ bool Win32WindowSystem::DrawIcon(DeviceContext dc, int x, int y, IconHandle icon
   return ::DrawIcon(static_cast<HDC>(dc), x, y, static_cast<HICON>(icon)) != FALSE;
 }
 
+// --- Colours ---------------------------------------------------------------
+
+BrushHandle Win32WindowSystem::CreateSolidBrush(ColorRef color) {
+  return ::CreateSolidBrush(color);
+}
+
+bool Win32WindowSystem::DeleteObject(BrushHandle brush) {
+  return ::DeleteObject(static_cast<HBRUSH>(brush)) != FALSE;
+}
+
+ColorRef Win32WindowSystem::SetTextColor(DeviceContext dc, ColorRef color) {
+  return ::SetTextColor(static_cast<HDC>(dc), color);
+}
+
+ColorRef Win32WindowSystem::SetBkColor(DeviceContext dc, ColorRef color) {
+  return ::SetBkColor(static_cast<HDC>(dc), color);
+}
+
 // --- Tree view -------------------------------------------------------------
 
 TreeItem Win32WindowSystem::TreeInsertItem(WindowHandle tree, TreeItem parent, TreeItem insertAfter,

@@ -49,6 +49,11 @@ class Win32WindowSystem final : public WindowSystem {
   Rect GetClientRect(WindowHandle window) override;
   bool DrawIcon(DeviceContext dc, int x, int y, IconHandle icon) override;
 
+  BrushHandle CreateSolidBrush(ColorRef color) override;
+  bool DeleteObject(BrushHandle brush) override;
+  ColorRef SetTextColor(DeviceContext dc, ColorRef color) override;
+  ColorRef SetBkColor(DeviceContext dc, ColorRef color) override;
+
   TreeItem TreeInsertItem(WindowHandle tree, TreeItem parent, TreeItem insertAfter,
                           const char* text) override;
   bool TreeSetItemText(WindowHandle tree, TreeItem item, const char* text) override;

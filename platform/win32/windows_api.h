@@ -67,6 +67,7 @@ static_assert(error::kNoneMapped == ERROR_NONE_MAPPED);
 static_assert(error::kInvalidWindowHandle == ERROR_INVALID_WINDOW_HANDLE);
 static_assert(error::kProcNotFound == ERROR_PROC_NOT_FOUND);
 static_assert(error::kNotEnoughMemory == ERROR_NOT_ENOUGH_MEMORY);
+static_assert(error::kInvalidData == ERROR_INVALID_DATA);
 static_assert(error::kInvalidAcl == ERROR_INVALID_ACL);
 static_assert(error::kFilenameTooLong == ERROR_FILENAME_EXCED_RANGE);
 

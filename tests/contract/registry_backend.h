@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,9 @@ struct BackendFactory {
   std::string name;  // a valid GoogleTest parameter name: "Sim", "Win32"
   std::function<std::unique_ptr<RegistryBackend>()> make;
 };
+
+// GoogleTest names a parameter by this.
+void PrintTo(const BackendFactory& factory, std::ostream* out);
 
 // Each test program defines this: the backends its contract tests run on.
 std::vector<BackendFactory> RegistryBackends();

@@ -52,8 +52,10 @@ class RenameTest : public ::testing::Test {
   void Inspect(std::function<void(sim::SimUser&)> look) {
     machine.windows.Then("look", std::move(look));
   }
+  // Leaves by the cancel command, which commits nothing: what Save and Exit
+  // write has tests of its own.
   void RunAndExit() {
-    machine.windows.Then("exit", [](sim::SimUser& user) { user.Click(id::kOk); });
+    machine.windows.Then("leave", [](sim::SimUser& user) { user.PressEscape(); });
     EXPECT_EQ(machine.Run(), 0);
     machine.ExpectCleanScript();
   }
@@ -181,19 +183,66 @@ TEST_F(RenameTest, OnlyTheTreesCurrentTextsCount) {
   DoubleClickPort("COM9");
   Choose("COM4");
   DoubleClickPort("COM5");
-  Choose("com4");  // case matters
+  Choose("com4");  // the same device name as COM4: case does not matter
+  machine.windows.Answer(id::kOk);
+  Choose("com5");  // its own name in other case is a rename
   DoubleClickPort("COM4");
   Choose("COM1");  // a name the tree does not show, whoever else may use it
   Inspect([this](sim::SimUser& user) {
-    EXPECT_EQ(PortTexts(user), (std::vector<std::string>{"COM1", "COM3", "com4"}));
+    EXPECT_EQ(PortTexts(user), (std::vector<std::string>{"COM1", "COM3", "com5"}));
   });
   DoubleClickPort("COM1");
-  Choose("COM3");  // shown by the second port now
+  Choose("cOm3");  // shown by the second port now
   machine.windows.Answer(id::kOk);
   Cancel();
   RunAndExit();
   EXPECT_EQ(BoxTexts(),
-            std::vector<std::string>{"Port Name 'COM3' already used by installed Tarvex 880"});
+            (std::vector<std::string>{"Port Name 'com4' already used by installed Tarvex 880",
+                                      "Port Name 'cOm3' already used by installed Tarvex 880"}));
+}
+
+TEST_F(RenameTest, ANumberTheDatabaseHoldsForOtherHardwareIsRefused) {
+  // COM1 and COM2 are the motherboard's; the card's ports hold 3 and 4.
+  Seed({"COM3", "COM4"});
+  machine.comPorts.SetClaimedNumbers({1, 2, 3, 4});
+  const std::string claimed =
+      "COM name database claims Port 'com2' is used by (or reserved for) other serial port "
+      "hardware\nThe port concerned will not appear in the VELNARA list";
+  DoubleClickPort("COM3");
+  Choose("com2");
+  machine.windows.Answer(id::kOk);
+  Inspect([](sim::SimUser& user) {
+    EXPECT_EQ(user.TemplateId(), IDD_RENAME) << "the dialog opens again";
+    EXPECT_EQ(user.Text(IDC_OLD_NAME), "COM3");
+  });
+  Choose("COM9");  // free everywhere
+  DoubleClickPort("COM4");
+  Choose("COM3");  // claimed, but by a port of the tree: a swap in the making
+  Inspect([this](sim::SimUser& user) {
+    EXPECT_EQ(PortTexts(user), (std::vector<std::string>{"COM9", "COM3"}));
+  });
+  RunAndExit();
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{claimed});
+  EXPECT_EQ(RenameDialogsShown(), 3);
+}
+
+TEST_F(RenameTest, ADatabaseThatCannotBeAskedRefusesNothing) {
+  Seed({"COM3"});
+  machine.comPorts.SetClaimedNumbers({1, 2, 3});
+  machine.calls.FailNext("ComDBOpen", 5);
+  DoubleClickPort("COM3");
+  Choose("COM1");
+  machine.calls.FailNext("ComDBGetCurrentPortUsage", 5);
+  DoubleClickPort("COM1");
+  Choose("COM2");
+  Inspect([this](sim::SimUser& user) {
+    EXPECT_EQ(PortTexts(user), std::vector<std::string>{"COM2"});
+  });
+  RunAndExit();
+  EXPECT_TRUE(BoxTexts().empty());
+  int forced = 0;
+  for (const sim::Call& call : machine.calls.calls()) forced += call.forced != 0;
+  EXPECT_EQ(forced, 2) << "both failures were met";
 }
 
 TEST_F(RenameTest, ChoosingTheCurrentTextChangesNothing) {

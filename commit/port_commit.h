@@ -1,0 +1,94 @@
+// Carries one port's new COM name into every place the system keeps it: the
+// serial device map, the port settings, the port device key's FriendlyName
+// and its Device Parameters' PortName; then moves the port's claim in the
+// COM port database from the old number to the new one. Each failure is
+// reported at once and the commit goes on or ends as its step says; nothing
+// already written is undone.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "discovery/port_record.h"
+#include "messages/message_boxes.h"
+#include "platform/platform.h"
+
+namespace velnara {
+
+constexpr const char* kSerialMapPath = "HARDWARE\\DeviceMap\\SerialComm";
+constexpr const char* kPortSettingsPath = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports";
+constexpr const char* kFriendlyNameFormat = "Tarvex 880 Port (%s)";
+
+constexpr const char* kSerialMapOpenFailedCaption =
+    "Failed opening 'HKLM\\Hardware\\DeviceMap\\SerialComm' Key";
+constexpr const char* kSerialMapWriteFailedCaption =
+    "Failed writing '\\Hardware\\DeviceMap\\SerialComm' Key";
+constexpr const char* kPortSettingsOpenFailedCaption =
+    "Failed opening 'HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports' Key";
+constexpr const char* kPortKeyOpenFailedCaption =
+    "Failed opening 'SYSTEM\\CurrentControlSet\\Enum\\TRVX880?\\*PNP0501\\' Key";
+constexpr const char* kFriendlyNameWriteFailedCaption = "Failed writing 'FriendlyName' Key";
+constexpr const char* kPortNameWriteFailedCaption = "Failed writing 'PortName' Key";
+
+// The capacities of the serial device map's reads: value names of 63
+// characters and their terminator, value data of 32 bytes. Port settings
+// values are read into 32 bytes as well.
+constexpr std::uint32_t kSerialValueNameCapacity = 64;
+constexpr std::uint32_t kValueDataCapacity = 32;
+
+// One Save or Reset walk's commits. A walk may move names among its own
+// ports (a swap, a shift, a rotation), so the commits of one walk remember
+// what earlier ones did:
+// - a serial device map value rewritten in this walk is not taken again
+//   for another port;
+// - a port settings value that this walk created is not deleted by a later
+//   commit, and the value it replaced is what that later commit carries to
+//   its new name;
+// - a number claimed in this walk is not released by a later commit.
+// Each port's own writes keep their order.
+class CommitWalk {
+ public:
+  // `resetMode` is the main dialog's reset-mode flag for the whole walk:
+  // while it is set, a port whose committed name is its start-up name
+  // leaves the COM port database alone.
+  CommitWalk(platform::Platform& platform, const ErrorReporter& reporter, bool resetMode)
+      : platform_(platform), reporter_(reporter), resetMode_(resetMode) {}
+
+  // Commits `newName` for the port of `record`, from the name the registry
+  // holds for it now (record.committedName), which becomes `newName` once
+  // PortName is written.
+  void CommitPort(PortRecord& record, const std::string& newName);
+
+ private:
+  // A port settings value as read into the 32-byte buffer: `whole` when it
+  // exists and its data fit; `exists` unless the value is known to be
+  // missing.
+  struct Setting {
+    bool exists = false;
+    bool whole = false;
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> data;
+  };
+
+  // Each returns false when the commit ends there.
+  bool RewriteSerialMap(const std::string& oldName, const std::string& newName);
+  void MoveSettings(const std::string& oldName, const std::string& newName);
+  // Steps on the port device key; *portNameWritten when PortName was.
+  bool WritePortKeys(const PortRecord& record, const std::string& newName,
+                     bool* portNameWritten);
+  void MoveClaim(const std::string& oldName, const std::string& newName);
+
+  Setting ReadSetting(const platform::RegKey& ports, const std::string& valueName) const;
+
+  platform::Platform& platform_;
+  const ErrorReporter& reporter_;
+  bool resetMode_;
+  std::set<std::string> rewrittenSerialValues_;     // value names, upper-cased
+  std::map<std::string, Setting> createdSettings_;  // upper-cased name -> what it replaced
+  std::set<long> claimedNumbers_;
+};
+
+}  // namespace velnara

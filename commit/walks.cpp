@@ -1,0 +1,55 @@
+#include "commit/walks.h"
+
+#include "commit/port_commit.h"
+#include "discovery/port_record.h"
+
+namespace velnara {
+
+using namespace platform;
+
+namespace {
+
+// Visits the port items below the first root item, board by board, in tree
+// order. A port item without a record is reported and passed over.
+template <typename Visit>
+void ForEachPort(const TreeView& tree, const ErrorReporter& reporter, Visit visit) {
+  const TreeItem root = tree.GetRootItem();
+  if (root == nullptr) return;
+  for (TreeItem board = tree.GetChildItem(root); board != nullptr;
+       board = tree.GetNextSibling(board)) {
+    if (!tree.HasChildren(board)) continue;
+    for (TreeItem port = tree.GetChildItem(board); port != nullptr;
+         port = tree.GetNextSibling(port)) {
+      auto* record = reinterpret_cast<PortRecord*>(tree.GetItemData(port));
+      if (record == nullptr) {
+        // The tree answered without an error, so there is no system code to
+        // show; the code says what is wrong rather than "success".
+        reporter.Report(kMissingRecordCaption, error::kInvalidData);
+        continue;
+      }
+      visit(port, *record);
+    }
+  }
+}
+
+}  // namespace
+
+void RunSaveWalk(Platform& platform, const ErrorReporter& reporter, const WalkTarget& target) {
+  CommitWalk walk(platform, reporter, target.resetMode);
+  ForEachPort(target.tree, reporter, [&](TreeItem item, PortRecord& record) {
+    const std::string pending = target.tree.GetItemText(item);
+    if (pending != record.committedName) walk.CommitPort(record, pending);
+  });
+}
+
+void RunResetWalk(Platform& platform, const ErrorReporter& reporter, const WalkTarget& target) {
+  CommitWalk walk(platform, reporter, target.resetMode);
+  ForEachPort(target.tree, reporter, [&](TreeItem item, PortRecord& record) {
+    target.tree.SetItemText(item, record.portName);
+    walk.CommitPort(record, target.tree.GetItemText(item));
+  });
+  target.unsavedChanges = false;
+  target.rebootNeeded = false;
+}
+
+}  // namespace velnara
