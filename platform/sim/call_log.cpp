@@ -1,8 +1,22 @@
 #include "platform/sim/call_log.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace velnara::platform::sim {
+
+namespace {
+
+// Whether `text` contains `part`, without regard to case (registry paths
+// keep the case of whoever wrote them).
+bool ContainsFolded(const std::string& text, const std::string& part) {
+  if (part.empty()) return true;
+  const auto fold = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
+  return std::search(text.begin(), text.end(), part.begin(), part.end(),
+                     [&](char a, char b) { return fold(a) == fold(b); }) != text.end();
+}
+
+}  // namespace
 
 ErrorCode CallLog::Enter(const char* function, std::string target, std::uint32_t value) {
   if (paused_ > 0) return error::kSuccess;
@@ -12,7 +26,10 @@ ErrorCode CallLog::Enter(const char* function, std::string target, std::uint32_t
     if (rule.index == index) forced = rule.code;
   }
   for (ByFunction& rule : byFunction_) {
-    if (forced != error::kSuccess || rule.times == 0 || rule.function != function) continue;
+    if (forced != error::kSuccess || rule.times == 0 || rule.function != function ||
+        !ContainsFolded(target, rule.target)) {
+      continue;
+    }
     if (rule.skip > 0) {
       --rule.skip;
       continue;
@@ -28,8 +45,9 @@ void CallLog::FailCall(std::size_t index, ErrorCode code) {
   byIndex_.push_back(ByIndex{index, code});
 }
 
-void CallLog::FailNext(const std::string& function, ErrorCode code, int skip, int times) {
-  byFunction_.push_back(ByFunction{function, code, skip, times});
+void CallLog::FailNext(const std::string& function, ErrorCode code, int skip, int times,
+                       const std::string& target) {
+  byFunction_.push_back(ByFunction{function, target, code, skip, times});
 }
 
 void CallLog::ClearFailures() {

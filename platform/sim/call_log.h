@@ -30,8 +30,10 @@ class CallLog {
   // Makes the call with this index (0 for the first entered) fail.
   void FailCall(std::size_t index, ErrorCode code);
   // Makes calls of `function` fail: the next `times` of them after skipping
-  // `skip` (times < 0: every one).
-  void FailNext(const std::string& function, ErrorCode code, int skip = 0, int times = 1);
+  // `skip` (times < 0: every one). With `target`, only calls whose target
+  // contains it (without regard to case) count.
+  void FailNext(const std::string& function, ErrorCode code, int skip = 0, int times = 1,
+                const std::string& target = std::string());
   void ClearFailures();
 
   const std::vector<Call>& calls() const { return calls_; }
@@ -67,6 +69,7 @@ class CallLog {
   };
   struct ByFunction {
     std::string function;
+    std::string target;
     ErrorCode code;
     int skip;
     int times;

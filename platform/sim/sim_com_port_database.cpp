@@ -8,9 +8,10 @@ namespace {
 const std::string kArbiterKey = std::string("HKEY_LOCAL_MACHINE\\") + kComNameArbiterPath;
 }  // namespace
 
-ErrorCode SimComPortDatabase::Enter(const char* function, std::uint32_t number) {
+ErrorCode SimComPortDatabase::Enter(const char* function, std::uint32_t number,
+                                    const std::string& detail) {
   if (log_ == nullptr) return error::kSuccess;
-  return log_->Enter(function, number != 0 ? std::to_string(number) : std::string(), number);
+  return log_->Enter(function, std::to_string(number) + detail, number);
 }
 
 ErrorCode SimComPortDatabase::Open(ComDbHandle* database) {
@@ -35,7 +36,10 @@ ErrorCode SimComPortDatabase::Close(ComDbHandle database) {
 
 ErrorCode SimComPortDatabase::ClaimPort(ComDbHandle database, std::uint32_t number, bool forceClaim,
                                         bool* forced) {
-  if (const ErrorCode failure = Enter("ComDBClaimPort", number)) return failure;
+  if (const ErrorCode failure =
+          Enter("ComDBClaimPort", number, forceClaim ? " force=1" : " force=0")) {
+    return failure;
+  }
   const CallLog::Pause quiet(log_);
   return database_.ClaimPort(database, number, forceClaim, forced);
 }

@@ -4,6 +4,9 @@
 // do not appear among the program's calls on Windows.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "platform/registry_com_port_database.h"
 #include "platform/sim/call_log.h"
 #include "platform/sim/sim_registry.h"
@@ -34,7 +37,9 @@ class SimComPortDatabase : public ComPortDatabase {
   void SetClaimedNumbers(const std::vector<std::uint32_t>& numbers, std::uint32_t bytes = 32);
 
  private:
-  ErrorCode Enter(const char* function, std::uint32_t number = 0);
+  // The log's target is the number, and `detail` after it.
+  ErrorCode Enter(const char* function, std::uint32_t number = 0,
+                  const std::string& detail = std::string());
 
   SimRegistry& registry_;
   RegistryComPortDatabase database_;

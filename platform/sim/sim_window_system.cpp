@@ -141,6 +141,7 @@ struct SimWindowSystem::Impl {
   bool threeD = false;
   bool failCreation = false;
   std::vector<SimWindowSystem::Brush> brushes;
+  std::vector<SimWindowSystem::EnableCall> enables;
   bool failBrushes = false;
   std::map<DeviceContext, std::pair<ColorRef, ColorRef>> dcColors;  // text, background
   SimWindowSystem::SystemMenus systemMenus = SimWindowSystem::SystemMenus::kFollowStyle;
@@ -715,6 +716,7 @@ bool SimWindowSystem::EnableWindow(WindowHandle handle, bool enable) {
   if (window == nullptr) return false;
   const bool wasDisabled = !window->enabled;
   window->enabled = enable;
+  impl_->enables.push_back(EnableCall{window->IsDialog() ? 0 : window->id, enable});
   // A window that is disabled loses the focus.
   if (!enable && !window->IsDialog() && window->dialog->focus == window) {
     window->dialog->focus = nullptr;
@@ -909,6 +911,10 @@ ColorRef SimWindowSystem::SetBkColor(DeviceContext dc, ColorRef color) {
   const ColorRef before = slot;
   slot = color;
   return before;
+}
+
+const std::vector<SimWindowSystem::EnableCall>& SimWindowSystem::enableCalls() const {
+  return impl_->enables;
 }
 
 const std::vector<SimWindowSystem::Brush>& SimWindowSystem::brushes() const {

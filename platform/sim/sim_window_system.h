@@ -124,6 +124,12 @@ class SimWindowSystem : public WindowSystem {
   // e.g. a system command that the dialog passed on.
   std::vector<Message> DefaultHandled() const;
   bool ThreeDControlsRequested() const;
+  // Every EnableWindow call, in order: the control id (0 for a dialog).
+  struct EnableCall {
+    int id;
+    bool enable;
+  };
+  const std::vector<EnableCall>& enableCalls() const;
   // Brushes made and deleted, in order; a deleted brush stays listed.
   struct Brush {
     BrushHandle handle;

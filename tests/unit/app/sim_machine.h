@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/application.h"
+#include "platform/sim/machine_access.h"
 #include "platform/sim/sim_platform.h"
 #include "ui/resource.h"
 
@@ -87,6 +88,42 @@ inline void AddPorts(sim::SimRegistry& registry, const CardSpec& card, char lett
     registry.SetStringAt(PortParameters(card, letter, static_cast<std::uint32_t>(i)), "PortName",
                          names[i]);
   }
+}
+
+// Where a machine keeps a port's name besides PortName.
+constexpr const char* kSerialMap = "HARDWARE\\DEVICEMAP\\SERIALCOMM";
+constexpr const char* kPortSettings = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports";
+
+// The port device key of port `index` of `card` under letter `letter`.
+inline std::string PortDeviceKey(const CardSpec& card, char letter, std::uint32_t index) {
+  const std::string parameters = PortParameters(card, letter, index);
+  return parameters.substr(0, parameters.rfind('\\'));
+}
+
+// The settings a port keeps under "COMn:", different for every port so that
+// a test sees whose settings went where.
+inline std::string SettingsOf(const std::string& name) { return "settings of " + name; }
+
+// Registers the card's ports as their driver and Windows do: PortName,
+// FriendlyName, a serial device map value (\Device\<device><i>), a port
+// settings value and a claim in the COM port database; the port device keys
+// get the access lists of a real machine.
+inline void AddWiredPorts(sim::SimPlatform& machine, const CardSpec& card, char letter,
+                          const std::vector<std::string>& names,
+                          const std::string& device = "TrvxSerial") {
+  std::vector<std::uint32_t> claimed = machine.comPorts.ClaimedNumbers();
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const auto index = static_cast<std::uint32_t>(i);
+    machine.registry.SetStringAt(PortParameters(card, letter, index), "PortName", names[i]);
+    machine.registry.SetStringAt(PortDeviceKey(card, letter, index), "FriendlyName",
+                                 "Tarvex 880 Port (" + names[i] + ")");
+    machine.registry.SetStringAt(kSerialMap, "\\Device\\" + device + std::to_string(i),
+                                 names[i]);
+    machine.registry.SetStringAt(kPortSettings, names[i] + ":", SettingsOf(names[i]));
+    claimed.push_back(static_cast<std::uint32_t>(std::stoul(names[i].substr(3))));
+  }
+  machine.comPorts.SetClaimedNumbers(claimed);
+  sim::ApplyDeviceKeyAccessRules(machine.registry);
 }
 
 // The texts of a tree snapshot, one line per item, indented by level.

@@ -182,6 +182,13 @@ TEST(SimCallLog, FailsTheCallsItIsToldToByIndexOrByName) {
   }
   EXPECT_EQ(7u, log.calls().size());
   EXPECT_EQ(5u, log.calls()[1].forced);
+  // A target narrows the rule, without regard to case; a call without a
+  // target meets a rule without one.
+  log.FailNext("C", 6, 0, 1, "serialcomm");
+  EXPECT_EQ(0u, log.Enter("C", "HKLM\\Ports"));
+  EXPECT_EQ(6u, log.Enter("C", "HKLM\\SERIALCOMM : x"));
+  log.FailNext("D", 7);
+  EXPECT_EQ(7u, log.Enter("D"));
   log.Clear();
   log.ClearFailures();
   EXPECT_EQ(0u, log.Enter("A"));

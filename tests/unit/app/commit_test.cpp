@@ -1,0 +1,693 @@
+// Writing the names, played through the main dialog the way a person uses
+// it: rename, Save, Reset, Exit and the cancel command on a machine whose
+// ports are registered in every place a real machine keeps their names,
+// with the access lists of a real machine. The expected texts, captions,
+// masks and formats are written out here as the program must show them.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "discovery/port_record.h"
+#include "sim_machine.h"
+
+namespace velnara::testing {
+namespace {
+
+using namespace platform;
+
+constexpr const char* kBoard = "Tarvex 880-4 RJ45";
+constexpr const char* kQuestion = "The System must be rebooted.\n\nDo you want to Reboot now ?";
+constexpr const char* kCompleted =
+    "Velnara Successfully Completed.\n\nDrivers will be active from next Reboot";
+
+// The card's ports COM3, COM4 and COM5 registered everywhere, and the
+// motherboard's COM1 in the serial device map, the port settings and the
+// database.
+struct WiredMachine : SimMachine {
+  explicit WiredMachine(const std::vector<std::string>& names = {"COM3", "COM4", "COM5"}) {
+    registry.SetStringAt(kSerialMap, "\\Device\\Serial0", "COM1");
+    registry.SetStringAt(kPortSettings, "COM1:", SettingsOf("COM1"));
+    comPorts.SetClaimedNumbers({1});
+    AddCard(registry, card);
+    AddWiredPorts(*this, card, 'A', names);
+  }
+
+  // --- The user ---------------------------------------------------------
+  void Rename(const std::string& from, const std::string& to) {
+    windows.Then("double-click " + from, [from](sim::SimUser& user) {
+      user.SelectTreeItem(IDC_PORT_TREE, {"PCI Bus", kBoard, from});
+      user.DoubleClickTree(IDC_PORT_TREE);
+    });
+    windows.Then("choose " + to, [to](sim::SimUser& user) {
+      ASSERT_EQ(user.TemplateId(), IDD_RENAME);
+      user.TypeText(IDC_NEW_NAME, to);
+      user.Click(id::kOk);
+    });
+  }
+  void Click(int id) {
+    windows.Then("click " + std::to_string(id), [id](sim::SimUser& user) { user.Click(id); });
+  }
+  void Escape() {
+    windows.Then("escape", [](sim::SimUser& user) { user.PressEscape(); });
+  }
+  void Do(std::function<void()> action) {
+    windows.Then("test", [action](sim::SimUser&) { action(); });
+  }
+  void Look(std::function<void(sim::SimUser&)> look) { windows.Then("look", std::move(look)); }
+  void RunToEnd() {
+    EXPECT_EQ(Run(), 0);
+    ExpectCleanScript();
+  }
+
+  // --- What the machine holds ------------------------------------------
+  std::string Value(const std::string& path, const std::string& name) const {
+    std::vector<std::uint8_t> data;
+    if (!registry.GetValueAt(path, name, nullptr, &data)) return "<none>";
+    return std::string(data.begin(), data.end());
+  }
+  std::string PortName(std::uint32_t index) const {
+    return Value(PortParameters(card, 'A', index), "PortName");
+  }
+  std::string FriendlyName(std::uint32_t index) const {
+    return Value(PortDeviceKey(card, 'A', index), "FriendlyName");
+  }
+  std::string Serial(std::uint32_t index) const {
+    return Value(kSerialMap, "\\Device\\TrvxSerial" + std::to_string(index));
+  }
+  std::vector<std::string> SettingsNames() const { return registry.ValueNamesAt(kPortSettings); }
+  // Every place of port `index` holds `name`, and its settings are those it
+  // had as `original`. Strings are stored with their terminator.
+  void ExpectPort(std::uint32_t index, const std::string& name, const std::string& original) {
+    SCOPED_TRACE("port " + std::to_string(index) + " named " + name);
+    const std::string z(1, '\0');
+    EXPECT_EQ(PortName(index), name + z);
+    EXPECT_EQ(FriendlyName(index), "Tarvex 880 Port (" + name + ")" + z);
+    EXPECT_EQ(Serial(index), name + z);
+    EXPECT_EQ(Value(kPortSettings, name + ":"), SettingsOf(original) + z);
+  }
+  std::vector<std::string> BoxTexts() const {
+    std::vector<std::string> texts;
+    for (const sim::Shown& box : windows.MessageBoxes()) texts.push_back(box.text);
+    return texts;
+  }
+  std::vector<std::string> BoxCaptions() const {
+    std::vector<std::string> captions;
+    for (const sim::Shown& box : windows.MessageBoxes()) captions.push_back(box.caption);
+    return captions;
+  }
+  // The calls of `functions` since `from`, as "Function target".
+  std::vector<std::string> CallsSince(std::size_t from,
+                                      const std::vector<std::string>& functions) const {
+    std::vector<std::string> made;
+    for (std::size_t i = from; i < calls.calls().size(); ++i) {
+      const sim::Call& call = calls.calls()[i];
+      if (std::find(functions.begin(), functions.end(), call.function) != functions.end()) {
+        made.push_back(call.function + " " + call.target);
+      }
+    }
+    return made;
+  }
+
+  CardSpec card;
+};
+
+const std::vector<std::string> kWrites = {"RegSetValueExA", "RegDeleteValueA",
+                                          "SetNamedSecurityInfoA", "ComDBReleasePort",
+                                          "ComDBClaimPort"};
+const std::string kEnum = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\TRVX880A\\*PNP0501";
+const std::string kPort5Key = kEnum + "\\4&2d3a2b1c&0&02090002";
+
+TEST(CommitTest, SaveWritesEveryPlaceOnceInTheGivenOrderAndExitOffersTheRestart) {
+  WiredMachine machine;
+  machine.Rename("COM5", "COM7");
+  std::size_t before = 0;
+  machine.Look([&](sim::SimUser& user) {
+    EXPECT_TRUE(user.Enabled(IDC_SAVE));
+    before = machine.calls.calls().size();
+  });
+  machine.Click(IDC_SAVE);
+  machine.Look([&](sim::SimUser& user) {
+    EXPECT_FALSE(user.Enabled(IDC_SAVE));
+    EXPECT_FALSE(user.Enabled(IDC_RESET));
+  });
+  machine.Click(id::kOk);
+  machine.windows.Answer(id::kNo);
+  machine.windows.Answer(id::kOk);
+  machine.RunToEnd();
+
+  machine.ExpectPort(2, "COM7", "COM5");
+  machine.ExpectPort(0, "COM3", "COM3");
+  machine.ExpectPort(1, "COM4", "COM4");
+  EXPECT_EQ(machine.SettingsNames(),
+            (std::vector<std::string>{"COM1:", "COM3:", "COM4:", "COM7:"}));
+  EXPECT_EQ(machine.comPorts.ClaimedNumbers(), (std::vector<std::uint32_t>{1, 3, 4, 7}));
+
+  // The writes, in order; the grant and the revoke are the two stores of
+  // the port device key's list.
+  EXPECT_EQ(machine.CallsSince(before, kWrites),
+            (std::vector<std::string>{
+                "RegSetValueExA HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM : "
+                "\\Device\\TrvxSerial2",
+                "RegDeleteValueA HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows "
+                "NT\\CurrentVersion\\Ports : COM5:",
+                "RegSetValueExA HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows "
+                "NT\\CurrentVersion\\Ports : COM7:",
+                "SetNamedSecurityInfoA MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\TRVX880A\\*"
+                "PNP0501\\4&2d3a2b1c&0&02090002",
+                "RegSetValueExA " + kPort5Key + " : FriendlyName",
+                "RegSetValueExA " + kPort5Key + "\\Device Parameters : PortName",
+                "SetNamedSecurityInfoA MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\TRVX880A\\*"
+                "PNP0501\\4&2d3a2b1c&0&02090002",
+                "ComDBReleasePort 5", "ComDBClaimPort 7 force=0"}));
+  // Each place opened with its own access mask.
+  std::vector<std::string> opens;
+  for (std::size_t i = before; i < machine.calls.calls().size(); ++i) {
+    const sim::Call& call = machine.calls.calls()[i];
+    if (call.function != "RegOpenKeyExA") continue;
+    char mask[16];
+    std::snprintf(mask, sizeof mask, " 0x%X", call.value);
+    opens.push_back(call.target + mask);
+  }
+  EXPECT_EQ(opens, (std::vector<std::string>{
+                       "HKEY_LOCAL_MACHINE\\HARDWARE\\DeviceMap\\SerialComm 0xF003F",
+                       "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows "
+                       "NT\\CurrentVersion\\Ports 0xF003F",
+                       "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\TRVX880A\\*PNP0501 "
+                       "0x20019",
+                       kPort5Key + " 0x20006", kPort5Key + "\\Device Parameters 0x20006"}));
+  EXPECT_EQ(machine.registry.OpenHandleCount(), 0);
+  EXPECT_EQ(machine.comPorts.OpenCount(), 0);
+  EXPECT_EQ(machine.security.OutstandingAllocations(), 0);
+  // The port device key is locked again.
+  EXPECT_EQ(sim::FormatSddlDacl(machine.registry.GetDaclAt(kPort5Key)),
+            "D:P(A;;KA;;;SY)(A;;KR;;;BA)(A;;KR;;;BU)");
+
+  // The rename enabled Reset, then Save; Save disabled them in that order.
+  std::vector<std::string> enables;
+  for (const auto& call : machine.windows.enableCalls()) {
+    enables.push_back(std::to_string(call.id) + (call.enable ? "+" : "-"));
+  }
+  EXPECT_EQ(enables, (std::vector<std::string>{"4+", "3+", "4-", "3-"}));
+  EXPECT_EQ(machine.BoxTexts(), (std::vector<std::string>{kQuestion, kCompleted}));
+  const std::vector<sim::Shown> boxes = machine.windows.MessageBoxes();
+  EXPECT_EQ(boxes[0].type, 0x34u);  // MB_YESNO | MB_ICONEXCLAMATION
+  EXPECT_EQ(boxes[1].type, 0x30u);  // MB_OK | MB_ICONEXCLAMATION
+  EXPECT_EQ(boxes[0].caption, "Velnara");
+  EXPECT_TRUE(boxes[0].ownedByMainWindow);
+}
+
+// Each failure of the commit: its caption with the failed call's own code,
+// and what the commit still does after it.
+TEST(CommitTest, EachFailureIsReportedWithItsOwnCodeAndTheCommitGoesOnOrEndsAsItsStepSays) {
+  struct Row {
+    const char* function;
+    const char* target;  // a part of the failing call's target
+    ErrorCode code;
+    const char* caption;  // null: no message
+    bool serial, settings, friendly, portName, database;
+  };
+  const char* kEnumCaption =
+      "Failed opening 'SYSTEM\\CurrentControlSet\\Enum\\TRVX880?\\*PNP0501\\' Key";
+  const Row rows[] = {
+      {"RegOpenKeyExA", "SerialComm", 5,
+       "Failed opening 'HKLM\\Hardware\\DeviceMap\\SerialComm' Key", false, false, false, false,
+       false},
+      {"RegSetValueExA", "SerialComm", 8, "Failed writing '\\Hardware\\DeviceMap\\SerialComm' Key",
+       false, true, true, true, true},
+      {"RegOpenKeyExA", "CurrentVersion\\Ports", 5,
+       "Failed opening 'HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports' Key", true,
+       false, true, true, true},
+      {"RegOpenKeyExA", "TRVX880A\\*PNP0501", 2, kEnumCaption, true, true, false, false, false},
+      {"RegOpenKeyExA", "&02090002", 5, kEnumCaption, true, true, false, true, true},
+      {"RegSetValueExA", "FriendlyName", 87, "Failed writing 'FriendlyName' Key", true, true, false,
+       true, true},
+      {"RegOpenKeyExA", "Device Parameters", 5, kEnumCaption, true, true, true, false, false},
+      {"RegSetValueExA", "PortName", 8, "Failed writing 'PortName' Key", true, true, true, false,
+       false},
+      {"ComDBOpen", "", 5, nullptr, true, true, true, true, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.function) + " on " + row.target);
+    WiredMachine machine;
+    machine.Rename("COM5", "COM7");
+    machine.Do([&] { machine.calls.FailNext(row.function, row.code, 0, 1, row.target); });
+    machine.Click(IDC_SAVE);
+    if (row.caption != nullptr) machine.windows.Answer(id::kOk);
+    machine.Escape();
+    machine.windows.Answer(id::kNo);
+    machine.windows.Answer(id::kOk);
+    machine.RunToEnd();
+
+    std::string text;
+    machine.system.FormatSystemMessage(row.code, &text);
+    std::vector<std::string> texts = {kQuestion, kCompleted};
+    if (row.caption != nullptr) {
+      texts.insert(texts.begin(), text);
+      EXPECT_EQ(machine.BoxCaptions()[0], row.caption);
+      EXPECT_EQ(machine.windows.MessageBoxes()[0].type, 0u) << "MB_OK alone, no icon";
+    }
+    EXPECT_EQ(machine.BoxTexts(), texts);
+    const std::string z(1, '\0');
+    EXPECT_EQ(machine.Serial(2), (row.serial ? "COM7" : "COM5") + z);
+    EXPECT_EQ(machine.Value(kPortSettings, row.settings ? "COM7:" : "COM5:"),
+              SettingsOf("COM5") + z);
+    EXPECT_EQ(machine.Value(kPortSettings, row.settings ? "COM5:" : "COM7:"), "<none>");
+    EXPECT_EQ(machine.FriendlyName(2),
+              std::string("Tarvex 880 Port (") + (row.friendly ? "COM7" : "COM5") + ")" + z);
+    EXPECT_EQ(machine.PortName(2), (row.portName ? "COM7" : "COM5") + z);
+    EXPECT_EQ(machine.comPorts.ClaimedNumbers(),
+              (std::vector<std::uint32_t>{1, 3, 4, row.database ? 7u : 5u}));
+    // Whatever failed, the key is locked again and nothing stays open.
+    EXPECT_EQ(sim::FormatSddlDacl(machine.registry.GetDaclAt(kPort5Key)),
+              "D:P(A;;KA;;;SY)(A;;KR;;;BA)(A;;KR;;;BU)");
+    EXPECT_EQ(machine.registry.OpenHandleCount(), 0);
+    EXPECT_EQ(machine.comPorts.OpenCount(), 0);
+  }
+}
+
+// The serial device map value taken is the first whose data is exactly the
+// old name (with or without a terminator); the search ends at a value whose
+// name or data does not fit the buffers, without a message.
+TEST(CommitTest, TheSerialDeviceMapValueIsTheFirstHoldingExactlyTheOldName) {
+  using namespace std::string_literals;
+  enum class Taken { kFirst, kPorts, kNone };
+  struct Row {
+    const char* description;
+    std::string name;
+    std::string data;
+    Taken taken;
+  };
+  const Row rows[] = {
+      {"a longer name that begins with the old one", "\\Device\\Other", "COM33\0"s, Taken::kPorts},
+      {"the old name without a terminator", "\\Device\\Other", "COM3", Taken::kFirst},
+      {"the old name with bytes after its terminator", "\\Device\\Other", "COM3\0xy"s,
+       Taken::kFirst},
+      {"a value name of 63 characters", std::string(63, 'N'), "COM9\0"s, Taken::kPorts},
+      {"a value name of 64 characters", std::string(64, 'N'), "COM9\0"s, Taken::kNone},
+      {"32 bytes of data", "\\Device\\Other", std::string(32, 'x'), Taken::kPorts},
+      {"33 bytes of data", "\\Device\\Other", std::string(33, 'x'), Taken::kNone},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.description);
+    WiredMachine machine;
+    // Values enumerate in the order they were made: this one comes first.
+    machine.registry.DeleteTreeAt(kSerialMap);
+    machine.registry.SetValueAt(kSerialMap, row.name, value_type::kSz,
+                                std::vector<std::uint8_t>(row.data.begin(), row.data.end()));
+    machine.registry.SetStringAt(kSerialMap, "\\Device\\TrvxSerial0", "COM3");
+    machine.Rename("COM3", "COM7");
+    machine.Click(IDC_SAVE);
+    machine.Escape();
+    machine.windows.Answer(id::kNo);
+    machine.windows.Answer(id::kOk);
+    machine.RunToEnd();
+
+    EXPECT_EQ(machine.Value(kSerialMap, row.name),
+              row.taken == Taken::kFirst ? "COM7\0"s : row.data);
+    EXPECT_EQ(machine.Serial(0), row.taken == Taken::kPorts ? "COM7\0"s : "COM3\0"s);
+    // No message either way, and the other places are written.
+    EXPECT_EQ(machine.BoxTexts(), (std::vector<std::string>{kQuestion, kCompleted}));
+    EXPECT_EQ(machine.PortName(0), "COM7\0"s);
+  }
+}
+
+// A port settings value that cannot be read whole is neither deleted nor
+// carried over; one that fits the 32 bytes moves with its type and data.
+TEST(CommitTest, PortSettingsMoveOnlyWhenReadWhole) {
+  using namespace std::string_literals;
+  struct Row {
+    const char* description;
+    bool present;
+    std::uint32_t type;
+    std::string data;
+    bool moved;
+  };
+  const Row rows[] = {
+      {"absent", false, value_type::kSz, "", false},
+      {"32 bytes", true, value_type::kSz, std::string(31, 's') + '\0', true},
+      {"33 bytes", true, value_type::kSz, std::string(32, 's') + '\0', false},
+      {"binary data keeps its type", true, value_type::kBinary, "\x01\x02\x00\x03"s, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.description);
+    WiredMachine machine;
+    machine.registry.DeleteValueAt(kPortSettings, "COM3:");
+    if (row.present) {
+      machine.registry.SetValueAt(kPortSettings, "COM3:", row.type,
+                                  std::vector<std::uint8_t>(row.data.begin(), row.data.end()));
+    }
+    machine.Rename("COM3", "COM7");
+    machine.Click(IDC_SAVE);
+    machine.Escape();
+    machine.windows.Answer(id::kNo);
+    machine.windows.Answer(id::kOk);
+    machine.RunToEnd();
+
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> data;
+    const bool atNew = machine.registry.GetValueAt(kPortSettings, "COM7:", &type, &data);
+    EXPECT_EQ(atNew, row.moved);
+    if (row.moved) {
+      EXPECT_EQ(type, row.type);
+      EXPECT_EQ(std::string(data.begin(), data.end()), row.data);
+    }
+    EXPECT_EQ(machine.Value(kPortSettings, "COM3:"),
+              row.present && !row.moved ? row.data : "<none>");
+    EXPECT_EQ(machine.PortName(0), "COM7\0"s);  // the other places are written all the same
+  }
+}
+
+// Names moved among the ports in one Save: every port's serial device map
+// value, settings and claim end with that port.
+TEST(CommitTest, SwapsShiftsAndRotationsInOneSaveLoseNothing) {
+  struct Rename {
+    const char* from;
+    const char* to;
+  };
+  struct Row {
+    const char* description;
+    std::vector<Rename> renames;
+    std::vector<std::string> names;  // of ports 0, 1, 2 after the Save
+    std::vector<std::uint32_t> claimed;
+  };
+  const Row rows[] = {
+      {"swap",
+       {{"COM3", "COM9"}, {"COM4", "COM3"}, {"COM9", "COM4"}},
+       {"COM4", "COM3", "COM5"},
+       {1, 3, 4, 5}},
+      {"rotation",
+       {{"COM3", "COM9"}, {"COM5", "COM3"}, {"COM4", "COM5"}, {"COM9", "COM4"}},
+       {"COM4", "COM5", "COM3"},
+       {1, 3, 4, 5}},
+      {"shift up into a free name",
+       {{"COM5", "COM6"}, {"COM4", "COM5"}, {"COM3", "COM4"}},
+       {"COM4", "COM5", "COM6"},
+       {1, 4, 5, 6}},
+      {"shift down",
+       {{"COM3", "COM2"}, {"COM4", "COM3"}, {"COM5", "COM4"}},
+       {"COM2", "COM3", "COM4"},
+       {1, 2, 3, 4}},
+  };
+  const std::vector<std::string> original = {"COM3", "COM4", "COM5"};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.description);
+    WiredMachine machine;
+    for (const Rename& rename : row.renames) machine.Rename(rename.from, rename.to);
+    machine.Click(IDC_SAVE);
+    machine.Escape();
+    machine.windows.Answer(id::kNo);
+    machine.windows.Answer(id::kOk);
+    machine.RunToEnd();
+    for (std::uint32_t i = 0; i < 3; ++i) machine.ExpectPort(i, row.names[i], original[i]);
+    EXPECT_EQ(machine.SettingsNames().size(), 4u) << "COM1: and one value per port";
+    EXPECT_EQ(machine.comPorts.ClaimedNumbers(), row.claimed);
+    EXPECT_EQ(machine.BoxTexts(), (std::vector<std::string>{kQuestion, kCompleted}));
+  }
+}
+
+// A record keeps the name the registry holds for its port: a second Save,
+// a rename back after a Save and a Reset after a Save all start from it.
+TEST(CommitTest, LaterSavesAndResetStartFromTheNameTheRegistryHolds) {
+  WiredMachine machine;
+  const auto save = [&] { machine.Click(IDC_SAVE); };
+  const auto expectAll = [&](const std::string& name, std::vector<std::uint32_t> claimed) {
+    machine.Do([&machine, name, claimed] {
+      machine.ExpectPort(0, name, "COM3");
+      EXPECT_EQ(machine.comPorts.ClaimedNumbers(), claimed);
+    });
+  };
+  machine.Rename("COM3", "COM7");
+  save();
+  expectAll("COM7", {1, 4, 5, 7});
+  machine.Rename("COM7", "COM8");
+  save();
+  expectAll("COM8", {1, 4, 5, 8});
+  machine.Rename("COM8", "COM3");  // back to its start-up name
+  save();
+  expectAll("COM3", {1, 3, 4, 5});
+  machine.Rename("COM3", "COM9");
+  save();
+  expectAll("COM9", {1, 4, 5, 9});
+  // Reset is enabled by a rename; answered Yes it puts COM3 back everywhere
+  // and moves the claim back, and no restart is offered any more.
+  machine.Rename("COM4", "COM6");
+  machine.Click(IDC_RESET);
+  machine.windows.Answer(id::kYes);
+  machine.Look([&](sim::SimUser& user) {
+    EXPECT_FALSE(user.Enabled(IDC_SAVE));
+    EXPECT_FALSE(user.Enabled(IDC_RESET));
+    const std::vector<sim::TreeNode> tree = user.Tree(IDC_PORT_TREE);
+    EXPECT_EQ(tree[0].children[0].children[0].text, "COM3");
+    EXPECT_EQ(tree[0].children[0].children[1].text, "COM4");
+  });
+  expectAll("COM3", {1, 3, 4, 5});
+  machine.Do([&] { machine.ExpectPort(1, "COM4", "COM4"); });
+  machine.Click(id::kOk);
+  machine.RunToEnd();
+  EXPECT_EQ(machine.BoxTexts(),
+            std::vector<std::string>{"Are you sure you want to lose your changes"});
+  EXPECT_EQ(machine.windows.MessageBoxes()[0].type, 0x34u);  // MB_YESNO, exclamation icon
+}
+
+// Reset commits every port with its start-up name and leaves the database
+// alone for a port the registry still knows by that name.
+TEST(CommitTest, ResetWithoutAnEarlierSaveRewritesEveryPortButNotTheDatabase) {
+  WiredMachine machine;
+  machine.registry.SetStringAt(PortDeviceKey(machine.card, 'A', 1), "FriendlyName", "edited");
+  machine.Rename("COM5", "COM8");
+  machine.Click(IDC_RESET);
+  machine.windows.Answer(id::kNo);  // nothing happens
+  machine.Look([](sim::SimUser& user) { EXPECT_TRUE(user.Enabled(IDC_RESET)); });
+  std::size_t before = 0;
+  machine.Do([&] { before = machine.calls.calls().size(); });
+  machine.Click(IDC_RESET);
+  machine.windows.Answer(id::kYes);
+  machine.Escape();  // no reboot question: Reset cleared the flag
+  machine.RunToEnd();
+  const std::vector<std::string> writes = machine.CallsSince(before, kWrites);
+  EXPECT_EQ(std::count_if(writes.begin(), writes.end(),
+                          [](const std::string& w) { return w.find(": PortName") != w.npos; }),
+            3);
+  for (const std::string& write : writes) EXPECT_EQ(write.find("ComDB"), std::string::npos);
+  machine.ExpectPort(1, "COM4", "COM4");  // FriendlyName rewritten from the name
+  machine.ExpectPort(2, "COM5", "COM5");
+  EXPECT_EQ(machine.comPorts.ClaimedNumbers(), (std::vector<std::uint32_t>{1, 3, 4, 5}));
+}
+
+// The commands and the flags behind them, from start to leaving.
+TEST(CommitTest, LeavingSavesWithExitDropsWithCancelAndOffersTheRestartAfterASave) {
+  struct Row {
+    const char* description;
+    std::function<void(WiredMachine&)> play;
+    std::vector<std::string> boxes;
+    std::string port0;  // PortName of the first port afterwards
+    int portNameWrites;
+  };
+  const auto save = [](WiredMachine& m) { m.Click(IDC_SAVE); };
+  const Row rows[] = {
+      {"Exit at once", [](WiredMachine& m) { m.Click(id::kOk); }, {}, "COM3", 0},
+      {"renames, then cancel",
+       [](WiredMachine& m) {
+         m.Rename("COM3", "COM7");
+         m.Escape();
+       },
+       {},
+       "COM3",
+       0},
+      {"renames, then Exit (which saves)",
+       [](WiredMachine& m) {
+         m.Rename("COM3", "COM7");
+         m.Click(id::kOk);
+         m.windows.Answer(id::kNo);
+         m.windows.Answer(id::kOk);
+       },
+       {kQuestion, kCompleted},
+       "COM7",
+       1},
+      {"Save, more renames, then cancel",
+       [&](WiredMachine& m) {
+         m.Rename("COM3", "COM7");
+         save(m);
+         m.Rename("COM4", "COM8");
+         m.Escape();
+         m.windows.Answer(id::kNo);
+         m.windows.Answer(id::kOk);
+       },
+       {kQuestion, kCompleted},
+       "COM7",
+       1},
+      {"Save, then Exit: no second walk",
+       [&](WiredMachine& m) {
+         m.Rename("COM3", "COM7");
+         save(m);
+         // Save with nothing unsaved does nothing (the button is disabled by
+         // now; the command is sent as the dialog manager would).
+         m.Look([&m](sim::SimUser& user) {
+           m.windows.SendMessage(user.dialog(), wm::kCommand, IDC_SAVE, 0);
+         });
+         m.Click(id::kOk);
+         m.windows.Answer(id::kNo);
+         m.windows.Answer(id::kOk);
+       },
+       {kQuestion, kCompleted},
+       "COM7",
+       1},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.description);
+    WiredMachine machine;
+    row.play(machine);
+    machine.RunToEnd();
+    EXPECT_EQ(machine.BoxTexts(), row.boxes);
+    EXPECT_EQ(machine.PortName(0), row.port0 + '\0');
+    EXPECT_EQ(machine.PortName(1), std::string("COM4") + '\0');
+    int writes = 0;
+    for (const std::string& w : machine.CallsSince(0, {"RegSetValueExA"})) {
+      writes += w.find(": PortName") != std::string::npos;
+    }
+    EXPECT_EQ(writes, row.portNameWrites);
+  }
+}
+
+// The restart offer: No, Yes, and each step of the privilege chain failing.
+TEST(CommitTest, TheRebootPromptRestartsOrSaysWhyNot) {
+  struct Row {
+    const char* description;
+    int answer;
+    std::function<void(WiredMachine&)> arrange;
+    std::vector<std::string> boxes;
+    std::vector<std::string> calls;
+    bool restarted;
+  };
+  const std::vector<std::string> chain = {"OpenProcessToken", "LookupPrivilegeValueA",
+                                          "AdjustTokenPrivileges", "ExitWindowsEx", "CloseHandle"};
+  const Row rows[] = {
+      {"No", id::kNo, nullptr, {kQuestion, kCompleted}, {}, false},
+      {"Yes", id::kYes, nullptr, {kQuestion}, chain, true},
+      {"Yes without the shutdown privilege",
+       id::kYes,
+       [](WiredMachine& m) { m.system.SetHoldsShutdownPrivilege(false); },
+       {kQuestion, "ExitWindowsEx Failed\nError Code = 1314", "Please Reboot Manually"},
+       chain,
+       false},
+      {"the token cannot be opened",
+       id::kYes,
+       [](WiredMachine& m) { m.calls.FailNext("OpenProcessToken", 5); },
+       {kQuestion, "OpenProcessToken Failed\nError Code = 5", "Please Reboot Manually"},
+       {"OpenProcessToken"},
+       false},
+      {"the privilege cannot be enabled",
+       id::kYes,
+       [](WiredMachine& m) { m.calls.FailNext("AdjustTokenPrivileges", 1300); },
+       {kQuestion, "AdjustTokenPrivileges Failed\nError Code = 1300", "Please Reboot Manually"},
+       {"OpenProcessToken", "LookupPrivilegeValueA", "AdjustTokenPrivileges", "CloseHandle"},
+       false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.description);
+    WiredMachine machine;
+    if (row.arrange) row.arrange(machine);
+    machine.Rename("COM3", "COM7");
+    machine.Click(IDC_SAVE);
+    machine.Escape();
+    for (std::size_t i = 0; i < row.boxes.size(); ++i) {
+      machine.windows.Answer(i == 0 ? row.answer : id::kOk);
+    }
+    machine.RunToEnd();
+    EXPECT_EQ(machine.BoxTexts(), row.boxes);
+    EXPECT_EQ(machine.CallsSince(0, chain).size(), row.calls.size());
+    std::vector<std::string> made;
+    for (const std::string& call : machine.CallsSince(0, chain))
+      made.push_back(call.substr(0, call.find(' ')));
+    EXPECT_EQ(made, row.calls);
+    EXPECT_EQ(machine.system.RestartRequests(),
+              row.restarted ? std::vector<std::uint32_t>{6} : std::vector<std::uint32_t>{});
+    EXPECT_EQ(machine.system.OpenTokenCount(), 0) << "the token is closed";
+    for (const sim::Call& call : machine.calls.CallsOf("OpenProcessToken")) {
+      EXPECT_EQ(call.value, 0x28u);  // TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY
+    }
+    for (const sim::Call& call : machine.calls.CallsOf("AdjustTokenPrivileges")) {
+      EXPECT_EQ(call.target, "luid=19:0 count=1");
+      EXPECT_EQ(call.value, 2u);  // SE_PRIVILEGE_ENABLED
+    }
+  }
+}
+
+// A port item whose record is gone is reported and passed over; the walk
+// goes on with the next port.
+TEST(CommitTest, APortItemWithoutItsRecordIsReportedAndPassedOver) {
+  for (const bool reset : {false, true}) {
+    SCOPED_TRACE(reset ? "Reset" : "Save");
+    WiredMachine machine;
+    machine.Rename("COM3", "COM7");
+    machine.Rename("COM5", "COM8");
+    machine.Look([&machine](sim::SimUser& user) {
+      const WindowHandle tree = machine.windows.GetDlgItem(user.dialog(), IDC_PORT_TREE);
+      const TreeItem board = machine.windows.TreeGetNextItem(
+          tree, machine.windows.TreeGetNextItem(tree, nullptr, tvgn::kRoot), tvgn::kChild);
+      const TreeItem first = machine.windows.TreeGetNextItem(tree, board, tvgn::kChild);
+      machine.windows.TreeSetItemData(tree, first, 0);
+    });
+    machine.Click(reset ? IDC_RESET : IDC_SAVE);
+    if (reset) machine.windows.Answer(id::kYes);
+    machine.windows.Answer(id::kOk);
+    machine.Escape();
+    if (!reset) {
+      machine.windows.Answer(id::kNo);
+      machine.windows.Answer(id::kOk);
+    }
+    machine.RunToEnd();
+    ASSERT_GE(machine.windows.MessageBoxes().size(), 1u + reset);
+    const sim::Shown report = machine.windows.MessageBoxes()[reset ? 1 : 0];
+    EXPECT_EQ(report.caption, "Missing Private Tree Entry");
+    EXPECT_EQ(report.text, "The data is invalid.\r\n") << "never the success text";
+    EXPECT_EQ(machine.PortName(0), std::string("COM3") + '\0');
+    EXPECT_EQ(machine.PortName(2), std::string(reset ? "COM5" : "COM8") + '\0');
+  }
+}
+
+// The port tree paints its message-box and edit children green on black
+// with its own brush, leaves the other kinds to the default colours, and
+// deletes the brush once, when its window goes.
+TEST(CommitTest, ThePortTreeColoursItsEditAndMessageBoxChildren) {
+  for (const bool brushMade : {true, false}) {
+    SCOPED_TRACE(brushMade ? "with a brush" : "without a brush");
+    WiredMachine machine;
+    machine.windows.FailBrushCreation(!brushMade);
+    machine.Look([&machine, brushMade](sim::SimUser& user) {
+      const WindowHandle tree = machine.windows.GetDlgItem(user.dialog(), IDC_PORT_TREE);
+      const BrushHandle brush = brushMade ? machine.windows.brushes().at(0).handle : nullptr;
+      for (std::uint32_t kind = 0; kind <= 6; ++kind) {
+        SCOPED_TRACE("kind " + std::to_string(kind));
+        auto* dc = reinterpret_cast<DeviceContext>(0x5000 + kind);
+        machine.windows.SetTextColor(dc, 0x123456);
+        machine.windows.SetBkColor(dc, 0x654321);
+        const std::intptr_t answer = machine.windows.SendMessage(
+            tree, 0x0132 + kind, reinterpret_cast<std::uintptr_t>(dc), 0);
+        const bool colored = kind <= 1;  // CTLCOLOR_MSGBOX, CTLCOLOR_EDIT
+        EXPECT_EQ(machine.windows.TextColorOf(dc), colored ? 0x00FF00u : 0x123456u);
+        EXPECT_EQ(machine.windows.BkColorOf(dc), colored ? 0x000000u : 0x654321u);
+        EXPECT_EQ(answer, colored ? reinterpret_cast<std::intptr_t>(brush) : 0);
+      }
+      // A colour request to the main dialog itself is not the tree's.
+      auto* dc = reinterpret_cast<DeviceContext>(0x6000);
+      machine.windows.SendMessage(user.dialog(), 0x0133, reinterpret_cast<std::uintptr_t>(dc), 0);
+      EXPECT_EQ(machine.windows.TextColorOf(dc), 0u);
+      if (brushMade) {
+        EXPECT_EQ(machine.windows.brushes().at(0).deletions, 0);
+      }
+    });
+    machine.Click(id::kOk);
+    machine.RunToEnd();
+    ASSERT_EQ(machine.windows.brushes().size(), brushMade ? 1u : 0u);
+    if (brushMade) {
+      EXPECT_EQ(machine.windows.brushes()[0].color, 0u);
+      EXPECT_EQ(machine.windows.brushes()[0].deletions, 1);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace velnara::testing
