@@ -13,7 +13,9 @@
 //   order mark is narrowed the same way; characters beyond Latin-1 become '?'.
 #include "platform/sim/reg_file.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <utility>
@@ -370,6 +372,60 @@ bool ImportRegFile(const std::string& path, SimRegistry* registry, std::string* 
     return false;
   }
   return true;
+}
+
+namespace {
+
+std::string Quoted(const std::string& text) {
+  std::string quoted = "\"";
+  for (char c : text) {
+    if (c == '\\' || c == '"') quoted += '\\';
+    quoted += c;
+  }
+  return quoted + "\"";
+}
+
+std::string ValueText(std::uint32_t type, const std::vector<std::uint8_t>& data) {
+  const bool plainString =
+      type == value_type::kSz && !data.empty() && data.back() == 0 &&
+      std::find(data.begin(), data.end() - 1, 0) == data.end() - 1;
+  if (plainString) return Quoted(std::string(data.begin(), data.end() - 1));
+  if (type == value_type::kDword && data.size() == 4) {
+    char text[16];
+    std::snprintf(text, sizeof text, "dword:%02x%02x%02x%02x", data[3], data[2], data[1], data[0]);
+    return text;
+  }
+  char prefix[16];
+  std::snprintf(prefix, sizeof prefix, type == value_type::kBinary ? "hex:" : "hex(%x):",
+                static_cast<unsigned>(type));
+  std::string text = prefix;
+  for (std::size_t i = 0; i < data.size(); ++i) {
+    char byte[4];
+    std::snprintf(byte, sizeof byte, i == 0 ? "%02x" : ",%02x", data[i]);
+    text += byte;
+  }
+  return text;
+}
+
+void ExportKey(const SimRegistry& registry, const std::string& path, std::string* out) {
+  *out += "\r\n[" + path + "]\r\n";
+  for (const std::string& name : registry.ValueNamesAt(path)) {
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> data;
+    registry.GetValueAt(path, name, &type, &data);
+    *out += (name.empty() ? std::string("@") : Quoted(name)) + "=" + ValueText(type, data) + "\r\n";
+  }
+  for (const std::string& subkey : registry.SubkeyNamesAt(path)) {
+    ExportKey(registry, path + "\\" + subkey, out);
+  }
+}
+
+}  // namespace
+
+std::string ExportRegText(const SimRegistry& registry, const std::string& path) {
+  std::string text = "Windows Registry Editor Version 5.00\r\n";
+  ExportKey(registry, path, &text);
+  return text;
 }
 
 }  // namespace velnara::platform::sim

@@ -16,4 +16,10 @@ namespace velnara::platform::sim {
 bool ImportRegText(const std::string& text, SimRegistry* registry, std::string* error);
 bool ImportRegFile(const std::string& path, SimRegistry* registry, std::string* error);
 
+// Writes the key at `path` (e.g. "HKEY_LOCAL_MACHINE") and everything below
+// it as an 8-bit "Windows Registry Editor Version 5.00" text: a string that
+// ends with its one terminator as "text", a DWORD as dword:, anything else
+// as hex(n): bytes. ImportRegText reads it back to the same keys and values.
+std::string ExportRegText(const SimRegistry& registry, const std::string& path);
+
 }  // namespace velnara::platform::sim

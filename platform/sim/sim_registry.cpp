@@ -598,6 +598,7 @@ ErrorCode SimRegistry::CreateKey(RawKey parent, const char* subKey, AccessMask a
     const bool last = i + 1 == parts.size();
     node = node->AddChild(parts[i], last && sddl != nullptr ? &explicitDacl : nullptr);
     if (administrator) node->owner = kSidAdministrators;
+    changed_.insert(Upper(node->FullPath()));
   }
   // The creator gets what it asked for, whatever the new list says.
   granted = MapGenericKeyRights(access & ~(access::kMaximumAllowed | kViewFlags));
@@ -618,6 +619,7 @@ ErrorCode SimRegistry::DeleteKey(RawKey parent, const char* subKey) {
   // Roots cannot go; a key with subkeys is refused as Windows refuses it.
   if (target->parent == nullptr || !target->children.empty()) return error::kAccessDenied;
   if (!DaclGrants(target->dacl, tokenSids_, access::kDelete)) return error::kAccessDenied;
+  changed_.insert(Upper(target->FullPath()));
   target->Detach();
   return error::kSuccess;
 }
@@ -704,6 +706,7 @@ ErrorCode SimRegistry::SetValue(RawKey key, const char* name, std::uint32_t type
   std::vector<std::uint8_t> bytes;
   if (dataBytes != 0) bytes.assign(data, data + dataBytes);
   node->SetValue(name != nullptr ? name : "", type, std::move(bytes));
+  changed_.insert(Upper(node->FullPath() + " : " + (name != nullptr ? name : "")));
   return error::kSuccess;
 }
 
@@ -713,7 +716,9 @@ ErrorCode SimRegistry::DeleteValue(RawKey key, const char* name) {
   std::shared_ptr<Node> node;
   const ErrorCode code = Resolve(key, access::kKeySetValue, &node);
   if (code != error::kSuccess) return code;
-  return node->DeleteValue(name != nullptr ? name : "") ? error::kSuccess : error::kFileNotFound;
+  if (!node->DeleteValue(name != nullptr ? name : "")) return error::kFileNotFound;
+  changed_.insert(Upper(node->FullPath() + " : " + (name != nullptr ? name : "")));
+  return error::kSuccess;
 }
 
 ErrorCode SimRegistry::CloseKey(RawKey key) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -163,6 +164,11 @@ class SimRegistry : public Registry {
   int MaxOpenHandleCount() const;  // the most handles open at once since the last reset
   void ResetMaxOpenHandleCount();
   long CallCount() const;  // Registry calls made so far (any kind, failed ones too)
+  // What Registry calls have changed since the last reset: "PATH : name" of
+  // every value set or deleted, "PATH" of every key made or removed, paths
+  // upper-cased. Seeding does not count.
+  const std::set<std::string>& Changed() const { return changed_; }
+  void ResetChanged() { changed_.clear(); }
   // Makes every OpenKey of `path` (the full path of the key being opened,
   // written as for the seeding helpers, case-insensitive) fail with `code`
   // and *result = 0, whether the key exists or not, until ClearFailures.
@@ -199,6 +205,7 @@ class SimRegistry : public Registry {
   int maxOpen_ = 0;
   long calls_ = 0;
   CallLog* log_ = nullptr;
+  std::set<std::string> changed_;
 };
 
 }  // namespace velnara::platform::sim

@@ -187,5 +187,23 @@ TEST_F(RegFileTest, ImportsAFileAndNamesAMissingOne) {
   EXPECT_NE(std::string::npos, error.find(path));
 }
 
+TEST_F(RegFileTest, AnExportReadsBackToTheSameMachine) {
+  std::string problem;
+  ASSERT_TRUE(ImportRegFile(VELNARA_SOURCE_DIR "/samples/demo-machine.reg", &registry_, &problem))
+      << problem;
+  registry_.SetValueAt("HKLM\\SOFTWARE\\Odd", "quote\"back\\slash", value_type::kSz,
+                       {'a', 0, 'b', 0});
+  registry_.SetValueAt("HKLM\\SOFTWARE\\Odd", "", value_type::kMultiSz, {'x', 0, 0});
+  registry_.SetValueAt("HKLM\\SOFTWARE\\Odd", "unterminated", value_type::kSz, {'C', 'O'});
+  const std::string text = ExportRegText(registry_, "HKEY_LOCAL_MACHINE");
+  SimRegistry copy;
+  ASSERT_TRUE(ImportRegText(text, &copy, &problem)) << problem;
+  EXPECT_EQ(text, ExportRegText(copy, "HKEY_LOCAL_MACHINE"));
+  EXPECT_NE(text.find("\"PortName\"=\"COM46\""), std::string::npos);
+  std::vector<std::uint8_t> data;
+  ASSERT_TRUE(copy.GetValueAt("HKLM\\SOFTWARE\\Odd", "unterminated", nullptr, &data));
+  EXPECT_EQ(data, (std::vector<std::uint8_t>{'C', 'O'}));
+}
+
 }  // namespace
 }  // namespace velnara::platform::sim
