@@ -14,16 +14,27 @@
 //   velnara_e2e_driver press CAPTION ID     presses button ID of that window
 //   velnara_e2e_driver activate CAPTION     makes that window the active one
 //   velnara_e2e_driver cancel-main          the main dialog's cancel command
+//   velnara_e2e_driver reset SAMPLE.reg     puts the sample machine back and
+//                                           locks its port device keys
+//   velnara_e2e_driver rename FROM TO       renames port FROM to TO
+//   velnara_e2e_driver answer TEXT ID       presses button ID of the program's
+//                                           message box that says TEXT, once
+//                                           it shows (ID 0: only waits for it)
+//   velnara_e2e_driver check-port NAME      the port named NAME has that name
+//                                           in PortName and FriendlyName, and
+//                                           its key is locked again
 //
 // Exit status 1 with a message on stderr when something did not happen.
 
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "tests/wine/e2e_names.h"
 #include "tests/wine/ui_automation.h"
+#include "tests/wine/wine_machine.h"
 
 namespace velnara::wine_test {
 namespace {
@@ -144,6 +155,62 @@ int OpenRename(const std::string& port) {
   return WaitForVisible(kRenameCaption) != nullptr ? 0 : Fail("no rename dialog");
 }
 
+int Rename(const std::string& from, const std::string& to) {
+  if (const int failed = OpenRename(from)) return failed;
+  const HWND rename = WaitForVisible(kRenameCaption);
+  if (!TypeIntoCombo(GetDlgItem(rename, kNewNameId), to) || !ClickButton(rename, IDOK)) {
+    return Fail("cannot choose " + to);
+  }
+  const DWORD start = GetTickCount();
+  for (;;) {
+    std::vector<TreeNode> roots;
+    const HWND dialog = FindVisible(kMainCaption);
+    if (dialog != nullptr && ReadTree(GetDlgItem(dialog, kTreeId), &roots) &&
+        FindTreeNode(roots, to) != nullptr) {
+      return 0;
+    }
+    if (GetTickCount() - start >= kWaitMs) return Fail("the tree never showed " + to);
+    Sleep(kPollMs);
+  }
+}
+
+// Waits for the program's message box that says `text` (an earlier box may
+// still be closing) and presses `button`, unless it is 0.
+int Answer(const std::string& text, int button) {
+  const DWORD start = GetTickCount();
+  std::string shown = "nothing";
+  for (;;) {
+    if (const HWND box = FindVisible(kBoxCaption)) {
+      shown = MessageBoxText(box);
+      if (shown == text) {
+        if (button == 0 || ClickButton(box, button)) return 0;
+        return Fail("cannot press " + std::to_string(button));
+      }
+    }
+    if (GetTickCount() - start >= kWaitMs) {
+      return Fail("no message box \"" + text + "\"; the last one said \"" + shown + "\"");
+    }
+    Sleep(kPollMs);
+  }
+}
+
+int CheckPort(const std::string& name) {
+  const std::map<std::string, std::string> keys = PortDeviceKeysByName();
+  const auto found = keys.find(name);
+  if (found == keys.end()) return Fail("no port device key holds PortName " + name);
+  int failures = 0;
+  const std::string friendly = ReadValue(found->second, "FriendlyName");
+  if (friendly != "Tarvex 880 Port (" + name + ")" + std::string(1, '\0')) {
+    failures += Fail("FriendlyName is \"" + friendly + "\"");
+  }
+  const std::string sddl = DaclSddl(found->second);
+  if (sddl.find(";WD)") != std::string::npos) failures += Fail("Everyone keeps an entry: " + sddl);
+  if (sddl.substr(sddl.find('(')) != std::string(kLockedPortKey).substr(3)) {
+    failures += Fail("the key is not locked again: " + sddl);
+  }
+  return failures == 0 ? 0 : 1;
+}
+
 int Run(const std::vector<std::string>& args) {
   const std::string command = args.empty() ? std::string() : args[0];
   if (command == "answer-gate" && args.size() == 1) return AnswerGate();
@@ -178,9 +245,17 @@ int Run(const std::vector<std::string>& args) {
     if (dialog == nullptr) return Fail("no main dialog");
     return PostCommand(dialog, IDCANCEL) ? 0 : Fail("post failed");
   }
+  if (command == "reset" && args.size() == 2) {
+    std::string problem;
+    return ResetSampleMachine(args[1], &problem) ? 0 : Fail(problem);
+  }
+  if (command == "rename" && args.size() == 3) return Rename(args[1], args[2]);
+  if (command == "answer" && args.size() == 3) return Answer(args[1], std::atoi(args[2].c_str()));
+  if (command == "check-port" && args.size() == 2) return CheckPort(args[1]);
   std::fprintf(stderr,
                "usage: velnara_e2e_driver answer-gate | wait CAPTION | rect CAPTION... | about |"
-               " open-rename PORT | press CAPTION ID | activate CAPTION | cancel-main\n");
+               " open-rename PORT | press CAPTION ID | activate CAPTION | cancel-main |"
+               " reset SAMPLE | rename FROM TO | answer TEXT ID | check-port NAME\n");
   return 2;
 }
 

@@ -1,10 +1,11 @@
 // End to end: the real Velnara.exe on the sample machine of
 // samples/demo-machine.reg (imported into this prefix by seed-prefix.sh),
 // driven from another process the way a person drives it. Every test starts
-// the program afresh; none of them presses Save, so the registry the tests
-// share is only ever read.
+// the program afresh. Only the Committing tests write; each of them first
+// puts the sample machine back and locks its port device keys, and they run
+// in a prefix of their own.
 //
-//   velnara_e2e_tests PATH\TO\Velnara.exe [GoogleTest options]
+//   velnara_e2e_tests PATH\TO\Velnara.exe [SAMPLE.reg] [GoogleTest options]
 
 #include <gtest/gtest.h>
 
@@ -16,11 +17,13 @@
 
 #include "tests/wine/e2e_names.h"
 #include "tests/wine/ui_automation.h"
+#include "tests/wine/wine_machine.h"
 
 namespace velnara::wine_test {
 namespace {
 
 std::string gProgramPath;  // Velnara.exe, from the command line
+std::string gSamplePath;   // the sample machine, for the tests that change it
 
 constexpr DWORD kStartMs = 30000;  // a cold Wine start takes a while
 constexpr DWORD kUiMs = 10000;
@@ -192,15 +195,15 @@ class SampleMachine : public testing::Test {
     ASSERT_TRUE(Destroyed(rename)) << "the rename dialog stayed open after OK";
   }
 
-  // The program's message box, its text read and OK pressed.
-  std::string AnswerMessageBox() const {
+  // The program's message box, its text read and `button` pressed.
+  std::string AnswerMessageBox(int button = IDOK) const {
     const HWND box = program_.WaitForMessageBox(kBoxCaption, dialog_, kUiMs);
     if (box == nullptr) {
       ADD_FAILURE() << "no message box \"" << kBoxCaption << "\" owned by the main dialog";
       return std::string();
     }
     const std::string text = MessageBoxText(box);
-    EXPECT_TRUE(ClickButton(box, IDOK));
+    EXPECT_TRUE(ClickButton(box, button));
     EXPECT_TRUE(Destroyed(box)) << "the message box stayed open after OK";
     return text;
   }
@@ -229,6 +232,75 @@ class SampleMachine : public testing::Test {
   RunningProgram program_;
   HWND dialog_ = nullptr;
   HWND tree_ = nullptr;
+};
+
+// The tests that write: each starts from the sample machine put back, its
+// port device keys locked as Windows locks them.
+class Committing : public SampleMachine {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(gSamplePath.empty()) << "usage: velnara_e2e_tests Velnara.exe SAMPLE.reg";
+    std::string problem;
+    ASSERT_TRUE(ResetSampleMachine(gSamplePath, &problem)) << problem;
+    keys_ = PortDeviceKeysByName();
+    for (const std::string& value : ValueNames(kSerialMap)) {
+      std::string name = ReadValue(kSerialMap, value);
+      serialValues_[name.substr(0, name.find('\0'))] = value;
+    }
+    SampleMachine::SetUp();
+  }
+
+  void Rename(const std::string& from, const std::string& to) {
+    const HWND rename = OpenRenameDialog(from);
+    ASSERT_NE(rename, nullptr);
+    ChooseName(rename, to);
+    ASSERT_TRUE(Eventually([&] { return FindTreeNode(ReadPortTree(), to) != nullptr; }))
+        << "the tree never showed " << to;
+  }
+
+  // Presses Save and waits for its walk to end: Save disables itself last.
+  void Save() {
+    ASSERT_TRUE(ClickButton(dialog_, kSaveId));
+    ASSERT_TRUE(Eventually([this] { return ButtonState(dialog_, kSaveId) == "visible, disabled"; }))
+        << OpenBoxNote();
+  }
+
+  DWORD WaitForEnd() {
+    DWORD status = 0xDEAD;
+    EXPECT_TRUE(program_.WaitForExit(kUiMs, &status)) << "the program did not end" << OpenBoxNote();
+    return status;
+  }
+
+  // Every place of the port that started as `startup` holds `name`, its
+  // settings are the ones it started with, and its key is locked again.
+  void ExpectPort(const std::string& startup, const std::string& name) {
+    SCOPED_TRACE(startup + " now " + name);
+    const std::string z(1, '\0');
+    const std::string& key = keys_.at(startup);
+    EXPECT_EQ(ReadValue(key + "\\Device Parameters", "PortName"), name + z);
+    EXPECT_EQ(ReadValue(key, "FriendlyName"), "Tarvex 880 Port (" + name + ")" + z);
+    EXPECT_EQ(ReadValue(kSerialMap, serialValues_.at(startup)), name + z);
+    EXPECT_EQ(ReadValue(kPortSettings, name + ":"), "settings of " + startup + z);
+    const std::string sddl = DaclSddl(key);
+    EXPECT_EQ(sddl.find(";WD)"), std::string::npos) << "an entry for Everyone stayed: " << sddl;
+    EXPECT_EQ(sddl.substr(sddl.find('(')), std::string(kLockedPortKey).substr(3)) << sddl;
+  }
+
+  static std::vector<int> Numbers(int first, int last, std::vector<int> without = {},
+                                  std::vector<int> with = {}) {
+    std::vector<int> numbers;
+    for (int n = first; n <= last; ++n) {
+      if (std::find(without.begin(), without.end(), n) == without.end()) numbers.push_back(n);
+    }
+    numbers.insert(numbers.end(), with.begin(), with.end());
+    std::sort(numbers.begin(), numbers.end());
+    return numbers;
+  }
+
+  static constexpr char kSerialMap[] = "HARDWARE\\DEVICEMAP\\SERIALCOMM";
+  static constexpr char kPortSettings[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports";
+  std::map<std::string, std::string> keys_;          // start-up name -> port device key
+  std::map<std::string, std::string> serialValues_;  // start-up name -> serial device map value
 };
 
 using ApplicationShell = SampleMachine;
@@ -351,11 +423,58 @@ TEST_F(Renaming, DoubleClickOnTheRootOrABoardAsksForAPort) {
   EXPECT_EQ(EndWithCancelCommand(), 0u);
 }
 
+// --- Committing ----------------------------------------------------------
+
+constexpr char kRebootQuestion[] = "The System must be rebooted.\n\nDo you want to Reboot now ?";
+constexpr char kCompleted[] =
+    "Velnara Successfully Completed.\n\nDrivers will be active from next Reboot";
+
+TEST_F(Committing, ASwapAndASecondSaveReachEveryPlaceAndExitEndsWithTheCompletionMessage) {
+  Rename("COM3", "COM47");
+  Rename("COM4", "COM3");
+  Rename("COM47", "COM4");
+  Save();
+  Rename("COM5", "COM48");
+  Save();
+  ASSERT_FALSE(HasFatalFailure());
+  ASSERT_TRUE(ClickButton(dialog_, IDOK));
+  EXPECT_EQ(AnswerMessageBox(IDNO), kRebootQuestion);
+  EXPECT_EQ(AnswerMessageBox(IDOK), kCompleted);
+  EXPECT_EQ(WaitForEnd(), 0u);
+
+  ExpectPort("COM3", "COM4");
+  ExpectPort("COM4", "COM3");
+  ExpectPort("COM5", "COM48");
+  ExpectPort("COM6", "COM6");
+  EXPECT_EQ(ReadValue(kPortSettings, "COM5:"), "<none>");
+  EXPECT_EQ(ClaimedNumbers(), Numbers(1, 46, {5}, {48}));
+}
+
+TEST_F(Committing, ResetAfterSavePutsTheStartUpNamesBackAndOffersNoRestart) {
+  Rename("COM6", "COM47");
+  Save();
+  Rename("COM7", "COM48");  // Reset is usable again after a rename
+  ASSERT_FALSE(HasFatalFailure());
+  ASSERT_TRUE(ClickButton(dialog_, kResetId));
+  EXPECT_EQ(AnswerMessageBox(IDYES), "Are you sure you want to lose your changes");
+  ASSERT_TRUE(Eventually([this] { return ButtonState(dialog_, kResetId) == "visible, disabled"; }));
+  ExpectTreeBecomes(ExpectedOutline());
+  ASSERT_TRUE(ClickButton(dialog_, IDOK));
+  EXPECT_EQ(WaitForEnd(), 0u);
+  EXPECT_FALSE(MessageBoxShown());
+
+  ExpectPort("COM6", "COM6");
+  ExpectPort("COM7", "COM7");
+  EXPECT_EQ(ReadValue(kPortSettings, "COM47:"), "<none>");
+  EXPECT_EQ(ClaimedNumbers(), Numbers(1, 46));
+}
+
 }  // namespace
 }  // namespace velnara::wine_test
 
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
   if (argc > 1) velnara::wine_test::gProgramPath = argv[1];
+  if (argc > 2) velnara::wine_test::gSamplePath = argv[2];
   return RUN_ALL_TESTS();
 }

@@ -4,6 +4,8 @@
 #   docs/main-dialog.png     the main dialog with the sample's cards and ports
 #   docs/about-box.png       the About box over the main dialog
 #   docs/rename-dialog.png   the rename dialog for COM5 over the main dialog
+#   docs/reboot-question.png the restart offer when the dialog is left after a Save
+#   docs/completion-message.png  what follows when the restart is declined
 #   docs/gate-message.png    the refusal on Wine's default version (Windows 7)
 #
 #   tests/wine/take-screenshots.sh
@@ -91,7 +93,16 @@ driver open-rename COM5
 shot rename-dialog "$MAIN" "$RENAME"
 driver press "$RENAME" 2
 
+# A rename saved, then the dialog left: the restart is offered.
+driver rename COM5 COM47
+driver press "$MAIN" 3
 driver cancel-main
+driver answer "$(printf 'The System must be rebooted.\n\nDo you want to Reboot now ?')" 0
+shot reboot-question "$MAIN" "$BOX"
+driver press "$BOX" 7
+driver answer "$(printf 'Velnara Successfully Completed.\n\nDrivers will be active from next Reboot')" 0
+shot completion-message "$MAIN" "$BOX"
+driver press "$BOX" 1
 status=0
 wait "$program" || status=$?
 say "Velnara.exe ended with status $status"

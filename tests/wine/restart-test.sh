@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Leaving after a Save and answering Yes to the restart, as the shell sees
+# it: Velnara.exe asks Windows for a forced restart, which under Wine ends
+# every program of the prefix (the helper that pressed Yes included), so a
+# test program inside the prefix could not watch it. The helper renames a
+# port, saves and leaves by the cancel command; afterwards the port's name
+# is read back and its key must be locked again.
+#
+#   tests/wine/restart-test.sh Velnara.exe velnara_e2e_driver.exe SAMPLE.reg
+#
+# WINEPREFIX must name a prefix of its own (seed-prefix.sh prepares one).
+set -euo pipefail
+
+if [ $# -ne 3 ] || [ -z "${WINEPREFIX:-}" ]; then
+  sed -n '2,/^set /p' "$0" | sed '$d' | sed 's/^# \{0,1\}//' >&2
+  exit 2
+fi
+program=$1
+driver=$2
+sample=$3
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+wine_run=$repo/scripts/wine-run
+question=$'The System must be rebooted.\n\nDo you want to Reboot now ?'
+export WINEARCH=win64 WINEDEBUG="${WINEDEBUG:--all}"
+
+# One display and one wineserver for the whole test: the access lists and
+# HKLM\HARDWARE that the reset sets up live only as long as the server.
+if [ -z "${DISPLAY:-}" ]; then
+  display_file=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" \
+    </dev/null >/dev/null 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 100); do
+    [ -s "$display_file" ] && break
+    sleep 0.1
+  done
+  [ -s "$display_file" ] || { echo "restart-test: Xvfb did not start" >&2; exit 1; }
+  DISPLAY=":$(head -n 1 "$display_file")"
+  export DISPLAY
+  rm -f "$display_file"
+  trap 'wineserver -k 2>/dev/null; kill "$xvfb_pid" 2>/dev/null' EXIT
+else
+  trap 'wineserver -k 2>/dev/null' EXIT
+fi
+wineserver -p
+
+step() {
+  echo "restart-test: $*"
+  "$wine_run" "$driver" "$@"
+}
+
+step reset "$sample"
+"$wine_run" "$program" &
+program_pid=$!
+step wait "Ostrand : Tarvex 880 - Velnara V2.03"
+step rename COM9 COM49
+step press "Ostrand : Tarvex 880 - Velnara V2.03" 3
+step cancel-main
+step answer "$question" 6 || true  # the restart may end the helper too
+
+ended=
+for _ in $(seq 300); do
+  if ! kill -0 "$program_pid" 2>/dev/null; then
+    ended=1
+    break
+  fi
+  sleep 0.1
+done
+if [ -z "$ended" ]; then
+  echo "restart-test: Velnara.exe still runs 30 s after Yes" >&2
+  exit 1
+fi
+status=0
+wait "$program_pid" || status=$?
+echo "restart-test: Velnara.exe ended (status $status) after Yes to the restart"
+step check-port COM49

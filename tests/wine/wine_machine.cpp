@@ -1,0 +1,193 @@
+#include "tests/wine/wine_machine.h"
+
+#include "tests/wine/ui_automation.h"
+
+namespace velnara::wine_test {
+namespace {
+
+constexpr char kEnum[] = "SYSTEM\\CurrentControlSet\\Enum";
+constexpr char kPorts[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports";
+constexpr char kArbiter[] = "SYSTEM\\CurrentControlSet\\Control\\COM Name Arbiter";
+// Lets an administrator rewrite and remove a port device key.
+constexpr char kOpenPortKey[] = "D:(A;;KA;;;SY)(A;;KA;;;BA)(A;;KR;;;BU)";
+
+std::vector<std::string> Subkeys(const std::string& path) {
+  std::vector<std::string> names;
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    return names;
+  }
+  for (DWORD i = 0;; ++i) {
+    char name[256];
+    DWORD chars = sizeof name;
+    if (RegEnumKeyExA(key, i, name, &chars, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+      break;
+    }
+    names.emplace_back(name);
+  }
+  RegCloseKey(key);
+  return names;
+}
+
+std::vector<std::string> PortDeviceKeys() {
+  std::vector<std::string> keys;
+  for (const char* letter : {"A", "S", "U"}) {
+    const std::string enumerator = std::string(kEnum) + "\\TRVX880" + letter + "\\*PNP0501";
+    for (const std::string& instance : Subkeys(enumerator)) keys.push_back(enumerator + "\\" + instance);
+  }
+  return keys;
+}
+
+bool LockAll(const char* sddl, std::string* problem) {
+  for (const std::string& key : PortDeviceKeys()) {
+    if (!SetDaclSddl(key, sddl)) {
+      *problem = "cannot set the access list of " + key;
+      return false;
+    }
+  }
+  return true;
+}
+
+bool RunAndWait(const std::string& commandLine, std::string* problem) {
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  std::string line = commandLine;
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process)) {
+    *problem = "cannot start " + commandLine;
+    return false;
+  }
+  const bool ended = WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0;
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  if (!ended) *problem = commandLine + " did not end";
+  return ended;
+}
+
+}  // namespace
+
+bool SetDaclSddl(const std::string& path, const std::string& sddl) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1,
+                                                            &descriptor, nullptr)) {
+    return false;
+  }
+  BOOL present = FALSE;
+  BOOL defaulted = FALSE;
+  PACL dacl = nullptr;
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  GetSecurityDescriptorControl(descriptor, &control, &revision);
+  const SECURITY_INFORMATION which =
+      DACL_SECURITY_INFORMATION | ((control & SE_DACL_PROTECTED)
+                                       ? PROTECTED_DACL_SECURITY_INFORMATION
+                                       : UNPROTECTED_DACL_SECURITY_INFORMATION);
+  std::string object = "MACHINE\\" + path;
+  const bool set = GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) &&
+                   SetNamedSecurityInfoA(object.data(), SE_REGISTRY_KEY, which, nullptr, nullptr,
+                                         dacl, nullptr) == ERROR_SUCCESS;
+  LocalFree(descriptor);
+  return set;
+}
+
+std::string DaclSddl(const std::string& path) {
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  const std::string object = "MACHINE\\" + path;
+  if (GetNamedSecurityInfoA(object.c_str(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr,
+                            nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
+    return "<unreadable>";
+  }
+  char* text = nullptr;
+  std::string sddl = "<unreadable>";
+  if (ConvertSecurityDescriptorToStringSecurityDescriptorA(
+          descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr)) {
+    sddl = text;
+  }
+  LocalFree(text);
+  LocalFree(descriptor);
+  return sddl;
+}
+
+std::string ReadValue(const std::string& path, const std::string& name) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+    return "<none>";
+  }
+  char data[1024];
+  DWORD size = sizeof data;
+  const LONG read = RegQueryValueExA(key, name.c_str(), nullptr, nullptr,
+                                     reinterpret_cast<BYTE*>(data), &size);
+  RegCloseKey(key);
+  return read == ERROR_SUCCESS ? std::string(data, size) : "<none>";
+}
+
+std::vector<std::string> ValueNames(const std::string& path) {
+  std::vector<std::string> names;
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+    return names;
+  }
+  for (DWORD i = 0;; ++i) {
+    char name[256];
+    DWORD chars = sizeof name;
+    if (RegEnumValueA(key, i, name, &chars, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+      break;
+    }
+    names.emplace_back(name);
+  }
+  RegCloseKey(key);
+  return names;
+}
+
+std::vector<int> ClaimedNumbers() {
+  std::vector<int> numbers;
+  const std::string bitmap = ReadValue(kArbiter, "ComDB");
+  if (bitmap == "<none>") return numbers;
+  for (std::size_t i = 0; i < bitmap.size() * 8 && i < 4096; ++i) {
+    if ((static_cast<unsigned char>(bitmap[i / 8]) >> (i % 8)) & 1) {
+      numbers.push_back(static_cast<int>(i + 1));
+    }
+  }
+  return numbers;
+}
+
+std::map<std::string, std::string> PortDeviceKeysByName() {
+  std::map<std::string, std::string> keys;
+  for (const std::string& key : PortDeviceKeys()) {
+    std::string name = ReadValue(key + "\\Device Parameters", "PortName");
+    if (name == "<none>") continue;
+    name.resize(name.find('\0') == std::string::npos ? name.size() : name.find('\0'));
+    keys[name] = key;
+  }
+  return keys;
+}
+
+bool ResetSampleMachine(const std::string& sampleReg, std::string* problem) {
+  if (!LockAll(kOpenPortKey, problem)) return false;
+  HKEY ports = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kPorts, 0, KEY_ALL_ACCESS, &ports) == ERROR_SUCCESS) {
+    for (const std::string& name : ValueNames(kPorts)) RegDeleteValueA(ports, name.c_str());
+    RegCloseKey(ports);
+  }
+  if (!RunAndWait("regedit.exe /S \"" + ToWindowsPath(sampleReg) + "\"", problem)) return false;
+  if (ReadValue(kArbiter, "ComDB") == "<none>") {
+    *problem = "regedit did not import " + sampleReg;
+    return false;
+  }
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kPorts, 0, KEY_ALL_ACCESS, &ports) != ERROR_SUCCESS) {
+    *problem = "no port settings key after the import";
+    return false;
+  }
+  for (const std::string& name : ValueNames(kPorts)) {
+    if (name.rfind("COM", 0) != 0) continue;
+    const std::string data = "settings of " + name.substr(0, name.size() - 1);
+    RegSetValueExA(ports, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                   static_cast<DWORD>(data.size() + 1));
+  }
+  RegCloseKey(ports);
+  return LockAll(kLockedPortKey, problem);
+}
+
+}  // namespace velnara::wine_test

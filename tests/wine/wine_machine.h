@@ -1,0 +1,43 @@
+// The sample machine in a Wine prefix, as the end-to-end tests of Save and
+// Reset need it: put back to the sample before each run (the program
+// changes it), its port device keys locked as Windows locks them, and read
+// back afterwards. Works within one wineserver's life: HKLM\HARDWARE and
+// the keys' access lists do not outlive it.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/win32/windows_api.h"
+
+namespace velnara::wine_test {
+
+// SYSTEM full control, Administrators and Users read: FriendlyName cannot
+// be written until the access list is opened.
+constexpr char kLockedPortKey[] = "D:P(A;;KA;;;SY)(A;;KR;;;BA)(A;;KR;;;BU)";
+
+// Puts the machine back to `sampleReg` (a Linux or Windows path): unlocks
+// the port device keys, removes the port settings key, imports the sample
+// with regedit, gives every "COMn:" settings value data of its own
+// ("settings of COMn") and locks the port device keys again. False with
+// *problem set when a step fails.
+bool ResetSampleMachine(const std::string& sampleReg, std::string* problem);
+
+// Every port device key below HKLM (SYSTEM\...\TRVX880<letter>\*PNP0501\...)
+// by the PortName it holds now.
+std::map<std::string, std::string> PortDeviceKeysByName();
+
+// A value of a key below HKLM: its bytes, "<none>" when it cannot be read.
+std::string ReadValue(const std::string& path, const std::string& name);
+// The names of a key's values below HKLM.
+std::vector<std::string> ValueNames(const std::string& path);
+// The COM numbers the database's bitmap claims.
+std::vector<int> ClaimedNumbers();
+// A key's access list as the system writes it in SDDL; "<unreadable>".
+std::string DaclSddl(const std::string& path);
+// Sets a key's access list from SDDL (protected when the text says "P").
+bool SetDaclSddl(const std::string& path, const std::string& sddl);
+
+}  // namespace velnara::wine_test
