@@ -227,6 +227,9 @@ TEST(CommitTest, EachFailureIsReportedWithItsOwnCodeAndTheCommitGoesOnOrEndsAsIt
       {"RegSetValueExA", "PortName", 8, "Failed writing 'PortName' Key", true, true, true, false,
        false},
       {"ComDBOpen", "", 5, nullptr, true, true, true, true, false},
+      // Creating the new settings value fails after the old one went: the
+      // old one is put back, so the settings are not lost.
+      {"RegSetValueExA", "Ports : COM7:", 8, nullptr, true, false, true, true, true},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(std::string(row.function) + " on " + row.target);
@@ -474,6 +477,28 @@ TEST(CommitTest, ResetWithoutAnEarlierSaveRewritesEveryPortButNotTheDatabase) {
   machine.ExpectPort(1, "COM4", "COM4");  // FriendlyName rewritten from the name
   machine.ExpectPort(2, "COM5", "COM5");
   EXPECT_EQ(machine.comPorts.ClaimedNumbers(), (std::vector<std::uint32_t>{1, 3, 4, 5}));
+}
+
+// A name that is not a COM name is written everywhere like any other, but
+// stands for no number in the database: LPT9 claims nothing, and leaving it
+// releases nothing.
+TEST(CommitTest, ANameThatIsNotACOMNameMovesNoClaim) {
+  WiredMachine machine;
+  machine.comPorts.SetClaimedNumbers({1, 3, 4, 5, 9});  // 9: hardware outside the tree
+  machine.Rename("COM3", "LPT9");
+  machine.Click(IDC_SAVE);
+  machine.Do([&] {
+    machine.ExpectPort(0, "LPT9", "COM3");
+    EXPECT_EQ(machine.comPorts.ClaimedNumbers(), (std::vector<std::uint32_t>{1, 4, 5, 9}));
+  });
+  machine.Rename("LPT9", "COM6");
+  machine.Click(IDC_SAVE);
+  machine.Escape();
+  machine.windows.Answer(id::kNo);
+  machine.windows.Answer(id::kOk);
+  machine.RunToEnd();
+  machine.ExpectPort(0, "COM6", "COM3");
+  EXPECT_EQ(machine.comPorts.ClaimedNumbers(), (std::vector<std::uint32_t>{1, 4, 5, 6, 9}));
 }
 
 // The commands and the flags behind them, from start to leaving.

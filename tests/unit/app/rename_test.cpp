@@ -226,6 +226,34 @@ TEST_F(RenameTest, ANumberTheDatabaseHoldsForOtherHardwareIsRefused) {
   EXPECT_EQ(RenameDialogsShown(), 3);
 }
 
+TEST_F(RenameTest, ANumberAPortOfTheTreeHasSavedIsNotOtherHardwares) {
+  // The first port is saved as COM9 (the database claims 9 for it), then
+  // shown as COM10: COM9 is free for the second port, a name the tree no
+  // longer shows and that only a port of the tree holds in the database.
+  Seed({"COM3", "COM4"});
+  machine.registry.CreateKeyAt(kSerialMap);
+  machine.registry.CreateKeyAt(kPortSettings);
+  machine.comPorts.SetClaimedNumbers({1, 3, 4});
+  DoubleClickPort("COM3");
+  Choose("COM9");
+  machine.windows.Then("save", [](sim::SimUser& user) { user.Click(IDC_SAVE); });
+  DoubleClickPort("COM9");
+  Choose("COM10");
+  DoubleClickPort("COM4");
+  Choose("COM9");
+  Inspect([this](sim::SimUser& user) {
+    EXPECT_EQ(PortTexts(user), (std::vector<std::string>{"COM10", "COM9"}));
+    EXPECT_EQ(machine.comPorts.ClaimedNumbers(), (std::vector<std::uint32_t>{1, 4, 9}));
+  });
+  machine.windows.Then("leave", [](sim::SimUser& user) { user.PressEscape(); });
+  machine.windows.Answer(id::kNo);
+  machine.windows.Answer(id::kOk);
+  EXPECT_EQ(machine.Run(), 0);
+  machine.ExpectCleanScript();
+  EXPECT_EQ(BoxTexts().size(), 2u) << "only the restart question and the completion message";
+  EXPECT_EQ(RenameDialogsShown(), 3);
+}
+
 TEST_F(RenameTest, ADatabaseThatCannotBeAskedRefusesNothing) {
   Seed({"COM3"});
   machine.comPorts.SetClaimedNumbers({1, 2, 3});
