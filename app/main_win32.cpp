@@ -10,6 +10,8 @@
 #include "platform/win32/win32_system.h"
 #include "platform/win32/win32_window_system.h"
 
+#include <cstdlib>
+
 int main() {
   namespace win32 = velnara::platform::win32;
   // Static, so that they outlive everything the program builds after them:
@@ -24,3 +26,11 @@ int main() {
   static velnara::platform::Platform platform{registry, system, windows, security, *comPorts};
   return velnara::RunApplication(platform);
 }
+
+namespace __gnu_cxx {
+// The runtime's default terminate handler prints the exception's type, for
+// which it links a C++ name demangler of some 45 KB. The program throws no
+// exceptions of its own; if the runtime ever ends it this way, it ends
+// without that text.
+void __verbose_terminate_handler() { std::abort(); }
+}  // namespace __gnu_cxx

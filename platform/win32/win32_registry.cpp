@@ -1,5 +1,6 @@
 #include "platform/win32/win32_registry.h"
 
+#include "platform/win32/win32_dynamic.h"
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/windows_api.h"
 
@@ -55,11 +56,19 @@ ErrorCode Win32Registry::CreateKey(RawKey parent, const char* subKey, AccessMask
     return Code(code);
   }
 
-  LocalMemory descriptor;
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1,
-                                                            descriptor.receive(), nullptr)) {
-    return LastErrorCode();
+  // The SDDL and key-security calls are looked up when needed: they serve
+  // seeding alone, and a Windows without them must still start the program.
+  const auto convert = LookUpFunction<decltype(&ConvertStringSecurityDescriptorToSecurityDescriptorA)>(
+      "advapi32.dll", "ConvertStringSecurityDescriptorToSecurityDescriptorA");
+  const auto getDacl =
+      LookUpFunction<decltype(&GetSecurityDescriptorDacl)>("advapi32.dll", "GetSecurityDescriptorDacl");
+  const auto setSecurity =
+      LookUpFunction<decltype(&RegSetKeySecurity)>("advapi32.dll", "RegSetKeySecurity");
+  if (convert == nullptr || getDacl == nullptr || setSecurity == nullptr) {
+    return ERROR_PROC_NOT_FOUND;
   }
+  LocalMemory descriptor;
+  if (!convert(sddl, SDDL_REVISION_1, descriptor.receive(), nullptr)) return LastErrorCode();
   SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor.get(), FALSE};
   // WRITE_DAC as well, for the second write of the list below. An existing
   // key that the caller may open but not re-secure is opened without it.
@@ -82,8 +91,8 @@ ErrorCode Win32Registry::CreateKey(RawKey parent, const char* subKey, AccessMask
   BOOL defaulted = FALSE;
   PACL dacl = nullptr;
   if (disposition == REG_CREATED_NEW_KEY &&
-      GetSecurityDescriptorDacl(descriptor.get(), &present, &dacl, &defaulted) && present) {
-    const LONG set = RegSetKeySecurity(created, DACL_SECURITY_INFORMATION, descriptor.get());
+      getDacl(descriptor.get(), &present, &dacl, &defaulted) && present) {
+    const LONG set = setSecurity(created, DACL_SECURITY_INFORMATION, descriptor.get());
     if (set != ERROR_SUCCESS) {
       // A key that does not carry the list asked for is not left behind.
       RegCloseKey(created);

@@ -1,5 +1,6 @@
 #include "platform/win32/win32_window_system.h"
 
+#include "platform/win32/win32_dynamic.h"
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_message_routing.h"
 #include "platform/win32/windows_api.h"
@@ -36,8 +37,12 @@ struct Win32WindowSystem::PaintState {
 Win32WindowSystem::Win32WindowSystem() {
   // The dialog templates name SysTreeView32, which exists only once
   // comctl32 has registered its classes.
+  // InitCommonControlsEx arrived with comctl32 4.70 (Internet Explorer
+  // 3); where it is missing, InitCommonControls registers every class.
+  const auto initEx =
+      LookUpFunction<decltype(&InitCommonControlsEx)>("comctl32.dll", "InitCommonControlsEx");
   INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_TREEVIEW_CLASSES};
-  if (!InitCommonControlsEx(&controls)) InitCommonControls();
+  if (initEx == nullptr || !initEx(&controls)) InitCommonControls();
 }
 
 Win32WindowSystem::~Win32WindowSystem() = default;
