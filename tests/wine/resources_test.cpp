@@ -7,11 +7,13 @@
 // file is loaded as data, never run.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "platform/sim/resource_script.h"
 #include "platform/win32/windows_api.h"
 #include "tests/wine/ui_automation.h"
 
@@ -102,6 +104,141 @@ void ExpectIconGroup(const std::string& program) {
   EXPECT_EQ(images, (std::vector<std::string>{"32x32, 16 colours, 4 bits",
                                               "16x16, 16 colours, 4 bits"}));
   FreeLibrary(module);
+}
+
+// Reads a DLGTEMPLATEEX as the resource compiler wrote it.
+class TemplateReader {
+ public:
+  explicit TemplateReader(const BYTE* data) : at_(data) {}
+  WORD Word() { return Take<WORD>(); }
+  DWORD Dword() { return Take<DWORD>(); }
+  short Short() { return Take<short>(); }
+  // A string, or "#n" for an ordinal (0xFFFF followed by n).
+  std::string StringOrOrdinal() {
+    WORD first = Word();
+    if (first == 0xFFFF) return "#" + std::to_string(Word());
+    std::string text;
+    for (; first != 0; first = Word()) text += static_cast<char>(first < 0x100 ? first : '?');
+    return text;
+  }
+  void AlignToDword(const BYTE* base) {
+    while ((at_ - base) % 4 != 0) ++at_;
+  }
+  const BYTE* at() const { return at_; }
+
+  template <typename T>
+  T Take() {
+    T value;
+    std::memcpy(&value, at_, sizeof value);
+    at_ += sizeof value;
+    return value;
+  }
+
+ private:
+  const BYTE* at_;
+};
+
+// A control's class, upper-cased: window classes are named without regard
+// to case, and the compiler writes the predefined ones as ordinals for the
+// short statements but as names for CONTROL ("STATIC").
+std::string ControlClassName(std::string name) {
+  if (name == "#128") return "BUTTON";
+  if (name == "#129") return "EDIT";
+  if (name == "#130") return "STATIC";
+  if (name == "#133") return "COMBOBOX";
+  for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return name;
+}
+
+// One line per dialog and per control: what both readings must agree on.
+std::vector<std::string> CompiledTemplate(HMODULE module, int id) {
+  std::vector<std::string> lines;
+  const HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(5));
+  if (found == nullptr) return lines;
+  const auto* base = static_cast<const BYTE*>(LockResource(LoadResource(module, found)));
+  TemplateReader in(base);
+  in.Word();  // version
+  if (in.Word() != 0xFFFF) return {"not a DIALOGEX template"};
+  in.Dword();  // help id
+  const DWORD exStyle = in.Dword();
+  const DWORD style = in.Dword();
+  const WORD count = in.Word();
+  const short x = in.Short(), y = in.Short(), cx = in.Short(), cy = in.Short();
+  in.StringOrOrdinal();  // menu
+  in.StringOrOrdinal();  // class
+  const std::string caption = in.StringOrOrdinal();
+  const WORD points = in.Word();
+  in.Word();  // weight
+  in.Word();  // italic, charset
+  const std::string font = in.StringOrOrdinal();
+  char line[256];
+  std::snprintf(line, sizeof line, "dialog %d \"%s\" %08lx %08lx %d,%d,%d,%d %d %s", id,
+                caption.c_str(), static_cast<unsigned long>(style),
+                static_cast<unsigned long>(exStyle), x, y, cx, cy, points, font.c_str());
+  lines.push_back(line);
+  for (WORD i = 0; i < count; ++i) {
+    in.AlignToDword(base);
+    in.Dword();  // help id
+    const DWORD itemEx = in.Dword();
+    const DWORD itemStyle = in.Dword();
+    const short ix = in.Short(), iy = in.Short(), icx = in.Short(), icy = in.Short();
+    const auto itemId = static_cast<int>(in.Dword());
+    const std::string className = ControlClassName(in.StringOrOrdinal());
+    const std::string text = in.StringOrOrdinal();
+    const WORD extra = in.Word();
+    for (WORD b = 0; b < extra; ++b) in.Take<BYTE>();
+    std::snprintf(line, sizeof line, "%d %s \"%s\" %08lx %08lx %d,%d,%d,%d", itemId,
+                  className.c_str(), text.c_str(), static_cast<unsigned long>(itemStyle),
+                  static_cast<unsigned long>(itemEx), ix, iy, icx, icy);
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+std::vector<std::string> StandInTemplate(const platform::sim::DialogTemplate& dialog) {
+  char line[256];
+  std::snprintf(line, sizeof line, "dialog %d \"%s\" %08lx %08lx %d,%d,%d,%d %d %s", dialog.id,
+                dialog.caption.c_str(), static_cast<unsigned long>(dialog.style),
+                static_cast<unsigned long>(dialog.exStyle), dialog.x, dialog.y, dialog.width,
+                dialog.height, dialog.fontSize, dialog.fontName.c_str());
+  std::vector<std::string> lines = {line};
+  for (const platform::sim::ControlTemplate& control : dialog.controls) {
+    // The compiler writes an icon's resource id as an ordinal.
+    const bool ordinal = !control.text.empty() && control.text.find_first_not_of("0123456789") ==
+                                                      std::string::npos;
+    const std::string text = ordinal ? "#" + control.text : control.text;
+    std::snprintf(line, sizeof line, "%d %s \"%s\" %08lx %08lx %d,%d,%d,%d", control.id,
+                  ControlClassName(control.className).c_str(), text.c_str(),
+                  static_cast<unsigned long>(control.style),
+                  static_cast<unsigned long>(control.exStyle), control.x, control.y,
+                  control.width, control.height);
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+// The stand-in builds its dialogs by reading ui/velnara.rc itself; what it
+// reads must be what the resource compiler wrote into the program.
+TEST(BuiltPrograms, TheStandInReadsTheTemplatesTheCompilerWrote) {
+  ASSERT_FALSE(gPrograms.empty()) << "usage: velnara_resource_tests Velnara.exe...";
+  platform::sim::ResourceScript script;
+  std::string problem;
+  ASSERT_TRUE(platform::sim::LoadResourceScript(
+      ToWindowsPath(VELNARA_SOURCE_DIR "/ui/velnara.rc"),
+      ToWindowsPath(VELNARA_SOURCE_DIR "/ui/resource.h"), &script, &problem))
+      << problem;
+  for (const std::string& program : gPrograms) {
+    SCOPED_TRACE(program);
+    const HMODULE module =
+        LoadLibraryExA(ToWindowsPath(program).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(module, nullptr);
+    for (const int id : {100, 102, 131}) {
+      SCOPED_TRACE("template " + std::to_string(id));
+      ASSERT_EQ(script.dialogs.count(id), 1u);
+      EXPECT_EQ(StandInTemplate(script.dialogs.at(id)), CompiledTemplate(module, id));
+    }
+    FreeLibrary(module);
+  }
 }
 
 TEST(BuiltPrograms, VersionRecordSays2003AndNamesTheProgram) {
