@@ -41,6 +41,11 @@ ErrorCode CallLog::Enter(const char* function, std::string target, std::uint32_t
   return forced;
 }
 
+void CallLog::Note(const char* function, std::string target, std::uint32_t value) {
+  if (paused_ > 0) return;
+  calls_.push_back(Call{function, std::move(target), value, error::kSuccess});
+}
+
 void CallLog::FailCall(std::size_t index, ErrorCode code) {
   byIndex_.push_back(ByIndex{index, code});
 }

@@ -27,6 +27,10 @@ class CallLog {
   ErrorCode Enter(const char* function, std::string target = std::string(),
                   std::uint32_t value = 0);
 
+  // Records a call that cannot be made to fail (the window system's), for
+  // the order of events; it takes no index.
+  void Note(const char* function, std::string target = std::string(), std::uint32_t value = 0);
+
   // Makes the call with this index (0 for the first entered) fail.
   void FailCall(std::size_t index, ErrorCode code);
   // Makes calls of `function` fail: the next `times` of them after skipping
@@ -38,6 +42,8 @@ class CallLog {
 
   const std::vector<Call>& calls() const { return calls_; }
   std::vector<Call> CallsOf(const std::string& function) const;
+  // How many calls were entered (those that can fail), since Clear().
+  std::size_t Entered() const { return entered_; }
   // Forgets the calls entered so far; indexes count from 0 again.
   void Clear() {
     calls_.clear();

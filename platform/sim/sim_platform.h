@@ -19,6 +19,7 @@ struct SimPlatform {
     system.SetCallLog(&calls);
     security.SetCallLog(&calls);
     comPorts.SetCallLog(&calls);
+    windows.SetCallLog(&calls);
   }
   SimPlatform(const SimPlatform&) = delete;
   SimPlatform& operator=(const SimPlatform&) = delete;

@@ -142,6 +142,12 @@ struct SimWindowSystem::Impl {
   bool failCreation = false;
   std::vector<SimWindowSystem::Brush> brushes;
   std::vector<SimWindowSystem::EnableCall> enables;
+  CallLog* log = nullptr;
+  std::map<int, int> dialogRequests;
+
+  void Note(const char* function, const std::string& target, std::uint32_t value) {
+    if (log != nullptr) log->Note(function, target, value);
+  }
   bool failBrushes = false;
   std::map<DeviceContext, std::pair<ColorRef, ColorRef>> dcColors;  // text, background
   SimWindowSystem::SystemMenus systemMenus = SimWindowSystem::SystemMenus::kFollowStyle;
@@ -608,6 +614,8 @@ bool SimWindowSystem::Enable3dControls() {
 std::intptr_t SimWindowSystem::RunModalDialog(int templateId, WindowHandle owner,
                                               MessageTarget& target) {
   Impl& impl = *impl_;
+  ++impl.dialogRequests[templateId];
+  impl.Note("DialogBoxParamA", std::to_string(templateId), static_cast<std::uint32_t>(templateId));
   const auto found = impl.resources.dialogs.find(templateId);
   if (impl.failCreation || found == impl.resources.dialogs.end()) return -1;
   if (owner != nullptr && impl.Find(owner) == nullptr) return -1;  // no such owner window
@@ -717,6 +725,7 @@ bool SimWindowSystem::EnableWindow(WindowHandle handle, bool enable) {
   const bool wasDisabled = !window->enabled;
   window->enabled = enable;
   impl_->enables.push_back(EnableCall{window->IsDialog() ? 0 : window->id, enable});
+  impl_->Note("EnableWindow", std::to_string(window->IsDialog() ? 0 : window->id), enable);
   // A window that is disabled loses the focus.
   if (!enable && !window->IsDialog() && window->dialog->focus == window) {
     window->dialog->focus = nullptr;
@@ -759,6 +768,7 @@ std::intptr_t SimWindowSystem::SendMessage(WindowHandle handle, std::uint32_t me
   SimWindow* window = impl.Find(handle);
   if (window == nullptr) return 0;
   if (message == wm::kSetIcon && window->IsDialog()) {
+    impl.Note("SendMessageA", "WM_SETICON", static_cast<std::uint32_t>(wParam));
     if (wParam > 1) return 0;
     IconHandle& slot = impl.dialogRecords[window->record].icons[wParam];
     const IconHandle previous = slot;
@@ -781,6 +791,7 @@ int SimWindowSystem::MessageBox(WindowHandle owner, const char* text, const char
                                 std::uint32_t type) {
   Impl& impl = *impl_;
   if (owner != nullptr && impl.Find(owner) == nullptr) return 0;  // no such owner window
+  impl.Note("MessageBoxA", caption != nullptr ? caption : "", type);
   Shown shown;
   shown.kind = Shown::Kind::MessageBox;
   shown.text = text != nullptr ? text : "";
@@ -825,6 +836,7 @@ MenuHandle SimWindowSystem::GetSystemMenu(WindowHandle handle) {
 bool SimWindowSystem::AppendMenu(MenuHandle menu, std::uint32_t flags, std::uintptr_t id,
                                  const char* text) {
   if (menu == nullptr) return false;
+  impl_->Note("AppendMenuA", text != nullptr ? text : "", flags);
   for (DialogRecord& record : impl_->dialogRecords) {
     if (record.menu == menu) {
       record.menuEntries.push_back(MenuEntry{flags, id, text != nullptr ? text : ""});
@@ -911,6 +923,15 @@ ColorRef SimWindowSystem::SetBkColor(DeviceContext dc, ColorRef color) {
   const ColorRef before = slot;
   slot = color;
   return before;
+}
+
+void SimWindowSystem::SetCallLog(CallLog* log) {
+  impl_->log = log;
+}
+
+int SimWindowSystem::DialogRequests(int templateId) const {
+  const auto found = impl_->dialogRequests.find(templateId);
+  return found == impl_->dialogRequests.end() ? 0 : found->second;
 }
 
 const std::vector<SimWindowSystem::EnableCall>& SimWindowSystem::enableCalls() const {

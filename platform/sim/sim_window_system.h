@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/sim/call_log.h"
 #include "platform/sim/resource_script.h"
 #include "platform/window_system.h"
 
@@ -142,6 +143,12 @@ class SimWindowSystem : public WindowSystem {
   ColorRef BkColorOf(DeviceContext dc) const;
   // Makes CreateSolidBrush fail (answer null), as when GDI runs out.
   void FailBrushCreation(bool fail);
+
+  // Notes dialogs run, message boxes shown, icons set, menu entries added
+  // and windows enabled into `log` (null: none), among the other calls.
+  void SetCallLog(CallLog* log);
+  // Every RunModalDialog asked for, shown or failed, by template id.
+  int DialogRequests(int templateId) const;
 
   // Makes every dialog creation fail (RunModalDialog answers -1).
   void FailDialogCreation(bool fail);

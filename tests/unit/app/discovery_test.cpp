@@ -103,9 +103,9 @@ TEST_F(DiscoveryTest, LocationCodesCarryBusDeviceAndFunctionBytes) {
   ASSERT_TRUE(ParseLocation("PCI bus 255, device 31, function 7", &code));
   EXPECT_EQ(code, 0xFF1F0700u);
   // Texts that do not give three numbers a port key could match.
-  for (const char* bad : {"PCI bus 2, device 9", "on the motherboard", "PCI bus 256, device 0, function 0",
-                          "PCI bus 1, device 32, function 0", "PCI bus 1, device 2, function 8",
-                          "PCI bus -1, device 2, function 0"}) {
+  for (const char* bad : {"PCI bus 2, device 9", "on the motherboard",
+                          "PCI bus 256, device 0, function 0", "PCI bus 1, device 32, function 0",
+                          "PCI bus 1, device 2, function 8", "PCI bus -1, device 2, function 0"}) {
     SCOPED_TRACE(bad);
     EXPECT_FALSE(ParseLocation(bad, &code));
   }
@@ -178,7 +178,8 @@ TEST_F(DiscoveryTest, PortLoopSkipsUnreadableNamesAndStopsAtTheFirstGap) {
   machine.registry.SetStringAt(PortParameters(card, 'A', 8), "PortName", "COM11");
 
   Discover();
-  EXPECT_EQ(outline, "PCI Bus\n  Tarvex 880-4 RJ45\n    COM3\n    COM256\n    COM1234\n    COM10\n");
+  EXPECT_EQ(outline,
+            "PCI Bus\n  Tarvex 880-4 RJ45\n    COM3\n    COM256\n    COM1234\n    COM10\n");
   const auto* port = Record(tree[0].children[0].children[3]);
   ASSERT_NE(port, nullptr);
   EXPECT_EQ(port->locationCode & 0xFF, 6u) << "a port keeps its own key's index";
@@ -219,6 +220,83 @@ TEST_F(DiscoveryTest, LongParentIdPrefixStillFindsItsPorts) {
   AddPorts(machine.registry, card, 'A', {"COM3", "COM4"});
   Discover();
   EXPECT_EQ(outline, "PCI Bus\n  Tarvex 880-4 RJ45\n    COM3\n    COM4\n");
+}
+
+TEST_F(DiscoveryTest, AParentIdPrefixOf127CharactersIsListedAndOneOf128IsNot) {
+  CardSpec fits;
+  fits.prefix = std::string(127, 'p');
+  AddCard(machine.registry, fits);
+  AddPorts(machine.registry, fits, 'A', {"COM3"});
+  // The 128-byte buffer has no room for the terminator of 128 characters:
+  // that card's values cannot be read, and it is no board.
+  CardSpec tooLong;
+  tooLong.identifier = "VEN_1F5A&DEV_8016&SUBSYS_00000000&REV_01";
+  tooLong.bus = 3;
+  tooLong.prefix = std::string(128, 'q');
+  AddCard(machine.registry, tooLong);
+  AddPorts(machine.registry, tooLong, 'A', {"COM4"});
+  Discover();
+  EXPECT_EQ(outline, "PCI Bus\n  Tarvex 880-4 RJ45\n    COM3\n");
+}
+
+// Every row of the model table, as the program must know it: a card of each
+// identifier shows its model name and finds its port under its letter.
+TEST_F(DiscoveryTest, EveryModelRowNamesItsBoardAndFindsItsPortUnderItsLetter) {
+  struct Row {
+    const char* device;
+    const char* model;
+    char letter;
+  };
+  const Row rows[] = {
+      {"DEV_8010", "Tarvex 880-8 RJ11 (First 4 ports)", 'A'},
+      {"DEV_8011", "Tarvex 880-8 RJ11 (Other ports)", 'A'},
+      {"DEV_8012", "Tarvex 880-8 Octacable (First 4 ports)", 'A'},
+      {"DEV_8013", "Tarvex 880-8 Octacable (Other ports)", 'A'},
+      {"DEV_8014", "Tarvex 880-4 RJ45", 'A'},
+      {"DEV_8015", "Tarvex 880-4 Quadcable", 'A'},
+      {"DEV_8016", "Tarvex 880-16 (First 4 ports)", 'A'},
+      {"DEV_8017", "Tarvex 880-16 (Other ports)", 'A'},
+      {"DEV_8018", "Tarvex 880-8 (First 4 ports)", 'A'},
+      {"DEV_8019", "Tarvex 880-8 (Other ports)", 'A'},
+      {"DEV_8020", "Tarvex Universal 880-4", 'U'},
+      {"DEV_8021", "Tarvex Universal 880-8", 'U'},
+      {"DEV_8022", "Tarvex Universal 880-16", 'U'},
+      {"DEV_8023", "Tarvex Universal 880-8 RJ11 SLS", 'S'},
+      {"DEV_8024", "Tarvex Universal 880-8 OctaCable SLS", 'S'},
+      {"DEV_8025", "Tarvex Universal 880-4 Quadcable SLS", 'S'},
+      {"DEV_8026", "Tarvex Universal 880-4 RJ45 SLS", 'S'},
+      {"DEV_8027", "Tarvex Universal 880-4 Mini SLS", 'S'},
+      {"DEV_8028", "Tarvex Universal 880-8 RJ11", 'U'},
+      {"DEV_8029", "Tarvex Universal 880-8 OctaCable", 'U'},
+      {"DEV_802A", "Tarvex Universal 880-4 RJ45", 'U'},
+      {"DEV_802B", "Tarvex Universal 880-4 QuadCable", 'U'},
+  };
+  std::string expected = "PCI Bus\n";
+  int bus = 1;
+  for (const Row& row : rows) {
+    CardSpec card;
+    card.identifier = std::string("VEN_1F5A&") + row.device + "&SUBSYS_00000000&REV_01";
+    card.bus = bus;
+    card.prefix = "4&" + std::to_string(bus) + "&0";
+    AddCard(machine.registry, card);
+    // Ports under every letter: only the right one may be found.
+    for (const char letter : {'A', 'S', 'U'}) {
+      AddPorts(machine.registry, card, letter,
+               {(letter == row.letter ? "COM" : "X") + std::to_string(bus)});
+    }
+    expected += std::string("  ") + row.model + "\n    COM" + std::to_string(bus) + "\n";
+    ++bus;
+  }
+  // Identifiers that pass the name filter but have no row make no board.
+  for (const char* device : {"DEV_801A", "DEV_801F", "DEV_802C", "DEV_802F"}) {
+    CardSpec card;
+    card.identifier = std::string("VEN_1F5A&") + device + "&SUBSYS_00000000&REV_01";
+    card.bus = bus++;
+    AddCard(machine.registry, card);
+    AddPorts(machine.registry, card, 'A', {"COM99"});
+  }
+  Discover();
+  EXPECT_EQ(outline, expected);
 }
 
 TEST_F(DiscoveryTest, PortLoopEndsAfterIndex255) {

@@ -88,9 +88,9 @@ TEST_F(RenameTest, DialogPreselectsTheEntryTheOldNameNames) {
     const char* oldName;
     int selection;
   };
-  const Row rows[] = {{"COM1", 0},   {"COM256", 255}, {"COM0", -1},    {"COM257", -1},
-                      {"COM-3", -1}, {"COM", -1},     {"COM7x", 6},    {"COM 12", 11},
-                      {"COM012", 11}, {"com3", -1},   {"COM+5", 4}};
+  const Row rows[] = {{"COM1", 0},    {"COM256", 255}, {"COM0", -1}, {"COM257", -1},
+                      {"COM-3", -1},  {"COM", -1},     {"COM7x", 6}, {"COM 12", 11},
+                      {"COM012", 11}, {"com3", -1},    {"COM+5", 4}};
   std::vector<std::string> names;
   for (const Row& row : rows) names.push_back(row.oldName);
   Seed(names);
@@ -263,9 +263,8 @@ TEST_F(RenameTest, ADatabaseThatCannotBeAskedRefusesNothing) {
   machine.calls.FailNext("ComDBGetCurrentPortUsage", 5);
   DoubleClickPort("COM1");
   Choose("COM2");
-  Inspect([this](sim::SimUser& user) {
-    EXPECT_EQ(PortTexts(user), std::vector<std::string>{"COM2"});
-  });
+  Inspect(
+      [this](sim::SimUser& user) { EXPECT_EQ(PortTexts(user), std::vector<std::string>{"COM2"}); });
   RunAndExit();
   EXPECT_TRUE(BoxTexts().empty());
   int forced = 0;
@@ -350,6 +349,50 @@ TEST_F(RenameTest, ClosingTheDialogInAnyWayKeepsTheOldName) {
     EXPECT_FALSE(user.Enabled(IDC_SAVE));
   });
   RunAndExit();
+}
+
+TEST_F(RenameTest, NamesShownOnOtherBoardsCountAndABoardWithoutPortsIsPassedOver) {
+  // In tree order: a board without ports first, then two boards with ports.
+  CardSpec empty;
+  empty.identifier = "VEN_1F5A&DEV_8010";
+  empty.prefix = "1&1&1";
+  AddCard(machine.registry, empty);
+  CardSpec first;
+  AddCard(machine.registry, first);
+  AddPorts(machine.registry, first, 'A', {"COM3", "COM4"});
+  CardSpec second;
+  second.identifier = "VEN_1F5A&DEV_8022";
+  second.bus = 5;
+  second.prefix = "5&5&5";
+  AddCard(machine.registry, second);
+  AddPorts(machine.registry, second, 'U', {"COM7"});
+  DoubleClick({"PCI Bus", "Tarvex Universal 880-16", "COM7"});
+  Choose("COM4");  // shown on the other card
+  machine.windows.Answer(id::kOk);
+  Cancel();
+  DoubleClickPort("COM3");
+  Choose("com7");  // the same
+  machine.windows.Answer(id::kOk);
+  Cancel();
+  RunAndExit();
+  EXPECT_EQ(BoxTexts(),
+            (std::vector<std::string>{"Port Name 'COM4' already used by installed Tarvex 880",
+                                      "Port Name 'com7' already used by installed Tarvex 880"}));
+}
+
+TEST_F(RenameTest, ARenameDialogThatCannotOpenChangesNothing) {
+  Seed({"COM3"});
+  machine.windows.Then("the system cannot make dialogs",
+                       [this](sim::SimUser&) { machine.windows.FailDialogCreation(true); });
+  DoubleClickPort("COM3");
+  machine.windows.Then("it can again", [this](sim::SimUser& user) {
+    machine.windows.FailDialogCreation(false);
+    EXPECT_EQ(PortTexts(user), std::vector<std::string>{"COM3"});
+    EXPECT_FALSE(user.Enabled(IDC_SAVE));
+  });
+  RunAndExit();
+  EXPECT_TRUE(BoxTexts().empty());
+  EXPECT_EQ(machine.windows.DialogRequests(IDD_RENAME), 1) << "asked once, not again";
 }
 
 TEST(RenameDialog, FailingToOpenCountsAsCancel) {

@@ -128,6 +128,25 @@ TEST_F(MainDialogTest, OpensWithTheTemplateStateAndTheAboutEntryAndIcons) {
   EXPECT_EQ(machine.windows.DialogIcon(IDD_VELNARA_DIALOG, 0), icon);
 }
 
+TEST_F(MainDialogTest, InitialisationRunsInItsOrderUpToDiscovery) {
+  machine.windows.SetSystemMenus(sim::SimWindowSystem::SystemMenus::kAlways);
+  machine.windows.Then("exit", [](sim::SimUser& user) { user.Click(id::kOk); });
+  EXPECT_EQ(machine.Run(), 0);
+  std::vector<std::string> events;
+  for (const sim::Call& call : machine.calls.calls()) {
+    events.push_back(call.function + " " + call.target + " " + std::to_string(call.value));
+    if (call.function == "RegOpenKeyExA") break;
+  }
+  // The About entry after a separator, the big icon then the small one, the
+  // version query (the extended record first), then discovery.
+  EXPECT_EQ(events,
+            (std::vector<std::string>{
+                "DialogBoxParamA 102 102", "AppendMenuA  2048", "AppendMenuA &About Velnara... 0",
+                "SendMessageA WM_SETICON 1", "SendMessageA WM_SETICON 0", "GetVersionExA  156",
+                "RegOpenKeyExA HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\PCI "
+                "131097"}));
+}
+
 TEST_F(MainDialogTest, NoSystemMenuOrAnEmptyAboutTextAddsNothing) {
   machine.windows.Then("exit", [](sim::SimUser& user) { user.Click(id::kOk); });
   machine.Run();

@@ -145,8 +145,8 @@ TEST_F(KeyAccessTest, EachFailingStepIsReportedWithItsOwnCodeAndEndsTheRoutine) 
       const std::size_t boxes = machine_.windows.MessageBoxes().size();
       grant ? Grant() : Revoke();
 
-      EXPECT_EQ(row.callsMade, machine_.calls.calls().size());
-      EXPECT_EQ(row.call, machine_.calls.calls().back().function);
+      ASSERT_EQ(row.callsMade, SecurityCalls().size());
+      EXPECT_EQ(row.call, SecurityCalls().back().function);
       ASSERT_EQ(boxes + 1, machine_.windows.MessageBoxes().size());
       const sim::Shown box = machine_.windows.MessageBoxes().back();
       EXPECT_EQ(row.caption, box.caption);
@@ -198,7 +198,7 @@ TEST_F(KeyAccessTest, AMissingOrUnreachableKeyChangesNothing) {
   machine_.calls.Clear();
   machine_.windows.Answer(id::kOk);
   GrantKeyAccess(machine_.security, reporter_, std::string(kPortKey) + std::string(200, 'x'));
-  EXPECT_TRUE(machine_.calls.calls().empty());
+  EXPECT_TRUE(SecurityCalls().empty());
   ASSERT_EQ(3u, machine_.windows.MessageBoxes().size());
   EXPECT_EQ("GetNamedSecurityInfo Failed", machine_.windows.MessageBoxes()[2].caption);
   ExpectNothingHeld();
