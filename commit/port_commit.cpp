@@ -112,7 +112,7 @@ void CommitWalk::MoveSettings(const std::string& oldName, const std::string& new
   // this port had there is what that creation replaced.
   const auto createdOld = createdSettings_.find(Upper(oldValue));
   const bool oldIsOurs = createdOld != createdSettings_.end();
-  const Setting moving = oldIsOurs ? createdOld->second : ReadSetting(ports, oldValue);
+  const Setting moving = oldIsOurs ? createdOld->second.replaced : ReadSetting(ports, oldValue);
   // Nothing read whole (no value, or more than 32 bytes): nothing to carry,
   // so nothing is deleted and nothing created.
   if (!moving.whole) return;
@@ -130,14 +130,39 @@ void CommitWalk::MoveSettings(const std::string& oldName, const std::string& new
       ports.SetValue(newValue.c_str(), moving.type, moving.data.data(),
                      static_cast<std::uint32_t>(moving.data.size()));
   if (created != error::kSuccess) {
-    // The settings must not vanish with the old value: put it back.
+    // The settings must not vanish with the old value: put it back. (Data
+    // this walk displaced stays for Finish.)
     if (!oldIsOurs) {
       ports.SetValue(oldValue.c_str(), moving.type, moving.data.data(),
                      static_cast<std::uint32_t>(moving.data.size()));
     }
     return;
   }
-  if (!newIsOurs) createdSettings_[Upper(newValue)] = replaced;
+  if (oldIsOurs) createdOld->second.carried = true;
+  // A port that keeps its name (Reset) replaced its own data: nothing waits.
+  const bool ownData = Upper(oldValue) == Upper(newValue);
+  if (!newIsOurs) createdSettings_[Upper(newValue)] = Created{newValue, replaced, oldValue, ownData};
+}
+
+void CommitWalk::Finish() {
+  std::vector<const Created*> stranded;
+  for (const auto& entry : createdSettings_) {
+    if (entry.second.replaced.whole && !entry.second.carried) stranded.push_back(&entry.second);
+  }
+  if (stranded.empty()) return;
+  RegKey ports(platform_.registry);
+  if (ports.Open(kLocalMachine, kPortSettingsPath, access::kKeyAllAccess) != error::kSuccess) {
+    return;
+  }
+  for (const Created* created : stranded) {
+    const Setting& data = created->replaced;
+    for (const std::string& name : {created->name, created->freedName}) {
+      if (ReadSetting(ports, name).exists) continue;
+      ports.SetValue(name.c_str(), data.type, data.data.data(),
+                     static_cast<std::uint32_t>(data.data.size()));
+      break;
+    }
+  }
 }
 
 bool CommitWalk::WritePortKeys(const PortRecord& record, const std::string& newName,

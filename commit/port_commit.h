@@ -46,7 +46,8 @@ constexpr std::uint32_t kValueDataCapacity = 32;
 //   for another port;
 // - a port settings value that this walk created is not deleted by a later
 //   commit, and the value it replaced is what that later commit carries to
-//   its new name;
+//   its new name; where that commit could not carry it (it failed before),
+//   Finish() puts it back under a free name, so that no settings are lost;
 // - a number claimed in this walk is not released by a later commit.
 // Each port's own writes keep their order.
 class CommitWalk {
@@ -61,6 +62,13 @@ class CommitWalk {
   // holds for it now (record.committedName), which becomes `newName` once
   // PortName is written.
   void CommitPort(PortRecord& record, const std::string& newName);
+
+  // Ends the walk: settings that a commit displaced and no later commit
+  // carried on (because that commit failed before its settings step) are
+  // written back, under the name they had if it is free, else under the
+  // name the displacing commit freed. Nothing is reported: the failure that
+  // stranded them was.
+  void Finish();
 
  private:
   // A port settings value as read into the 32-byte buffer: `whole` when it
@@ -86,8 +94,16 @@ class CommitWalk {
   platform::Platform& platform_;
   const ErrorReporter& reporter_;
   bool resetMode_;
-  std::set<std::string> rewrittenSerialValues_;     // value names, upper-cased
-  std::map<std::string, Setting> createdSettings_;  // upper-cased name -> what it replaced
+  // A settings value this walk created, and what it replaced there.
+  struct Created {
+    std::string name;       // as created, "COM4:"
+    Setting replaced;       // the data that was there before
+    std::string freedName;  // the value the creating commit deleted, "COM3:"
+    bool carried = false;   // a later commit took `replaced` to its new name
+  };
+
+  std::set<std::string> rewrittenSerialValues_;  // value names, upper-cased
+  std::map<std::string, Created> createdSettings_;  // upper-cased name -> what it replaced
   std::set<long> claimedNumbers_;
 };
 

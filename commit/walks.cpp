@@ -40,6 +40,7 @@ void RunSaveWalk(Platform& platform, const ErrorReporter& reporter, const WalkTa
     const std::string pending = target.tree.GetItemText(item);
     if (pending != record.committedName) walk.CommitPort(record, pending);
   });
+  walk.Finish();
 }
 
 void RunResetWalk(Platform& platform, const ErrorReporter& reporter, const WalkTarget& target) {
@@ -48,6 +49,7 @@ void RunResetWalk(Platform& platform, const ErrorReporter& reporter, const WalkT
     target.tree.SetItemText(item, record.portName);
     walk.CommitPort(record, target.tree.GetItemText(item));
   });
+  walk.Finish();
   target.unsavedChanges = false;
   target.rebootNeeded = false;
 }

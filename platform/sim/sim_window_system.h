@@ -99,6 +99,14 @@ class SimWindowSystem : public WindowSystem {
   // The answer to the next message box (IDOK, IDYES, IDNO, ...).
   void Answer(int buttonId);
   bool ScriptDone() const;
+  // What the user does where the script says nothing: a message box that
+  // meets no answer (the script is empty, or its next step is an action)
+  // gets `answer`'s button, and a dialog that waits on an empty script gets
+  // `step` played on it. For runs whose course is not known in advance
+  // (fault sweeps, fuzzing); neither is an error. `step` must end the
+  // dialog sooner or later: after 1000 steps on one dialog it is abandoned.
+  void SetAutopilot(std::function<int(const Shown&)> answer,
+                    std::function<void(SimUser&)> step);
   // Problems met while running the script; a good run leaves this empty.
   const std::vector<std::string>& errors() const;
 
