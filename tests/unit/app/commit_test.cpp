@@ -410,6 +410,28 @@ TEST(CommitTest, SwapsShiftsAndRotationsInOneSaveLoseNothing) {
   }
 }
 
+// A swap whose second commit fails before its settings step: the first
+// port's commit displaced the second port's settings, which no one carries
+// on. They are not lost: the walk writes them back under the name the first
+// port freed.
+TEST(CommitTest, SettingsDisplacedInASwapSurviveTheOtherCommitFailing) {
+  WiredMachine machine;
+  machine.Rename("COM3", "COM9");
+  machine.Rename("COM4", "COM3");
+  machine.Rename("COM9", "COM4");
+  machine.Do([&] { machine.calls.FailNext("RegOpenKeyExA", 5, 1, 1, "SerialComm"); });
+  machine.Click(IDC_SAVE);
+  machine.windows.Answer(id::kOk);
+  machine.Escape();
+  machine.windows.Answer(id::kNo);
+  machine.windows.Answer(id::kOk);
+  machine.RunToEnd();
+  EXPECT_EQ(machine.BoxCaptions()[0], "Failed opening 'HKLM\\Hardware\\DeviceMap\\SerialComm' Key");
+  machine.ExpectPort(0, "COM4", "COM3");
+  EXPECT_EQ(machine.PortName(1), std::string("COM4") + '\0') << "its commit ended at once";
+  EXPECT_EQ(machine.Value(kPortSettings, "COM3:"), SettingsOf("COM4") + '\0');
+}
+
 // A record keeps the name the registry holds for its port: a second Save,
 // a rename back after a Save and a Reset after a Save all start from it.
 TEST(CommitTest, LaterSavesAndResetStartFromTheNameTheRegistryHolds) {
