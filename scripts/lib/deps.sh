@@ -40,6 +40,8 @@ VELNARA_TEST_NEEDS=(
   x86_64-w64-mingw32-objdump:mingw-w64
   i686-w64-mingw32-objdump:mingw-w64
   xvfb-run:xvfb
+  clang++-14:clang-14
+  /usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a:libfuzzer-14-dev
 )
 
 # Prints the packages of the needs given as arguments whose probe fails, one

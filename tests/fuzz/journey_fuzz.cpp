@@ -1,0 +1,339 @@
+// A fuzz target for the whole program: the input bytes build a machine of
+// the stand-in (cards, instances, values of any type and size, serial
+// device map, port settings, the COM port database, access lists, a token
+// with or without the shutdown privilege, a localised system, an old
+// Windows) and then play a user (renames with names of 0 to 8 characters,
+// other forms and other case, swaps; Save, Reset, Exit, the cancel command;
+// every answer to a message box). After each run the journey's promises
+// must hold (tests/unit/app/journey.h); a broken one aborts.
+//
+// An input that begins with 'R' carries a .reg text up to its first NUL
+// (a sample machine), the user's bytes after it.
+//
+//   cmake --preset fuzz && cmake --build --preset fuzz
+//   build/fuzz/tests/fuzz/velnara_fuzz tests/fuzz/corpus -max_total_time=600
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "discovery/model_table.h"
+#include "tests/unit/app/journey.h"
+
+namespace velnara::testing {
+namespace {
+
+using namespace platform;
+
+// The input, read from the front; zeros once it is used up.
+class Bytes {
+ public:
+  Bytes(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+  std::uint8_t Byte() { return at_ < size_ ? data_[at_++] : 0; }
+  int Below(int n) { return Byte() % n; }
+  bool Bit() { return (Byte() & 1) != 0; }
+  std::string Text(std::size_t length) {
+    std::string text;
+    for (std::size_t i = 0; i < length; ++i) text += static_cast<char>('a' + Below(26));
+    return text;
+  }
+  const std::uint8_t* rest() const { return data_ + at_; }
+  std::size_t left() const { return size_ - at_; }
+  void Skip(std::size_t n) { at_ += n < left() ? n : left(); }
+
+ private:
+  const std::uint8_t* data_;
+  std::size_t size_;
+  std::size_t at_ = 0;
+};
+
+std::vector<std::uint8_t> Raw(const std::string& text, bool terminated) {
+  std::vector<std::uint8_t> data(text.begin(), text.end());
+  if (terminated) data.push_back(0);
+  return data;
+}
+
+std::string Hex(std::uint32_t value, int digits) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%0*x", digits, static_cast<unsigned>(value));
+  return text;
+}
+
+// A port's name as a driver may have left it.
+void SetPortName(sim::SimRegistry& registry, const std::string& key, Bytes& in, int number,
+                 std::string* name) {
+  *name = "COM" + std::to_string(number);
+  switch (in.Below(10)) {
+    case 0:  // eight characters without a terminator
+      registry.SetValueAt(key, "PortName", value_type::kSz, Raw("COM12345", false));
+      *name = "COM12345";
+      return;
+    case 1:
+      registry.SetDwordAt(key, "PortName", static_cast<std::uint32_t>(number));
+      return;
+    case 2:
+      *name = "";
+      break;
+    case 3:
+      *name = "com" + std::to_string(number);
+      break;
+    case 4:
+      *name = "LPT" + std::to_string(number % 10);
+      break;
+    case 5:
+      return;  // no PortName at all
+    default:
+      break;
+  }
+  registry.SetStringAt(key, "PortName", *name);
+}
+
+void BuildMachine(Bytes& in, sim::SimPlatform& machine) {
+  sim::SimRegistry& registry = machine.registry;
+  const std::string pci = "SYSTEM\\CurrentControlSet\\Enum\\PCI\\";
+  registry.CreateKeyAt(pci);
+  registry.SetStringAt(kJourneySerialMap, "\\Device\\Serial0", "COM1");
+  registry.SetStringAt(kJourneyPorts, "COM1:", "9600,n,8,1");
+  std::vector<std::uint32_t> claimed = {1};
+  std::size_t modelCount = 0;
+  const BoardModel* models = BoardModels(&modelCount);
+  int serial = 0;
+  const int cards = in.Below(5);
+  for (int c = 0; c < cards; ++c) {
+    const int row = in.Below(static_cast<int>(modelCount) + 3);
+    const std::string device = row < static_cast<int>(modelCount)
+                                   ? models[row].deviceId
+                                   : (row == static_cast<int>(modelCount) ? "DEV_801A" : "DEV_8030");
+    const char letter = row < static_cast<int>(modelCount) && in.Below(8) != 0
+                            ? models[row].enumeratorLetter
+                            : "ASU"[in.Below(3)];
+    const std::string instance =
+        pci + "VEN_1F5A&" + device + "&SUBSYS_" + Hex(c, 8) + "\\3&" + Hex(in.Byte(), 4) + "&0&08";
+    const int bus = in.Byte();
+    const int dev = in.Below(40);
+    const int function = in.Below(10);
+    switch (in.Below(8)) {
+      case 0:
+        registry.SetStringAt(instance, "LocationInformation", "PCI slot " + in.Text(4));
+        break;
+      case 1:
+        break;
+      case 2:
+        registry.SetValueAt(instance, "LocationInformation", value_type::kSz,
+                            Raw(std::string(128, 'x'), false));
+        break;
+      default:
+        registry.SetStringAt(instance, "LocationInformation",
+                             "PCI bus " + std::to_string(bus) + ", device " + std::to_string(dev) +
+                                 ", function " + std::to_string(function));
+        break;
+    }
+    std::string prefix = "4&" + Hex(c, 4) + "&0";
+    switch (in.Below(8)) {
+      case 0:
+        prefix = std::string(127, 'p');
+        break;
+      case 1:
+        prefix = std::string(128, 'q');
+        break;
+      case 2:
+        prefix = "";
+        break;
+      default:
+        break;
+    }
+    if (in.Below(8) != 0) registry.SetStringAt(instance, "ParentIdPrefix", prefix);
+    if (in.Below(8) != 0) registry.CreateKeyAt(instance + "\\Control");
+
+    const std::uint32_t code = static_cast<std::uint32_t>(bus) << 24 |
+                               static_cast<std::uint32_t>(dev) << 16 |
+                               static_cast<std::uint32_t>(function) << 8;
+    const std::string enumerator =
+        std::string("SYSTEM\\CurrentControlSet\\Enum\\TRVX880") + letter + "\\*PNP0501\\";
+    const int ports = in.Below(18);
+    std::uint32_t index = 0;
+    for (int p = 0; p < ports; ++p, ++index) {
+      if (in.Below(16) == 0) index += static_cast<std::uint32_t>(in.Below(300));
+      const std::string key = enumerator + prefix + "&" + Hex(code | (index & 0xFF), 8);
+      const int number = 3 + in.Below(60);
+      std::string name;
+      if (in.Below(16) != 0) SetPortName(registry, key + "\\Device Parameters", in, number, &name);
+      if (in.Bit()) registry.SetStringAt(key, "FriendlyName", "Tarvex 880 Port (" + name + ")");
+      const std::string value = "\\Device\\TrvxSerial" + std::to_string(serial++);
+      switch (in.Below(8)) {
+        case 0:
+          break;
+        case 1:
+          registry.SetStringAt(kJourneySerialMap, std::string(70, 'N'), name);
+          break;
+        case 2:
+          registry.SetStringAt(kJourneySerialMap, value, name + std::string(40, ' '));
+          break;
+        case 3:
+          registry.SetValueAt(kJourneySerialMap, value, value_type::kSz, Raw(name, false));
+          break;
+        default:
+          registry.SetStringAt(kJourneySerialMap, value, name);
+          break;
+      }
+      switch (in.Below(8)) {
+        case 0:
+          break;
+        case 1:
+          registry.SetStringAt(kJourneyPorts, name + ":", std::string(40, 's'));
+          break;
+        case 2:
+          registry.SetDwordAt(kJourneyPorts, name + ":", 9600);
+          break;
+        default:
+          registry.SetStringAt(kJourneyPorts, name + ":", "9600,n,8," + std::to_string(p));
+          break;
+      }
+      if (in.Below(8) != 0) claimed.push_back(static_cast<std::uint32_t>(number));
+    }
+  }
+  const std::uint32_t sizes[] = {0, 5, 33, 600};
+  const int database = in.Below(8);
+  if (database < 4) {
+    std::vector<std::uint8_t> bitmap(sizes[database], 0xA5);
+    registry.SetValueAt(kJourneyArbiter, "ComDB", value_type::kBinary, bitmap);
+  } else if (database != 4) {
+    machine.comPorts.SetClaimedNumbers(claimed);
+  }
+  if (in.Below(8) != 0) sim::ApplyDeviceKeyAccessRules(registry);
+  machine.system.SetHoldsShutdownPrivilege(in.Below(8) != 0);
+  if (in.Below(32) == 0) machine.security.RenameAccount(sim::kSidEveryone, "Jeder");
+  if (in.Below(32) == 0) machine.system.SetVersion(2, 6, 1, 1);
+}
+
+// The port item with this number among all port items, in tree order.
+bool PortPath(sim::SimUser& user, int number, std::vector<std::string>* path,
+              std::vector<std::string>* names) {
+  const std::vector<sim::TreeNode> tree = user.Tree(IDC_PORT_TREE);
+  std::vector<std::vector<std::string>> paths;
+  for (const sim::TreeNode& root : tree) {
+    for (const sim::TreeNode& board : root.children) {
+      for (const sim::TreeNode& port : board.children) {
+        paths.push_back({root.text, board.text, port.text});
+        names->push_back(port.text);
+      }
+    }
+    break;  // the program walks the first root item alone
+  }
+  if (paths.empty()) return false;
+  *path = paths[static_cast<std::size_t>(number) % paths.size()];
+  return true;
+}
+
+// A name the user might choose: of any length up to 8, in other case, of
+// another form, or another port's.
+std::string ChooseName(int kind, int number, const std::vector<std::string>& names) {
+  switch (kind) {
+    case 0:
+      return "";
+    case 1:
+      return "COM12345";
+    case 2:
+      return "AUX" + std::to_string(number % 10);
+    case 3:
+      return "com" + std::to_string(1 + number % 64);
+    case 4:
+      return names.empty() ? "COM3" : names[static_cast<std::size_t>(number) % names.size()];
+    default:
+      return "COM" + std::to_string(1 + number % 64);
+  }
+}
+
+void PlanUser(Bytes& in, sim::SimWindowSystem& windows) {
+  const auto leaveRename = [](sim::SimUser& user) {
+    if (user.TemplateId() == IDD_RENAME) user.Click(id::kCancel);
+    return user.TemplateId() == IDD_RENAME;
+  };
+  const int actions = in.Below(24);
+  for (int a = 0; a < actions; ++a) {
+    const int action = in.Below(10);
+    if (action <= 5) {
+      const int port = in.Byte();
+      const int kind = in.Below(8);
+      const int number = in.Byte();
+      auto chosen = std::make_shared<std::string>();
+      windows.Then("rename", [=](sim::SimUser& user) {
+        if (leaveRename(user)) return;
+        std::vector<std::string> path;
+        std::vector<std::string> names;
+        if (!PortPath(user, port, &path, &names)) return;
+        *chosen = ChooseName(kind, number, names);
+        user.SelectTreeItem(IDC_PORT_TREE, path);
+        user.DoubleClickTree(IDC_PORT_TREE);
+      });
+      windows.Then("choose", [=](sim::SimUser& user) {
+        if (user.TemplateId() != IDD_RENAME) return;
+        user.TypeText(IDC_NEW_NAME, *chosen);
+        user.Click(id::kOk);
+      });
+      continue;
+    }
+    const int button = action == 6 ? IDC_SAVE : action == 7 ? IDC_RESET : action == 8 ? id::kOk : 0;
+    windows.Then("press", [=](sim::SimUser& user) {
+      if (leaveRename(user)) return;
+      if (button == 0) return user.PressEscape();
+      if (user.Enabled(button)) user.Click(button);
+    });
+  }
+}
+
+}  // namespace
+}  // namespace velnara::testing
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace velnara::testing;
+  namespace sim = velnara::platform::sim;
+  Bytes in(data, size);
+  sim::SimPlatform machine;
+  if (size > 0 && data[0] == 'R') {
+    in.Skip(1);
+    const auto* end = static_cast<const std::uint8_t*>(std::memchr(in.rest(), 0, in.left()));
+    const std::size_t length = end != nullptr ? static_cast<std::size_t>(end - in.rest()) : in.left();
+    std::string problem;
+    const std::string text(reinterpret_cast<const char*>(in.rest()), length);
+    in.Skip(length + 1);
+    if (!LoadSampleMachine(machine, text, &problem)) return 0;  // not a machine
+  } else {
+    BuildMachine(in, machine);
+  }
+  const JourneyInvariants invariants(machine);
+  machine.windows.SetAutopilot(
+      [&in](const sim::Shown& box) {
+        if ((box.type & 0xF) == 4) return in.Bit() ? 6 : 7;  // Yes or No
+        return 1;
+      },
+      [](sim::SimUser& user) {
+        if (user.TemplateId() == IDD_RENAME) return user.Click(2);
+        user.PressEscape();
+      });
+  PlanUser(in, machine.windows);
+  try {
+    velnara::RunApplication(machine.platform);
+  } catch (const sim::ProcessExit&) {
+    // The platform gate refused the system: nothing else ran.
+  }
+  // VELNARA_FUZZ_SHOW=1 tells what a run showed, to read a found input.
+  if (std::getenv("VELNARA_FUZZ_SHOW") != nullptr) {
+    for (const sim::Shown& shown : machine.windows.transcript()) {
+      std::fprintf(stderr, "shown: %s \"%s\" %s (answer %d)\n",
+                   shown.kind == sim::Shown::Kind::Dialog ? "dialog" : "box", shown.caption.c_str(),
+                   shown.text.c_str(), shown.answer);
+    }
+    std::fprintf(stderr, "restarts: %zu\n", machine.system.RestartRequests().size());
+  }
+  const std::vector<std::string> problems = invariants.Check(machine);
+  if (!problems.empty()) {
+    for (const std::string& problem : problems) std::fprintf(stderr, "broken: %s\n", problem.c_str());
+    std::abort();
+  }
+  return 0;
+}
