@@ -18,6 +18,7 @@
 #include "platform/win32/win32_security.h"
 #include "platform/win32/win32_system.h"
 #include "platform/win32/windows_api.h"
+#include "tests/wine/wine_machine.h"
 
 namespace velnara {
 namespace {
@@ -28,25 +29,6 @@ constexpr char kBase[] = "SOFTWARE\\VelnaraKeyAccess";
 constexpr char kPort[] = "SOFTWARE\\VelnaraKeyAccess\\Port";
 constexpr char kParameters[] = "SOFTWARE\\VelnaraKeyAccess\\Port\\Device Parameters";
 constexpr char kLocked[] = "D:P(A;;KA;;;SY)(A;;KRSD;;;BA)";
-
-std::string ReadSddl(const std::string& path) {
-  PACL dacl = nullptr;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  const std::string object = "MACHINE\\" + path;
-  if (GetNamedSecurityInfoA(object.c_str(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr,
-                            nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
-    return "<unreadable>";
-  }
-  char* text = nullptr;
-  std::string sddl = "<unconvertible>";
-  if (ConvertSecurityDescriptorToStringSecurityDescriptorA(
-          descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr)) {
-    sddl = text;
-  }
-  LocalFree(text);
-  LocalFree(descriptor);
-  return sddl;
-}
 
 // Everyone's entries of a list, as "allow 0x..." with generic rights mapped.
 std::vector<std::string> EveryoneEntries(const std::string& sddl) {
@@ -82,24 +64,7 @@ class KeyAccessWin32 : public ::testing::Test {
     registry_.DeleteKey(kLocalMachine, kPort);
     registry_.DeleteKey(kLocalMachine, kBase);
   }
-  static bool Lock(const char* path) {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kLocked, SDDL_REVISION_1, &descriptor,
-                                                              nullptr)) {
-      return false;
-    }
-    BOOL present = FALSE;
-    BOOL defaulted = FALSE;
-    PACL dacl = nullptr;
-    std::string object = std::string("MACHINE\\") + path;
-    const bool locked =
-        GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) &&
-        SetNamedSecurityInfoA(object.data(), SE_REGISTRY_KEY,
-                              DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
-                              nullptr, nullptr, dacl, nullptr) == ERROR_SUCCESS;
-    LocalFree(descriptor);
-    return locked;
-  }
+  static bool Lock(const char* path) { return wine_test::SetDaclSddl(path, kLocked); }
   ErrorCode OpenForWriting(const char* path) {
     RegKey key(registry_);
     return key.Open(kLocalMachine, path, access::kKeyWrite);
@@ -115,12 +80,12 @@ class KeyAccessWin32 : public ::testing::Test {
 };
 
 TEST_F(KeyAccessWin32, GrantOpensALockedKeyForWritingAndRevokeLocksItAgain) {
-  const std::string locked = ReadSddl(kPort);
+  const std::string locked = wine_test::DaclSddl(kPort);
   EXPECT_TRUE(EveryoneEntries(locked).empty()) << locked;
   EXPECT_EQ(error::kAccessDenied, OpenForWriting(kPort));
 
   GrantKeyAccess(security_, reporter_, kPort);
-  const std::string granted = ReadSddl(kPort);
+  const std::string granted = wine_test::DaclSddl(kPort);
   EXPECT_EQ(std::vector<std::string>{"allow 0x20006"}, EveryoneEntries(granted)) << granted;
   RegKey key(registry_);
   ASSERT_EQ(error::kSuccess, key.Open(kLocalMachine, kPort, access::kKeyWrite));
@@ -128,10 +93,10 @@ TEST_F(KeyAccessWin32, GrantOpensALockedKeyForWritingAndRevokeLocksItAgain) {
   key.Close();
   // The entry is for the key alone.
   EXPECT_EQ(error::kAccessDenied, OpenForWriting(kParameters));
-  EXPECT_TRUE(EveryoneEntries(ReadSddl(kParameters)).empty());
+  EXPECT_TRUE(EveryoneEntries(wine_test::DaclSddl(kParameters)).empty());
 
   RevokeKeyAccess(security_, reporter_, kPort);
-  const std::string revoked = ReadSddl(kPort);
+  const std::string revoked = wine_test::DaclSddl(kPort);
   EXPECT_TRUE(EveryoneEntries(revoked).empty()) << revoked;
   EXPECT_EQ(error::kAccessDenied, OpenForWriting(kPort));
   // The entries are those from before the grant. (Windows keeps the list

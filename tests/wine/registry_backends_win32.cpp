@@ -12,6 +12,7 @@
 #include "platform/win32/win32_security.h"
 #include "platform/win32/win32_system.h"
 #include "platform/win32/windows_api.h"
+#include "tests/wine/wine_machine.h"
 #include "tests/contract/registry_backend.h"
 
 namespace velnara::contract {
@@ -44,45 +45,13 @@ class Win32Backend final : public RegistryBackend {
   platform::Security& security() override { return security_; }
   platform::ComPortDatabase& comPorts() override { return *comPorts_; }
   platform::System& system() override { return system_; }
-  // The system's own SDDL writer, on the list GetNamedSecurityInfoA reads.
+  // The system's own SDDL reader and writer.
   bool ReadDaclSddl(const std::string& objectName, std::string* sddl) override {
-    PACL dacl = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (GetNamedSecurityInfoA(objectName.c_str(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION,
-                              nullptr, nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
-      return false;
-    }
-    char* text = nullptr;
-    const BOOL converted = ConvertSecurityDescriptorToStringSecurityDescriptorA(
-        descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr);
-    if (converted) *sddl = text;
-    LocalFree(text);
-    LocalFree(descriptor);
-    return converted != FALSE;
+    *sddl = wine_test::ObjectDaclSddl(objectName);
+    return *sddl != "<unreadable>";
   }
   bool WriteDaclSddl(const std::string& objectName, const std::string& sddl) override {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1,
-                                                              &descriptor, nullptr)) {
-      return false;
-    }
-    BOOL present = FALSE;
-    BOOL defaulted = FALSE;
-    PACL dacl = nullptr;
-    // Protection travels as its own flag of the call.
-    SECURITY_DESCRIPTOR_CONTROL control = 0;
-    DWORD revision = 0;
-    GetSecurityDescriptorControl(descriptor, &control, &revision);
-    const SECURITY_INFORMATION which =
-        DACL_SECURITY_INFORMATION |
-        ((control & SE_DACL_PROTECTED) ? PROTECTED_DACL_SECURITY_INFORMATION : 0);
-    std::string name = objectName;
-    const bool written =
-        GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) &&
-        SetNamedSecurityInfoA(name.data(), SE_REGISTRY_KEY, which, nullptr, nullptr, dacl,
-                              nullptr) == ERROR_SUCCESS;
-    LocalFree(descriptor);
-    return written;
+    return wine_test::SetObjectDaclSddl(objectName, sddl);
   }
   bool IsWine() const override { return platform::win32::IsWine(); }
 

@@ -25,23 +25,12 @@ export WINEARCH=win64 WINEDEBUG="${WINEDEBUG:--all}"
 
 # One display and one wineserver for the whole test: the access lists and
 # HKLM\HARDWARE that the reset sets up live only as long as the server.
+# shellcheck source=scripts/lib/xvfb.sh
+source "$repo/scripts/lib/xvfb.sh"
 if [ -z "${DISPLAY:-}" ]; then
-  display_file=$(mktemp)
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" \
-    </dev/null >/dev/null 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 100); do
-    [ -s "$display_file" ] && break
-    sleep 0.1
-  done
-  [ -s "$display_file" ] || { echo "restart-test: Xvfb did not start" >&2; exit 1; }
-  DISPLAY=":$(head -n 1 "$display_file")"
-  export DISPLAY
-  rm -f "$display_file"
-  trap 'wineserver -k 2>/dev/null; kill "$xvfb_pid" 2>/dev/null' EXIT
-else
-  trap 'wineserver -k 2>/dev/null' EXIT
+  velnara_start_xvfb || exit 1
 fi
+trap 'wineserver -k 2>/dev/null; velnara_stop_xvfb' EXIT
 wineserver -p
 
 step() {

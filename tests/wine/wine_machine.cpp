@@ -68,6 +68,10 @@ bool RunAndWait(const std::string& commandLine, std::string* problem) {
 }  // namespace
 
 bool SetDaclSddl(const std::string& path, const std::string& sddl) {
+  return SetObjectDaclSddl("MACHINE\\" + path, sddl);
+}
+
+bool SetObjectDaclSddl(const std::string& objectName, const std::string& sddl) {
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1,
                                                             &descriptor, nullptr)) {
@@ -83,7 +87,7 @@ bool SetDaclSddl(const std::string& path, const std::string& sddl) {
       DACL_SECURITY_INFORMATION | ((control & SE_DACL_PROTECTED)
                                        ? PROTECTED_DACL_SECURITY_INFORMATION
                                        : UNPROTECTED_DACL_SECURITY_INFORMATION);
-  std::string object = "MACHINE\\" + path;
+  std::string object = objectName;
   const bool set = GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) &&
                    SetNamedSecurityInfoA(object.data(), SE_REGISTRY_KEY, which, nullptr, nullptr,
                                          dacl, nullptr) == ERROR_SUCCESS;
@@ -92,10 +96,13 @@ bool SetDaclSddl(const std::string& path, const std::string& sddl) {
 }
 
 std::string DaclSddl(const std::string& path) {
+  return ObjectDaclSddl("MACHINE\\" + path);
+}
+
+std::string ObjectDaclSddl(const std::string& objectName) {
   PACL dacl = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  const std::string object = "MACHINE\\" + path;
-  if (GetNamedSecurityInfoA(object.c_str(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr,
+  if (GetNamedSecurityInfoA(objectName.c_str(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr,
                             nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
     return "<unreadable>";
   }

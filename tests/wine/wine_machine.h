@@ -36,8 +36,12 @@ std::vector<std::string> ValueNames(const std::string& path);
 // The COM numbers the database's bitmap claims.
 std::vector<int> ClaimedNumbers();
 // A key's access list as the system writes it in SDDL; "<unreadable>".
+// The key is named below HKLM, or as the security calls name objects
+// ("CURRENT_USER\Software\...") by the Object forms.
 std::string DaclSddl(const std::string& path);
+std::string ObjectDaclSddl(const std::string& objectName);
 // Sets a key's access list from SDDL (protected when the text says "P").
 bool SetDaclSddl(const std::string& path, const std::string& sddl);
+bool SetObjectDaclSddl(const std::string& objectName, const std::string& sddl);
 
 }  // namespace velnara::wine_test

@@ -52,6 +52,13 @@ struct WiredMachine : SimMachine {
   void Escape() {
     windows.Then("escape", [](sim::SimUser& user) { user.PressEscape(); });
   }
+  // The cancel command after a Save: the restart offered, declined, and the
+  // completion message.
+  void LeaveDecliningTheRestart() {
+    Escape();
+    windows.Answer(id::kNo);
+    windows.Answer(id::kOk);
+  }
   void Do(std::function<void()> action) {
     windows.Then("test", [action](sim::SimUser&) { action(); });
   }
@@ -238,9 +245,7 @@ TEST(CommitTest, EachFailureIsReportedWithItsOwnCodeAndTheCommitGoesOnOrEndsAsIt
     machine.Do([&] { machine.calls.FailNext(row.function, row.code, 0, 1, row.target); });
     machine.Click(IDC_SAVE);
     if (row.caption != nullptr) machine.windows.Answer(id::kOk);
-    machine.Escape();
-    machine.windows.Answer(id::kNo);
-    machine.windows.Answer(id::kOk);
+    machine.LeaveDecliningTheRestart();
     machine.RunToEnd();
 
     std::string text;
@@ -302,9 +307,7 @@ TEST(CommitTest, TheSerialDeviceMapValueIsTheFirstHoldingExactlyTheOldName) {
     machine.registry.SetStringAt(kSerialMap, "\\Device\\TrvxSerial0", "COM3");
     machine.Rename("COM3", "COM7");
     machine.Click(IDC_SAVE);
-    machine.Escape();
-    machine.windows.Answer(id::kNo);
-    machine.windows.Answer(id::kOk);
+    machine.LeaveDecliningTheRestart();
     machine.RunToEnd();
 
     EXPECT_EQ(machine.Value(kSerialMap, row.name),
@@ -343,9 +346,7 @@ TEST(CommitTest, PortSettingsMoveOnlyWhenReadWhole) {
     }
     machine.Rename("COM3", "COM7");
     machine.Click(IDC_SAVE);
-    machine.Escape();
-    machine.windows.Answer(id::kNo);
-    machine.windows.Answer(id::kOk);
+    machine.LeaveDecliningTheRestart();
     machine.RunToEnd();
 
     std::uint32_t type = 0;
@@ -399,9 +400,7 @@ TEST(CommitTest, SwapsShiftsAndRotationsInOneSaveLoseNothing) {
     WiredMachine machine;
     for (const Rename& rename : row.renames) machine.Rename(rename.from, rename.to);
     machine.Click(IDC_SAVE);
-    machine.Escape();
-    machine.windows.Answer(id::kNo);
-    machine.windows.Answer(id::kOk);
+    machine.LeaveDecliningTheRestart();
     machine.RunToEnd();
     for (std::uint32_t i = 0; i < 3; ++i) machine.ExpectPort(i, row.names[i], original[i]);
     EXPECT_EQ(machine.SettingsNames().size(), 4u) << "COM1: and one value per port";
@@ -422,9 +421,7 @@ TEST(CommitTest, SettingsDisplacedInASwapSurviveTheOtherCommitFailing) {
   machine.Do([&] { machine.calls.FailNext("RegOpenKeyExA", 5, 1, 1, "SerialComm"); });
   machine.Click(IDC_SAVE);
   machine.windows.Answer(id::kOk);
-  machine.Escape();
-  machine.windows.Answer(id::kNo);
-  machine.windows.Answer(id::kOk);
+  machine.LeaveDecliningTheRestart();
   machine.RunToEnd();
   EXPECT_EQ(machine.BoxCaptions()[0], "Failed opening 'HKLM\\Hardware\\DeviceMap\\SerialComm' Key");
   machine.ExpectPort(0, "COM4", "COM3");
@@ -515,9 +512,7 @@ TEST(CommitTest, ANameThatIsNotACOMNameMovesNoClaim) {
   });
   machine.Rename("LPT9", "COM6");
   machine.Click(IDC_SAVE);
-  machine.Escape();
-  machine.windows.Answer(id::kNo);
-  machine.windows.Answer(id::kOk);
+  machine.LeaveDecliningTheRestart();
   machine.RunToEnd();
   machine.ExpectPort(0, "COM6", "COM3");
   EXPECT_EQ(machine.comPorts.ClaimedNumbers(), (std::vector<std::uint32_t>{1, 4, 5, 6, 9}));
