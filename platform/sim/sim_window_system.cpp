@@ -1,5 +1,7 @@
 #include "platform/sim/sim_window_system.h"
 
+#include "platform/sim/sim_system.h"
+
 #include <algorithm>
 #include <map>
 #include <set>
@@ -144,6 +146,7 @@ struct SimWindowSystem::Impl {
   std::vector<SimWindowSystem::EnableCall> enables;
   CallLog* log = nullptr;
   std::map<int, int> dialogRequests;
+  int failedInARow = 0;
   std::function<int(const Shown&)> autoAnswer;
   std::function<void(SimUser&)> autoStep;
 
@@ -619,7 +622,16 @@ std::intptr_t SimWindowSystem::RunModalDialog(int templateId, WindowHandle owner
   ++impl.dialogRequests[templateId];
   impl.Note("DialogBoxParamA", std::to_string(templateId), static_cast<std::uint32_t>(templateId));
   const auto found = impl.resources.dialogs.find(templateId);
-  if (impl.failCreation || found == impl.resources.dialogs.end()) return -1;
+  if (impl.failCreation || found == impl.resources.dialogs.end()) {
+    // A program that asks again and again for a dialog that cannot be made
+    // is stuck: the run ends, as a user would end it, rather than the test.
+    if (++impl.failedInARow >= 100) {
+      impl.Error("dialog " + std::to_string(templateId) + " asked for 100 times in vain");
+      throw ProcessExit{-2};
+    }
+    return -1;
+  }
+  impl.failedInARow = 0;
   if (owner != nullptr && impl.Find(owner) == nullptr) return -1;  // no such owner window
 
   SimWindow* dialog = impl.CreateDialog(found->second);
