@@ -5,6 +5,7 @@
 // states which behaviour it expects where.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <ostream>
@@ -40,6 +41,26 @@ struct BackendFactory {
   std::string name;  // a valid GoogleTest parameter name: "Sim", "Win32"
   std::function<std::unique_ptr<RegistryBackend>()> make;
 };
+
+// Removes the key `path` below `parent` and everything below it, bottom-up;
+// the contract tests clean their scratch keys with it.
+inline platform::ErrorCode DeleteKeyTree(platform::Registry& registry, platform::RawKey parent,
+                                         const std::string& path) {
+  platform::RawKey key = platform::kNoKey;
+  const platform::ErrorCode code =
+      registry.OpenKey(parent, path.c_str(), platform::access::kKeyRead, &key);
+  if (code != platform::error::kSuccess) return code;
+  std::vector<std::string> children;
+  for (std::uint32_t index = 0;; ++index) {
+    char name[256];
+    std::uint32_t chars = sizeof name;
+    if (registry.EnumKey(key, index, name, &chars) != platform::error::kSuccess) break;
+    children.emplace_back(name);
+  }
+  for (const std::string& child : children) DeleteKeyTree(registry, key, child);
+  registry.CloseKey(key);
+  return registry.DeleteKey(parent, path.c_str());
+}
 
 // GoogleTest names a parameter by this.
 void PrintTo(const BackendFactory& factory, std::ostream* out);

@@ -71,21 +71,8 @@ class RegistryContract : public ::testing::TestWithParam<BackendFactory> {
   platform::Registry& reg() { return backend_->registry(); }
   bool IsWine() const { return backend_->IsWine(); }
 
-  // Removes `path` and everything below it, bottom-up.
   ErrorCode DeleteTree(RawKey parent, const std::string& path) {
-    RawKey key = kNoKey;
-    const ErrorCode code = reg().OpenKey(parent, path.c_str(), access::kKeyRead, &key);
-    if (code != error::kSuccess) return code;
-    std::vector<std::string> children;
-    for (std::uint32_t index = 0;; ++index) {
-      char name[256];
-      std::uint32_t chars = sizeof name;
-      if (reg().EnumKey(key, index, name, &chars) != error::kSuccess) break;
-      children.emplace_back(name);
-    }
-    for (const std::string& child : children) DeleteTree(key, child);
-    reg().CloseKey(key);
-    return reg().DeleteKey(parent, path.c_str());
+    return DeleteKeyTree(reg(), parent, path);
   }
 
   void CreateSubkey(const char* name, const char* sddl = nullptr) {

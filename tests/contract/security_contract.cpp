@@ -72,19 +72,7 @@ class SecurityContract : public ::testing::TestWithParam<BackendFactory> {
   bool IsWine() const { return backend_->IsWine(); }
 
   ErrorCode DeleteTree(const std::string& path) {
-    RawKey key = kNoKey;
-    const ErrorCode code = reg().OpenKey(kCurrentUser, path.c_str(), access::kKeyRead, &key);
-    if (code != error::kSuccess) return code;
-    std::vector<std::string> children;
-    for (std::uint32_t index = 0;; ++index) {
-      char name[256];
-      std::uint32_t chars = sizeof name;
-      if (reg().EnumKey(key, index, name, &chars) != error::kSuccess) break;
-      children.emplace_back(name);
-    }
-    reg().CloseKey(key);
-    for (const std::string& child : children) DeleteTree(path + "\\" + child);
-    return reg().DeleteKey(kCurrentUser, path.c_str());
+    return DeleteKeyTree(reg(), kCurrentUser, path);
   }
 
   // Creates the key (and any missing on the way), then locks it with
