@@ -4,6 +4,35 @@ namespace velnara {
 
 using namespace platform;
 
+namespace {
+
+// EVERYONE as a trustee: by name, and where the system maps no account to
+// that name, by the group's well-known SID, allocated the first time it is
+// needed and given back on every path.
+class Everyone {
+ public:
+  explicit Everyone(Security& security) : sid_(security) {}
+
+  // Runs `call` with `byName`; when that answers ERROR_NONE_MAPPED, once
+  // more with the same trustee given by SID. The answer of the last call
+  // made, or the SID's allocation failure.
+  template <typename Call>
+  ErrorCode With(const Trustee& byName, Call call) {
+    const ErrorCode code = call(byName);
+    if (code != error::kNoneMapped) return code;
+    if (const ErrorCode made = sid_.AllocateWorld(); made != error::kSuccess) return made;
+    Trustee bySid = byName;
+    bySid.form = security::kTrusteeIsSid;
+    bySid.name = static_cast<const char*>(sid_.get());
+    return call(bySid);
+  }
+
+ private:
+  Sid sid_;
+};
+
+}  // namespace
+
 void GrantKeyAccess(Security& security, const ErrorReporter& reporter, const std::string& keyPath) {
   ChangeKeyAccess(security, reporter, keyPath, security::kGrantAccess);
 }
@@ -35,8 +64,8 @@ void ChangeKeyAccess(Security& security, const ErrorReporter& reporter, const st
     return;
   }
 
-  // The rights themselves are not needed; the query fails where no account
-  // bears the trustee's name, and then nothing is changed.
+  // The rights themselves are not needed.
+  Everyone everyone(security);
   Trustee trustee{};
   trustee.multipleTrustee = nullptr;
   trustee.multipleTrusteeOperation = security::kNoMultipleTrustee;
@@ -44,7 +73,9 @@ void ChangeKeyAccess(Security& security, const ErrorReporter& reporter, const st
   trustee.type = security::kTrusteeIsUser;
   trustee.name = kEveryoneTrustee;
   AccessMask rights = 0;
-  code = security.GetEffectiveRightsFromAcl(dacl, trustee, &rights);
+  code = everyone.With(trustee, [&](const Trustee& given) {
+    return security.GetEffectiveRightsFromAcl(dacl, given, &rights);
+  });
   if (code != error::kSuccess) {
     reporter.Report(kRightsQueryFailedCaption, code);
     return;
@@ -60,7 +91,11 @@ void ChangeKeyAccess(Security& security, const ErrorReporter& reporter, const st
   entry.trustee.type = security::kTrusteeIsUnknown;
   entry.trustee.name = kEveryoneTrustee;
   SecurityMemory merged(security);
-  code = security.SetEntriesInAcl(1, &entry, dacl, merged.receive());
+  code = everyone.With(entry.trustee, [&](const Trustee& given) {
+    ExplicitAccess sent = entry;
+    sent.trustee = given;
+    return security.SetEntriesInAcl(1, &sent, dacl, merged.receive());
+  });
   if (code != error::kSuccess) {
     reporter.Report(kSetEntriesFailedCaption, code);
     return;

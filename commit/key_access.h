@@ -18,8 +18,9 @@ constexpr const char* kRightsQueryFailedCaption = "RegGetKeySecurity Failed";
 constexpr const char* kSetEntriesFailedCaption = "SetEntriesInAcl Failed";
 constexpr const char* kSetSecurityFailedCaption = "SetSecurityInfo Failed";
 
-// The trustee, always by name (a localised system that names the group
-// otherwise refuses it, and nothing changes).
+// The trustee, by name. A Windows in another language names the group
+// otherwise ("Jeder", "Tout le monde") and maps no account to this name;
+// there each call is made again with the group's well-known SID, S-1-1-0.
 constexpr const char* kEveryoneTrustee = "EVERYONE";
 
 // The object name of a key of HKEY_LOCAL_MACHINE for the security calls,
@@ -40,7 +41,9 @@ void RevokeKeyAccess(platform::Security& security, const ErrorReporter& reporter
 // The routine behind both: reads the key's list, asks the rights it gives
 // EVERYONE, merges one entry of `accessMode` and stores the new list. Each
 // failure is reported with the failed call's own code and ends the routine;
-// only the last step changes the key.
+// only the last step changes the key. A call that maps no account to the
+// name EVERYONE is made again with the SID, and only that call's failure is
+// reported.
 void ChangeKeyAccess(platform::Security& security, const ErrorReporter& reporter,
                      const std::string& keyPath, std::uint32_t accessMode);
 

@@ -43,7 +43,7 @@ void CommitWalk::CommitPort(PortRecord& record, const std::string& requestedName
   const std::string oldName = record.committedName;
 
   if (!RewriteSerialMap(oldName, newName)) return;
-  MoveSettings(oldName, newName);
+  MoveSettings(record, oldName, newName);
   bool portNameWritten = false;
   if (!WritePortKeys(record, newName, &portNameWritten) || !portNameWritten) return;
   record.committedName = newName;
@@ -99,7 +99,25 @@ CommitWalk::Setting CommitWalk::ReadSetting(const RegKey& ports,
   return setting;
 }
 
-void CommitWalk::MoveSettings(const std::string& oldName, const std::string& newName) {
+CommitWalk::CommitWalk(Platform& platform, const ErrorReporter& reporter, bool resetMode,
+                       PortRecord* boards)
+    : platform_(platform), reporter_(reporter), resetMode_(resetMode) {
+  for (PortRecord* board = boards; board != nullptr; board = board->next) {
+    for (PortRecord* port = board->children; port != nullptr; port = port->next) {
+      ports_.push_back(port);
+    }
+  }
+}
+
+PortRecord* CommitWalk::SettingsOwner(const PortRecord& record, const std::string& name) const {
+  for (PortRecord* port : ports_) {
+    if (port != &record && SamePortName(port->settingsName, name)) return port;
+  }
+  return nullptr;
+}
+
+void CommitWalk::MoveSettings(PortRecord& record, const std::string& oldName,
+                              const std::string& newName) {
   RegKey ports(platform_.registry);
   const ErrorCode opened = ports.Open(kLocalMachine, kPortSettingsPath, access::kKeyAllAccess);
   if (opened != error::kSuccess) {
@@ -114,12 +132,19 @@ void CommitWalk::MoveSettings(const std::string& oldName, const std::string& new
   const bool oldIsOurs = createdOld != createdSettings_.end();
   const Setting moving = oldIsOurs ? createdOld->second.replaced : ReadSetting(ports, oldValue);
   // Nothing read whole (no value, or more than 32 bytes): nothing to carry,
-  // so nothing is deleted and nothing created.
-  if (!moving.whole) return;
+  // so nothing is deleted and nothing created. A port without settings has
+  // them under its new name from now on.
+  if (!moving.whole) {
+    if (!moving.exists) record.settingsName = newName;
+    return;
+  }
 
   const bool newIsOurs = createdSettings_.count(Upper(newValue)) != 0;
+  // Another port's settings are kept for it (a swap); a value that is no
+  // port's is replaced.
+  PortRecord* const owner = newIsOurs ? nullptr : SettingsOwner(record, newName);
   Setting replaced;
-  if (!newIsOurs) {
+  if (owner != nullptr) {
     replaced = ReadSetting(ports, newValue);
     // Data that could not be read whole cannot be kept for the port it
     // belongs to, so it is not overwritten; this port's settings stay.
@@ -138,10 +163,11 @@ void CommitWalk::MoveSettings(const std::string& oldName, const std::string& new
     }
     return;
   }
+  record.settingsName = newName;
   if (oldIsOurs) createdOld->second.carried = true;
-  // A port that keeps its name (Reset) replaced its own data: nothing waits.
-  const bool ownData = Upper(oldValue) == Upper(newValue);
-  if (!newIsOurs) createdSettings_[Upper(newValue)] = Created{newValue, replaced, oldValue, ownData};
+  if (!newIsOurs) {
+    createdSettings_[Upper(newValue)] = Created{newValue, replaced, owner, oldValue, false};
+  }
 }
 
 void CommitWalk::Finish() {
@@ -158,8 +184,10 @@ void CommitWalk::Finish() {
     const Setting& data = created->replaced;
     for (const std::string& name : {created->name, created->freedName}) {
       if (ReadSetting(ports, name).exists) continue;
-      ports.SetValue(name.c_str(), data.type, data.data.data(),
-                     static_cast<std::uint32_t>(data.data.size()));
+      if (ports.SetValue(name.c_str(), data.type, data.data.data(),
+                         static_cast<std::uint32_t>(data.data.size())) == error::kSuccess) {
+        created->owner->settingsName = name.substr(0, name.size() - 1);  // without the colon
+      }
       break;
     }
   }

@@ -45,18 +45,23 @@ constexpr std::uint32_t kValueDataCapacity = 32;
 // - a serial device map value rewritten in this walk is not taken again
 //   for another port;
 // - a port settings value that this walk created is not deleted by a later
-//   commit, and the value it replaced is what that later commit carries to
-//   its new name; where that commit could not carry it (it failed before),
-//   Finish() puts it back under a free name, so that no settings are lost;
+//   commit, and the value it replaced, when it held another port's
+//   settings, is what that port's commit carries to its new name; where
+//   that commit could not carry it (it failed before), Finish() puts it
+//   back under a free name, so that no settings are lost. A value that
+//   holds no port's settings (Windows keeps COM3: and COM4: out of the box,
+//   and the values of removed hardware) is simply replaced. Each record's
+//   settingsName follows its settings from walk to walk;
 // - a number claimed in this walk is not released by a later commit.
 // Each port's own writes keep their order.
 class CommitWalk {
  public:
   // `resetMode` is the main dialog's reset-mode flag for the whole walk:
   // while it is set, a port whose committed name is its start-up name
-  // leaves the COM port database alone.
-  CommitWalk(platform::Platform& platform, const ErrorReporter& reporter, bool resetMode)
-      : platform_(platform), reporter_(reporter), resetMode_(resetMode) {}
+  // leaves the COM port database alone. `boards` is the board list: the
+  // ports of the tree, whose settings a walk keeps for them.
+  CommitWalk(platform::Platform& platform, const ErrorReporter& reporter, bool resetMode,
+             PortRecord* boards);
 
   // Commits `newName` for the port of `record`, from the name the registry
   // holds for it now (record.committedName), which becomes `newName` once
@@ -66,8 +71,8 @@ class CommitWalk {
   // Ends the walk: settings that a commit displaced and no later commit
   // carried on (because that commit failed before its settings step) are
   // written back, under the name they had if it is free, else under the
-  // name the displacing commit freed. Nothing is reported: the failure that
-  // stranded them was.
+  // name the displacing commit freed, which their port's settingsName then
+  // says. Nothing is reported: the failure that stranded them was.
   void Finish();
 
  private:
@@ -83,7 +88,11 @@ class CommitWalk {
 
   // Each returns false when the commit ends there.
   bool RewriteSerialMap(const std::string& oldName, const std::string& newName);
-  void MoveSettings(const std::string& oldName, const std::string& newName);
+  void MoveSettings(PortRecord& record, const std::string& oldName, const std::string& newName);
+  // The port of the tree other than `record` whose settings are under
+  // `name` now; null when none is: a value left by removed hardware, or one
+  // Windows keeps for a name no port uses.
+  PortRecord* SettingsOwner(const PortRecord& record, const std::string& name) const;
   // Steps on the port device key; *portNameWritten when PortName was.
   bool WritePortKeys(const PortRecord& record, const std::string& newName,
                      bool* portNameWritten);
@@ -94,10 +103,12 @@ class CommitWalk {
   platform::Platform& platform_;
   const ErrorReporter& reporter_;
   bool resetMode_;
+  std::vector<PortRecord*> ports_;  // every port of the tree
   // A settings value this walk created, and what it replaced there.
   struct Created {
     std::string name;       // as created, "COM4:"
-    Setting replaced;       // the data that was there before
+    Setting replaced;       // another port's data that was there before
+    PortRecord* owner;      // that port
     std::string freedName;  // the value the creating commit deleted, "COM3:"
     bool carried = false;   // a later commit took `replaced` to its new name
   };

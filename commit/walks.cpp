@@ -9,6 +9,13 @@ using namespace platform;
 
 namespace {
 
+// A port item without a record, or whose text reads empty. The tree
+// answered without an error, so there is no system code to show; the code
+// says what is wrong rather than "success".
+void ReportUnreadable(const ErrorReporter& reporter) {
+  reporter.Report(kMissingRecordCaption, error::kInvalidData);
+}
+
 // Visits the port items below the first root item, board by board, in tree
 // order. A port item without a record is reported and passed over.
 template <typename Visit>
@@ -22,9 +29,7 @@ void ForEachPort(const TreeView& tree, const ErrorReporter& reporter, Visit visi
          port = tree.GetNextSibling(port)) {
       auto* record = reinterpret_cast<PortRecord*>(tree.GetItemData(port));
       if (record == nullptr) {
-        // The tree answered without an error, so there is no system code to
-        // show; the code says what is wrong rather than "success".
-        reporter.Report(kMissingRecordCaption, error::kInvalidData);
+        ReportUnreadable(reporter);
         continue;
       }
       visit(port, *record);
@@ -35,19 +40,22 @@ void ForEachPort(const TreeView& tree, const ErrorReporter& reporter, Visit visi
 }  // namespace
 
 void RunSaveWalk(Platform& platform, const ErrorReporter& reporter, const WalkTarget& target) {
-  CommitWalk walk(platform, reporter, target.resetMode);
+  CommitWalk walk(platform, reporter, target.resetMode, target.boards);
   ForEachPort(target.tree, reporter, [&](TreeItem item, PortRecord& record) {
     const std::string pending = target.tree.GetItemText(item);
+    if (pending.empty()) return ReportUnreadable(reporter);
     if (pending != record.committedName) walk.CommitPort(record, pending);
   });
   walk.Finish();
 }
 
 void RunResetWalk(Platform& platform, const ErrorReporter& reporter, const WalkTarget& target) {
-  CommitWalk walk(platform, reporter, target.resetMode);
+  CommitWalk walk(platform, reporter, target.resetMode, target.boards);
   ForEachPort(target.tree, reporter, [&](TreeItem item, PortRecord& record) {
     target.tree.SetItemText(item, record.portName);
-    walk.CommitPort(record, target.tree.GetItemText(item));
+    const std::string name = target.tree.GetItemText(item);
+    if (name.empty()) return ReportUnreadable(reporter);
+    walk.CommitPort(record, name);
   });
   walk.Finish();
   target.unsavedChanges = false;

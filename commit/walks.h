@@ -5,6 +5,7 @@
 // name back into the tree and commits it.
 #pragma once
 
+#include "discovery/port_record.h"
 #include "messages/message_boxes.h"
 #include "platform/dialog.h"
 #include "platform/platform.h"
@@ -16,6 +17,7 @@ constexpr const char* kMissingRecordCaption = "Missing Private Tree Entry";
 // The main dialog's state the walks use.
 struct WalkTarget {
   const platform::TreeView& tree;
+  PortRecord* boards;  // the board list behind the tree
   const bool& resetMode;  // read by the commits: set for Reset, clear for Save
   bool& unsavedChanges;
   bool& rebootNeeded;
@@ -23,7 +25,8 @@ struct WalkTarget {
 
 // Commits, in tree order, every port whose item text differs from its
 // committed name (byte for byte), with that text as the new name. Changes no
-// flag.
+// flag. A port item whose text cannot be read (it reads empty) is reported
+// like one without a record and passed over: no port is given an empty name.
 void RunSaveWalk(platform::Platform& platform, const ErrorReporter& reporter,
                  const WalkTarget& target);
 

@@ -55,6 +55,7 @@ void EnumeratePorts(Registry& registry, const TreeView& tree, PortRecord* board,
     port->children = nullptr;
     std::memcpy(port->portName, portName.c_str(), portName.size() + 1);
     port->committedName = portName;
+    port->settingsName = portName;
     std::memcpy(port->parentIdPrefix, board->parentIdPrefix, sizeof port->parentIdPrefix);
     port->enumeratorLetter = board->enumeratorLetter;
     port->treeItem = tree.InsertItem(board->treeItem, nullptr, portName.c_str());

@@ -30,6 +30,11 @@ struct PortRecord {
   // so a port saved twice, or renamed back after a Save, is found again
   // under the name it has. Empty for a board.
   std::string committedName;
+  // The name whose port settings value ("COM5:") holds the port's settings:
+  // the committed name, unless a commit could not move them, or a walk put
+  // settings another commit displaced back under a name of their own. Empty
+  // for a board.
+  std::string settingsName;
   // The card's ParentIdPrefix, at most 127 characters.
   char parentIdPrefix[128] = {};
   // The driver's enumerator letter: 'A', 'S' or 'U'.

@@ -14,6 +14,13 @@ namespace velnara::platform {
 // descriptor holds lives as long as the descriptor.
 using SecurityDescriptorHandle = void*;
 using AclHandle = void*;
+// PSID: a security identifier the system allocated.
+using SidHandle = void*;
+
+// SID_IDENTIFIER_AUTHORITY: six bytes, the most significant first.
+struct SidAuthority {
+  std::uint8_t value[6];
+};
 
 namespace security {
 constexpr std::uint32_t kSeRegistryKey = 4;            // SE_OBJECT_TYPE SE_REGISTRY_KEY
@@ -35,6 +42,10 @@ constexpr std::uint32_t kTrusteeIsName = 1;
 constexpr std::uint32_t kTrusteeIsUnknown = 0;
 constexpr std::uint32_t kTrusteeIsUser = 1;
 constexpr std::uint32_t kNoMultipleTrustee = 0;
+// The group of every account, S-1-1-0, in every language.
+constexpr SidAuthority kWorldAuthority = {{0, 0, 0, 0, 0, 1}};  // SECURITY_WORLD_SID_AUTHORITY
+constexpr std::uint32_t kWorldRid = 0;                          // SECURITY_WORLD_RID
+constexpr std::uint8_t kMaxSubAuthorities = 8;  // what AllocateAndInitializeSid takes
 }  // namespace security
 
 // TRUSTEE_A, laid out as the SDK lays it out (the Win32 backend checks).
@@ -43,7 +54,9 @@ struct Trustee {
   std::uint32_t multipleTrusteeOperation;
   std::uint32_t form;
   std::uint32_t type;
-  const char* name;  // ptstrName: an account name for TRUSTEE_IS_NAME
+  // ptstrName: an account name for TRUSTEE_IS_NAME, the SID (a SidHandle)
+  // for TRUSTEE_IS_SID.
+  const char* name;
 };
 
 // EXPLICIT_ACCESS_A.
@@ -82,6 +95,15 @@ class Security {
 
   // LocalFree of memory the calls above handed out; null is ignored.
   virtual void LocalFree(void* memory) = 0;
+
+  // AllocateAndInitializeSid: the SID of `authority` with the first `count`
+  // (1 to 8) of `subAuthorities`. On success *sid is memory to give back
+  // with FreeSid; on failure it is null.
+  virtual ErrorCode AllocateAndInitializeSid(const SidAuthority& authority, std::uint8_t count,
+                                             const std::uint32_t* subAuthorities,
+                                             SidHandle* sid) = 0;
+  // FreeSid; null is ignored.
+  virtual void FreeSid(SidHandle sid) = 0;
 };
 
 // Memory a security call hands out, given back on every path.
@@ -99,6 +121,27 @@ class SecurityMemory {
  private:
   Security& security_;
   void* memory_ = nullptr;
+};
+
+// A SID of AllocateAndInitializeSid, given back with FreeSid on every path.
+class Sid {
+ public:
+  explicit Sid(Security& security) : security_(security) {}
+  Sid(const Sid&) = delete;
+  Sid& operator=(const Sid&) = delete;
+  ~Sid() { security_.FreeSid(sid_); }
+
+  // The group of every account, S-1-1-0.
+  ErrorCode AllocateWorld() {
+    if (sid_ != nullptr) return error::kSuccess;
+    const std::uint32_t rid = security::kWorldRid;
+    return security_.AllocateAndInitializeSid(security::kWorldAuthority, 1, &rid, &sid_);
+  }
+  SidHandle get() const { return sid_; }
+
+ private:
+  Security& security_;
+  SidHandle sid_ = nullptr;
 };
 
 }  // namespace velnara::platform

@@ -87,7 +87,7 @@ void MainDialog::FreeBoards() {
 void MainDialog::RunSaveWalk() {
   resetMode_ = false;
   velnara::RunSaveWalk(platform_, reporter_,
-                       WalkTarget{tree_, resetMode_, unsavedChanges_, rebootNeeded_});
+                       WalkTarget{tree_, boards_, resetMode_, unsavedChanges_, rebootNeeded_});
 }
 
 void MainDialog::OnSave() {
@@ -102,7 +102,7 @@ void MainDialog::OnSave() {
 void MainDialog::OnReset() {
   if (!AnsweredYes(AppMessageBox(platform_, kResetQuestion, mb::kYesNo))) return;
   resetMode_ = true;  // stays set until a Save walk clears it
-  RunResetWalk(platform_, reporter_, WalkTarget{tree_, resetMode_, unsavedChanges_, rebootNeeded_});
+  RunResetWalk(platform_, reporter_, WalkTarget{tree_, boards_, resetMode_, unsavedChanges_, rebootNeeded_});
   resetButton_.Enable(false);
   saveButton_.Enable(false);
 }

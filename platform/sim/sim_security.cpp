@@ -1,5 +1,6 @@
 // The stand-in's access-control calls. Where Windows and Wine differ, it
 // does what Windows does:
+// - A trustee given by SID (TRUSTEE_IS_SID) is that SID, in every language.
 // - A trustee name is resolved like LookupAccountName, without regard to
 //   case and in the system's language; a name no account bears fails with
 //   ERROR_NONE_MAPPED in the rights query and in the merge (Wine answers the
@@ -71,16 +72,32 @@ std::string Hex(std::uint32_t value) {
   return text;
 }
 
-// The trustee as the call log shows it, field by field.
-std::string Describe(const Trustee& trustee) {
-  return std::string("name=") + (trustee.name != nullptr ? trustee.name : "<null>") +
+using HeldSids = std::vector<std::unique_ptr<std::string>>;
+
+// The SID a SID trustee points at, if the stand-in handed it out.
+const std::string* FindSid(const HeldSids& sids, const void* sid) {
+  for (const std::unique_ptr<std::string>& held : sids) {
+    if (static_cast<const void*>(held.get()) == sid) return held.get();
+  }
+  return nullptr;
+}
+
+// The trustee as the call log shows it, field by field; a SID trustee by
+// the SID it points at.
+std::string Describe(const Trustee& trustee, const HeldSids& sids) {
+  std::string shown = std::string("name=") + (trustee.name != nullptr ? trustee.name : "<null>");
+  if (trustee.form == security::kTrusteeIsSid) {
+    const std::string* sid = FindSid(sids, trustee.name);
+    shown = "sid=" + (sid != nullptr ? *sid : std::string("<unknown>"));
+  }
+  return shown +
          " form=" + std::to_string(trustee.form) + " type=" + std::to_string(trustee.type) +
          " multiple=" + (trustee.multipleTrustee != nullptr ? "set" : "none") +
          " operation=" + std::to_string(trustee.multipleTrusteeOperation);
 }
 
-std::string Describe(const ExplicitAccess& entry) {
-  return Describe(entry.trustee) + " mode=" + std::to_string(entry.accessMode) +
+std::string Describe(const ExplicitAccess& entry, const HeldSids& sids) {
+  return Describe(entry.trustee, sids) + " mode=" + std::to_string(entry.accessMode) +
          " inheritance=" + Hex(entry.inheritance) + " rights=" + Hex(entry.accessPermissions);
 }
 
@@ -149,15 +166,60 @@ std::string SimSecurity::ResolveName(const char* name) const {
 }
 
 ErrorCode SimSecurity::ResolveTrustee(const Trustee& trustee, std::string* sid) const {
-  // Trustees by security identifier and multiple trustees are not used by
-  // the program, and the stand-in does not take them.
-  if (trustee.form != security::kTrusteeIsName || trustee.name == nullptr ||
-      trustee.multipleTrustee != nullptr ||
+  // Multiple trustees are not used by the program, and the stand-in does
+  // not take them.
+  if (trustee.name == nullptr || trustee.multipleTrustee != nullptr ||
       trustee.multipleTrusteeOperation != security::kNoMultipleTrustee) {
     return error::kInvalidParameter;
   }
+  if (trustee.form == security::kTrusteeIsSid) {
+    const std::string* held = FindSid(sids_, trustee.name);
+    if (held == nullptr) return error::kInvalidParameter;  // not a SID handed out, or freed
+    *sid = *held;
+    return error::kSuccess;
+  }
+  if (trustee.form != security::kTrusteeIsName) return error::kInvalidParameter;
   *sid = ResolveName(trustee.name);
   return sid->empty() ? error::kNoneMapped : error::kSuccess;
+}
+
+ErrorCode SimSecurity::AllocateAndInitializeSid(const SidAuthority& authority, std::uint8_t count,
+                                                const std::uint32_t* subAuthorities,
+                                                SidHandle* sid) {
+  if (sid != nullptr) *sid = nullptr;
+  // "S-1-<authority>-<sub>...": the authority as a number when it fits 32
+  // bits, as SID strings write it.
+  std::uint64_t number = 0;
+  for (const std::uint8_t byte : authority.value) number = number << 8 | byte;
+  std::string text = "S-1-" + std::to_string(number);
+  for (std::uint8_t i = 0; subAuthorities != nullptr && i < count; ++i) {
+    text += "-" + std::to_string(subAuthorities[i]);
+  }
+  if (log_ != nullptr) {
+    if (const ErrorCode forced = log_->Enter("AllocateAndInitializeSid", text, count)) {
+      return forced;
+    }
+  }
+  if (sid == nullptr || subAuthorities == nullptr || count < 1 ||
+      count > security::kMaxSubAuthorities) {
+    return error::kInvalidParameter;
+  }
+  sids_.push_back(std::make_unique<std::string>(text));
+  *sid = sids_.back().get();
+  return error::kSuccess;
+}
+
+void SimSecurity::FreeSid(SidHandle sid) {
+  if (sid == nullptr) return;
+  const auto found = std::find_if(
+      sids_.begin(), sids_.end(),
+      [sid](const std::unique_ptr<std::string>& held) { return held.get() == sid; });
+  if (found == sids_.end()) {
+    misuses_.push_back("FreeSid of a SID that was not handed out, or was freed before");
+    return;
+  }
+  if (log_ != nullptr) log_->Note("FreeSid", **found);
+  sids_.erase(found);
 }
 
 AclHandle SimSecurity::Allocate(const Dacl& dacl, bool descriptor,
@@ -254,7 +316,7 @@ ErrorCode SimSecurity::GetNamedSecurityInfo(const char* objectName, std::uint32_
 ErrorCode SimSecurity::GetEffectiveRightsFromAcl(AclHandle dacl, const Trustee& trustee,
                                                  AccessMask* rights) {
   if (log_ != nullptr) {
-    if (const ErrorCode forced = log_->Enter("GetEffectiveRightsFromAclA", Describe(trustee))) {
+    if (const ErrorCode forced = log_->Enter("GetEffectiveRightsFromAclA", Describe(trustee, sids_))) {
       return forced;
     }
   }
@@ -288,7 +350,7 @@ ErrorCode SimSecurity::SetEntriesInAcl(std::uint32_t count, const ExplicitAccess
   if (log_ != nullptr) {
     const bool described = count > 0 && entries != nullptr;
     if (const ErrorCode forced =
-            log_->Enter("SetEntriesInAclA", described ? Describe(entries[0]) : std::string(),
+            log_->Enter("SetEntriesInAclA", described ? Describe(entries[0], sids_) : std::string(),
                         described ? entries[0].accessPermissions : 0)) {
       return forced;
     }

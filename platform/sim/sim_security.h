@@ -31,6 +31,9 @@ class SimSecurity : public Security {
   ErrorCode SetNamedSecurityInfo(const char* objectName, std::uint32_t objectType,
                                  std::uint32_t securityInfo, AclHandle dacl) override;
   void LocalFree(void* memory) override;
+  ErrorCode AllocateAndInitializeSid(const SidAuthority& authority, std::uint8_t count,
+                                     const std::uint32_t* subAuthorities, SidHandle* sid) override;
+  void FreeSid(SidHandle sid) override;
 
   // The machine's account names. An English system names the well-known
   // groups "Everyone", "SYSTEM", "Administrators", "Users" (also with their
@@ -50,8 +53,10 @@ class SimSecurity : public Security {
   // is no such key or the text does not parse.
   bool WriteSddl(const char* objectName, const std::string& sddl);
 
-  // Memory handed out and not yet given back.
-  int OutstandingAllocations() const { return static_cast<int>(allocations_.size()); }
+  // Memory handed out and not yet given back: descriptors, lists and SIDs.
+  int OutstandingAllocations() const {
+    return static_cast<int>(allocations_.size() + sids_.size());
+  }
   // Misuses met: memory freed that was not handed out (or twice), a list
   // used after its memory was given back. A correct caller leaves it empty.
   const std::vector<std::string>& misuses() const { return misuses_; }
@@ -70,6 +75,7 @@ class SimSecurity : public Security {
   CallLog* log_ = nullptr;
   std::map<std::string, std::string> accounts_;  // upper-cased name -> SID
   std::vector<std::unique_ptr<Allocation>> allocations_;
+  std::vector<std::unique_ptr<std::string>> sids_;  // each SID handed out, as "S-1-1-0"
   std::vector<std::string> misuses_;
 };
 

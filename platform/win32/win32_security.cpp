@@ -5,10 +5,12 @@
 #include <vector>
 
 #include "platform/win32/win32_dynamic.h"
+#include "platform/win32/win32_handles.h"
 #include "platform/win32/windows_api.h"
 
-// These functions return their error code and leave the thread's last
-// error alone; each method hands back the call's own result.
+// The access-list functions return their error code and leave the thread's
+// last error alone; each method hands back the call's own result. The SID
+// calls are BOOL calls: their failure is the last error.
 
 namespace velnara::platform::win32 {
 
@@ -17,6 +19,8 @@ struct Win32Security::Functions {
   decltype(&GetEffectiveRightsFromAclA) getRights = nullptr;
   decltype(&SetEntriesInAclA) setEntries = nullptr;
   decltype(&SetNamedSecurityInfoA) setNamed = nullptr;
+  decltype(&::AllocateAndInitializeSid) allocateSid = nullptr;
+  decltype(&::FreeSid) freeSid = nullptr;
 };
 
 Win32Security::Win32Security() : functions_(LookUp()) {}
@@ -29,6 +33,9 @@ const Win32Security::Functions& Win32Security::LookUp() {
     found.getRights = LookUpFunction<decltype(found.getRights)>(kDll, "GetEffectiveRightsFromAclA");
     found.setEntries = LookUpFunction<decltype(found.setEntries)>(kDll, "SetEntriesInAclA");
     found.setNamed = LookUpFunction<decltype(found.setNamed)>(kDll, "SetNamedSecurityInfoA");
+    found.allocateSid =
+        LookUpFunction<decltype(found.allocateSid)>(kDll, "AllocateAndInitializeSid");
+    found.freeSid = LookUpFunction<decltype(found.freeSid)>(kDll, "FreeSid");
     return found;
   }();
   return functions;
@@ -87,6 +94,33 @@ ErrorCode Win32Security::SetNamedSecurityInfo(const char* objectName, std::uint3
 
 void Win32Security::LocalFree(void* memory) {
   if (memory != nullptr) ::LocalFree(memory);
+}
+
+ErrorCode Win32Security::AllocateAndInitializeSid(const SidAuthority& authority,
+                                                  std::uint8_t count,
+                                                  const std::uint32_t* subAuthorities,
+                                                  SidHandle* sid) {
+  *sid = nullptr;
+  if (functions_.allocateSid == nullptr) return ERROR_PROC_NOT_FOUND;
+  if (count < 1 || count > security::kMaxSubAuthorities || subAuthorities == nullptr) {
+    return ERROR_INVALID_PARAMETER;
+  }
+  SID_IDENTIFIER_AUTHORITY sdkAuthority;
+  static_assert(sizeof sdkAuthority == sizeof authority);
+  std::memcpy(&sdkAuthority, &authority, sizeof sdkAuthority);
+  DWORD sub[security::kMaxSubAuthorities] = {};
+  for (std::uint8_t i = 0; i < count; ++i) sub[i] = subAuthorities[i];
+  PSID made = nullptr;
+  if (!functions_.allocateSid(&sdkAuthority, count, sub[0], sub[1], sub[2], sub[3], sub[4],
+                              sub[5], sub[6], sub[7], &made)) {
+    return LastErrorCode();
+  }
+  *sid = made;
+  return ERROR_SUCCESS;
+}
+
+void Win32Security::FreeSid(SidHandle sid) {
+  if (sid != nullptr && functions_.freeSid != nullptr) functions_.freeSid(sid);
 }
 
 }  // namespace velnara::platform::win32

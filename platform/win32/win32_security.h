@@ -22,6 +22,9 @@ class Win32Security final : public Security {
   ErrorCode SetNamedSecurityInfo(const char* objectName, std::uint32_t objectType,
                                  std::uint32_t securityInfo, AclHandle dacl) override;
   void LocalFree(void* memory) override;
+  ErrorCode AllocateAndInitializeSid(const SidAuthority& authority, std::uint8_t count,
+                                     const std::uint32_t* subAuthorities, SidHandle* sid) override;
+  void FreeSid(SidHandle sid) override;
 
  private:
   struct Functions;

@@ -111,8 +111,9 @@ class SecurityContract : public ::testing::TestWithParam<BackendFactory> {
   }
 
   // The four calls the program makes, with its entry: GENERIC_WRITE for
-  // EVERYONE by name, this key only. Answers the first failure.
-  ErrorCode Change(const std::string& name, std::uint32_t mode) {
+  // EVERYONE by name (or by its SID, S-1-1-0), this key only. Answers the
+  // first failure.
+  ErrorCode Change(const std::string& name, std::uint32_t mode, bool bySid = false) {
     const std::string object = ObjectName(name);
     SecurityMemory descriptor(sec());
     AclHandle dacl = nullptr;
@@ -122,6 +123,12 @@ class SecurityContract : public ::testing::TestWithParam<BackendFactory> {
     if (code != error::kSuccess) return code;
     platform::Trustee trustee{nullptr, security::kNoMultipleTrustee, security::kTrusteeIsName,
                               security::kTrusteeIsUser, "EVERYONE"};
+    platform::Sid world(sec());
+    if (bySid) {
+      if ((code = world.AllocateWorld()) != error::kSuccess) return code;
+      trustee.form = security::kTrusteeIsSid;
+      trustee.name = static_cast<const char*>(world.get());
+    }
     AccessMask rights = 0;
     if ((code = sec().GetEffectiveRightsFromAcl(dacl, trustee, &rights)) != error::kSuccess) {
       return code;
@@ -136,6 +143,8 @@ class SecurityContract : public ::testing::TestWithParam<BackendFactory> {
                                       security::kDaclSecurityInformation, merged.get());
   }
 
+  void GrantAndRevoke(bool bySid);
+
   std::unique_ptr<RegistryBackend> backend_;
   std::string scratch_;
 };
@@ -143,13 +152,22 @@ class SecurityContract : public ::testing::TestWithParam<BackendFactory> {
 const std::vector<std::string> kLockedEntries = {"allow 0xF003F S-1-5-18",
                                                  "allow 0x30019 S-1-5-32-544"};
 
+// The trustee given by name, and by the SID a Windows in any language knows.
 TEST_P(SecurityContract, GrantOpensTheKeyAloneForWritingAndRevokeClosesItAgain) {
+  for (const bool bySid : {false, true}) {
+    SCOPED_TRACE(bySid ? "by SID" : "by name");
+    DeleteTree(scratch_ + "\\Port");
+    GrantAndRevoke(bySid);
+  }
+}
+
+void SecurityContract::GrantAndRevoke(bool bySid) {
   CreateLocked("Port\\Device Parameters");
   CreateLocked("Port");
   ASSERT_EQ(kLockedEntries, Entries("Port"));
   EXPECT_EQ(error::kAccessDenied, OpenFor("Port", access::kKeyWrite));
 
-  ASSERT_EQ(error::kSuccess, Change("Port", security::kGrantAccess));
+  ASSERT_EQ(error::kSuccess, Change("Port", security::kGrantAccess, bySid));
   const std::vector<std::string> granted = Entries("Port");
   EXPECT_NE(std::find(granted.begin(), granted.end(), "allow 0x20006 S-1-1-0"), granted.end())
       << "no write entry for Everyone";
@@ -165,7 +183,7 @@ TEST_P(SecurityContract, GrantOpensTheKeyAloneForWritingAndRevokeClosesItAgain) 
   EXPECT_EQ(error::kAccessDenied, OpenFor("Port\\Device Parameters", access::kKeyWrite));
   EXPECT_EQ(kLockedEntries, Entries("Port\\Device Parameters"));
 
-  ASSERT_EQ(error::kSuccess, Change("Port", security::kRevokeAccess));
+  ASSERT_EQ(error::kSuccess, Change("Port", security::kRevokeAccess, bySid));
   EXPECT_EQ(kLockedEntries, Entries("Port"));
   EXPECT_EQ(error::kAccessDenied, OpenFor("Port", access::kKeyWrite));
   EXPECT_EQ(error::kSuccess, OpenFor("Port", access::kKeyRead));

@@ -286,8 +286,14 @@ TEST(CommitTest, TheSerialDeviceMapValueIsTheFirstHoldingExactlyTheOldName) {
     std::string name;
     std::string data;
     Taken taken;
+    std::uint32_t type = value_type::kSz;
+    bool failWrite = false;  // the first value's write fails: the search ends there
   };
   const Row rows[] = {
+      {"the old name as REG_EXPAND_SZ, which it stays", "\\Device\\Other", "COM3\0"s,
+       Taken::kFirst, value_type::kExpandSz},
+      {"the old name, whose write fails", "\\Device\\Other", "COM3\0"s, Taken::kNone,
+       value_type::kSz, true},
       {"a longer name that begins with the old one", "\\Device\\Other", "COM33\0"s, Taken::kPorts},
       {"the old name without a terminator", "\\Device\\Other", "COM3", Taken::kFirst},
       {"the old name with bytes after its terminator", "\\Device\\Other", "COM3\0xy"s,
@@ -302,25 +308,36 @@ TEST(CommitTest, TheSerialDeviceMapValueIsTheFirstHoldingExactlyTheOldName) {
     WiredMachine machine;
     // Values enumerate in the order they were made: this one comes first.
     machine.registry.DeleteTreeAt(kSerialMap);
-    machine.registry.SetValueAt(kSerialMap, row.name, value_type::kSz,
+    machine.registry.SetValueAt(kSerialMap, row.name, row.type,
                                 std::vector<std::uint8_t>(row.data.begin(), row.data.end()));
     machine.registry.SetStringAt(kSerialMap, "\\Device\\TrvxSerial0", "COM3");
     machine.Rename("COM3", "COM7");
+    if (row.failWrite) {
+      machine.Do([&] { machine.calls.FailNext("RegSetValueExA", 5, 0, 1, "SERIALCOMM"); });
+    }
     machine.Click(IDC_SAVE);
+    if (row.failWrite) machine.windows.Answer(id::kOk);
     machine.LeaveDecliningTheRestart();
     machine.RunToEnd();
 
+    std::uint32_t type = 0;
+    machine.registry.GetValueAt(kSerialMap, row.name, &type, nullptr);
+    EXPECT_EQ(type, row.type);
     EXPECT_EQ(machine.Value(kSerialMap, row.name),
               row.taken == Taken::kFirst ? "COM7\0"s : row.data);
     EXPECT_EQ(machine.Serial(0), row.taken == Taken::kPorts ? "COM7\0"s : "COM3\0"s);
-    // No message either way, and the other places are written.
-    EXPECT_EQ(machine.BoxTexts(), (std::vector<std::string>{kQuestion, kCompleted}));
+    // No message but the failed write's, and the other places are written.
+    std::vector<std::string> texts = {kQuestion, kCompleted};
+    if (row.failWrite) texts.insert(texts.begin(), "Access is denied.\r\n");
+    EXPECT_EQ(machine.BoxTexts(), texts);
     EXPECT_EQ(machine.PortName(0), "COM7\0"s);
   }
 }
 
 // A port settings value that cannot be read whole is neither deleted nor
-// carried over; one that fits the 32 bytes moves with its type and data.
+// carried over; one that fits the 32 bytes moves with its type and data. A
+// value under the new name that no port of the tree owns (Windows keeps
+// COM3: and COM4: out of the box) is replaced, and written nowhere else.
 TEST(CommitTest, PortSettingsMoveOnlyWhenReadWhole) {
   using namespace std::string_literals;
   struct Row {
@@ -329,12 +346,15 @@ TEST(CommitTest, PortSettingsMoveOnlyWhenReadWhole) {
     std::uint32_t type;
     std::string data;
     bool moved;
+    std::string leftover = "";  // already under COM7: when not empty
   };
   const Row rows[] = {
       {"absent", false, value_type::kSz, "", false},
       {"32 bytes", true, value_type::kSz, std::string(31, 's') + '\0', true},
       {"33 bytes", true, value_type::kSz, std::string(32, 's') + '\0', false},
       {"binary data keeps its type", true, value_type::kBinary, "\x01\x02\x00\x03"s, true},
+      {"onto a leftover value", true, value_type::kSz, "mine\0"s, true, "9600,n,8,1\0"s},
+      {"onto a leftover of 40 bytes", true, value_type::kSz, "mine\0"s, true, std::string(40, 'l')},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.description);
@@ -344,6 +364,7 @@ TEST(CommitTest, PortSettingsMoveOnlyWhenReadWhole) {
       machine.registry.SetValueAt(kPortSettings, "COM3:", row.type,
                                   std::vector<std::uint8_t>(row.data.begin(), row.data.end()));
     }
+    if (!row.leftover.empty()) machine.registry.SetStringAt(kPortSettings, "COM7:", row.leftover);
     machine.Rename("COM3", "COM7");
     machine.Click(IDC_SAVE);
     machine.LeaveDecliningTheRestart();
@@ -359,6 +380,7 @@ TEST(CommitTest, PortSettingsMoveOnlyWhenReadWhole) {
     }
     EXPECT_EQ(machine.Value(kPortSettings, "COM3:"),
               row.present && !row.moved ? row.data : "<none>");
+    EXPECT_EQ(machine.SettingsNames().size(), row.present ? 4u : 3u) << "nothing written back";
     EXPECT_EQ(machine.PortName(0), "COM7\0"s);  // the other places are written all the same
   }
 }
@@ -657,36 +679,47 @@ TEST(CommitTest, TheRebootPromptRestartsOrSaysWhyNot) {
   }
 }
 
-// A port item whose record is gone is reported and passed over; the walk
-// goes on with the next port.
+// A port item whose record is gone, or whose text reads empty, is reported
+// and passed over (no port is given an empty name); the walk goes on with
+// the next port.
 TEST(CommitTest, APortItemWithoutItsRecordIsReportedAndPassedOver) {
-  for (const bool reset : {false, true}) {
-    SCOPED_TRACE(reset ? "Reset" : "Save");
-    WiredMachine machine;
-    machine.Rename("COM3", "COM7");
-    machine.Rename("COM5", "COM8");
-    machine.Look([&machine](sim::SimUser& user) {
-      const WindowHandle tree = machine.windows.GetDlgItem(user.dialog(), IDC_PORT_TREE);
-      const TreeItem board = machine.windows.TreeGetNextItem(
-          tree, machine.windows.TreeGetNextItem(tree, nullptr, tvgn::kRoot), tvgn::kChild);
-      const TreeItem first = machine.windows.TreeGetNextItem(tree, board, tvgn::kChild);
-      machine.windows.TreeSetItemData(tree, first, 0);
-    });
-    machine.Click(reset ? IDC_RESET : IDC_SAVE);
-    if (reset) machine.windows.Answer(id::kYes);
-    machine.windows.Answer(id::kOk);
-    machine.Escape();
-    if (!reset) {
-      machine.windows.Answer(id::kNo);
+  for (const bool emptyText : {false, true}) {
+    for (const bool reset : {false, true}) {
+      SCOPED_TRACE(std::string(reset ? "Reset" : "Save") + (emptyText ? ", empty text" : ""));
+      WiredMachine machine;
+      // Port 1's name reads empty from the start, so Reset reads it back empty.
+      if (emptyText) machine.registry.SetStringAt(PortParameters(machine.card, 'A', 1), "PortName", "");
+      machine.Rename("COM3", "COM7");
+      machine.Rename("COM5", "COM8");
+      machine.Look([&machine, emptyText](sim::SimUser& user) {
+        if (emptyText) return;
+        const WindowHandle tree = machine.windows.GetDlgItem(user.dialog(), IDC_PORT_TREE);
+        const TreeItem board = machine.windows.TreeGetNextItem(
+            tree, machine.windows.TreeGetNextItem(tree, nullptr, tvgn::kRoot), tvgn::kChild);
+        const TreeItem first = machine.windows.TreeGetNextItem(tree, board, tvgn::kChild);
+        machine.windows.TreeSetItemData(tree, first, 0);
+      });
+      machine.Click(reset ? IDC_RESET : IDC_SAVE);
+      if (reset) machine.windows.Answer(id::kYes);
       machine.windows.Answer(id::kOk);
+      machine.Escape();
+      if (!reset) {
+        machine.windows.Answer(id::kNo);
+        machine.windows.Answer(id::kOk);
+      }
+      machine.RunToEnd();
+      ASSERT_GE(machine.windows.MessageBoxes().size(), 1u + reset);
+      const sim::Shown report = machine.windows.MessageBoxes()[reset ? 1 : 0];
+      EXPECT_EQ(report.caption, "Missing Private Tree Entry");
+      EXPECT_EQ(report.text, "The data is invalid.\r\n") << "never the success text";
+      EXPECT_EQ(machine.PortName(0), std::string(emptyText && !reset ? "COM7" : "COM3") + '\0');
+      EXPECT_EQ(machine.PortName(2), std::string(reset ? "COM5" : "COM8") + '\0');
+      if (emptyText) {
+        EXPECT_EQ(machine.PortName(1), std::string(1, '\0'));
+        EXPECT_EQ(machine.FriendlyName(1), std::string("Tarvex 880 Port (COM4)") + '\0');
+        EXPECT_EQ(machine.Serial(1), std::string("COM4") + '\0');
+      }
     }
-    machine.RunToEnd();
-    ASSERT_GE(machine.windows.MessageBoxes().size(), 1u + reset);
-    const sim::Shown report = machine.windows.MessageBoxes()[reset ? 1 : 0];
-    EXPECT_EQ(report.caption, "Missing Private Tree Entry");
-    EXPECT_EQ(report.text, "The data is invalid.\r\n") << "never the success text";
-    EXPECT_EQ(machine.PortName(0), std::string("COM3") + '\0');
-    EXPECT_EQ(machine.PortName(2), std::string(reset ? "COM5" : "COM8") + '\0');
   }
 }
 

@@ -105,12 +105,15 @@ struct JourneyRun {
 
 // One journey on a fresh sample machine, with call `failing` (an index of
 // the log) answering `code`; its problems, with the invariants'.
-void Journey(const std::string& sample, std::size_t failing, ErrorCode code, JourneyRun* run) {
+void Journey(const std::string& sample, std::size_t failing, ErrorCode code, JourneyRun* run,
+             bool localised = false) {
   std::string problem;
   if (!LoadSampleMachine(run->machine, sample, &problem)) {
     run->problems.push_back(problem);
     return;
   }
+  // A German Windows, which names the group of every account "Jeder".
+  if (localised) run->machine.security.RenameAccount(sim::kSidEveryone, "Jeder");
   const JourneyInvariants invariants(run->machine);
   if (code != 0) run->machine.calls.FailCall(failing, code);
   JourneyUser user(run->machine.windows);
@@ -220,6 +223,26 @@ TEST(FaultSweep, EveryCallFailingInTurnIsReportedWithItsOwnCodeAndBreaksNoPromis
   RecordProperty("runs", runs);
   std::printf("fault sweep: %zu calls, every %zu-th failing in turn: %d runs, %d with a report\n",
               calls.size(), stride, runs, reported);
+}
+
+// On a Windows in another language the journey ends exactly as on an
+// English one: every place of every port written, without a report, and no
+// entry left for the group of every account (the promises check that).
+TEST(FaultSweep, ALocalisedSystemMakesTheWholeJourneyAsAnEnglishOne) {
+  const std::string sample = SampleText();
+  JourneyRun english;
+  JourneyRun german;
+  Journey(sample, 0, 0, &english);
+  Journey(sample, 0, 0, &german, true);
+  for (const std::string& problem : german.problems) ADD_FAILURE() << problem;
+  EXPECT_EQ(sim::ExportRegText(german.machine.registry, "HKEY_LOCAL_MACHINE"),
+            sim::ExportRegText(english.machine.registry, "HKEY_LOCAL_MACHINE"));
+  std::vector<std::string> texts;
+  for (const sim::Shown& box : german.machine.windows.MessageBoxes()) texts.push_back(box.text);
+  EXPECT_EQ(texts, (std::vector<std::string>{"Are you sure you want to lose your changes",
+                                             "The System must be rebooted.\n\nDo you want to "
+                                             "Reboot now ?"}));
+  EXPECT_FALSE(german.machine.calls.CallsOf("AllocateAndInitializeSid").empty());
 }
 
 }  // namespace

@@ -126,8 +126,8 @@ TEST_F(KeyAccessTest, EachFailingStepIsReportedWithItsOwnCodeAndEndsTheRoutine) 
   };
   const Row rows[] = {
       {"GetNamedSecurityInfoA", 5, "GetNamedSecurityInfo Failed", "Access is denied.\r\n", 1},
-      {"GetEffectiveRightsFromAclA", 1332, "RegGetKeySecurity Failed",
-       "No mapping between account names and security IDs was done.\r\n", 2},
+      {"GetEffectiveRightsFromAclA", 1336, "RegGetKeySecurity Failed",
+       "The access control list (ACL) structure is invalid.\r\n", 2},
       {"SetEntriesInAclA", 8, "SetEntriesInAcl Failed",
        "Not enough storage is available to process this command.\r\n", 3},
       {"SetNamedSecurityInfoA", 87, "SetSecurityInfo Failed", "The parameter is incorrect.\r\n", 4},
@@ -159,17 +159,45 @@ TEST_F(KeyAccessTest, EachFailingStepIsReportedWithItsOwnCodeAndEndsTheRoutine) 
   EXPECT_TRUE(machine_.windows.errors().empty());
 }
 
-TEST_F(KeyAccessTest, WithoutAnAccountNamedEveryoneNothingChanges) {
-  // A German Windows names the group "Jeder".
+TEST_F(KeyAccessTest, ALocalisedSystemIsGrantedAndRevokedByTheWorldSid) {
+  // A German Windows names the group "Jeder": each call that finds no
+  // account named EVERYONE is made again with S-1-1-0, and the SID goes back.
   machine_.security.RenameAccount(sim::kSidEveryone, "Jeder");
+  Grant();
+  EXPECT_EQ("D:P(A;;GW;;;WD)(A;;KA;;;SY)(A;;KR;;;BA)(A;;KR;;;BU)", Sddl(kPortKey));
+  EXPECT_EQ(error::kSuccess, OpenForWriting(kPortKey));
+  Revoke();
+  EXPECT_EQ(kLockedKey, Sddl(kPortKey));
+  EXPECT_TRUE(machine_.windows.MessageBoxes().empty());
+  ExpectNothingHeld();
+  std::vector<std::string> trustees;
+  for (const sim::Call& call : SecurityCalls()) {
+    if (call.function != "GetNamedSecurityInfoA" && call.function != "SetNamedSecurityInfoA") {
+      trustees.push_back(call.function + " " + call.target.substr(0, call.target.find(' ')));
+    }
+  }
+  const std::vector<std::string> once = {
+      "GetEffectiveRightsFromAclA name=EVERYONE", "GetEffectiveRightsFromAclA sid=S-1-1-0",
+      "SetEntriesInAclA name=EVERYONE", "SetEntriesInAclA sid=S-1-1-0"};
+  std::vector<std::string> twice = once;
+  twice.insert(twice.end(), once.begin(), once.end());
+  EXPECT_EQ(twice, trustees);
+
+  // Only the failure of a call made with the SID is reported, with its own
+  // code; the name's 1332 is not.
+  for (const char* call : {"GetEffectiveRightsFromAclA", "SetEntriesInAclA"}) {
+    machine_.calls.FailNext(call, 8, 1);
+    machine_.windows.Answer(id::kOk);
+    Grant();
+    const sim::Shown box = machine_.windows.MessageBoxes().back();
+    EXPECT_EQ("Not enough storage is available to process this command.\r\n", box.text) << call;
+    EXPECT_EQ(kLockedKey, Sddl(kPortKey));
+  }
+  machine_.calls.FailNext("AllocateAndInitializeSid", 8);
   machine_.windows.Answer(id::kOk);
   Grant();
-  ASSERT_EQ(1u, machine_.windows.MessageBoxes().size());
-  EXPECT_EQ("RegGetKeySecurity Failed", machine_.windows.MessageBoxes()[0].caption);
-  EXPECT_EQ("No mapping between account names and security IDs was done.\r\n",
-            machine_.windows.MessageBoxes()[0].text);
-  EXPECT_EQ(kLockedKey, Sddl(kPortKey));
-  EXPECT_EQ(error::kAccessDenied, OpenForWriting(kPortKey));
+  EXPECT_EQ("RegGetKeySecurity Failed", machine_.windows.MessageBoxes().back().caption);
+  EXPECT_EQ(3u, machine_.windows.MessageBoxes().size());
   ExpectNothingHeld();
 }
 
