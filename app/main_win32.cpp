@@ -5,6 +5,7 @@
 #include "app/application.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_com_port_database.h"
+#include "platform/win32/win32_files.h"
 #include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_security.h"
 #include "platform/win32/win32_system.h"
@@ -23,7 +24,9 @@ int main() {
   static win32::Win32WindowSystem windows;
   static win32::Win32Security security;
   static const auto comPorts = win32::MakeComPortDatabase(registry);
-  static velnara::platform::Platform platform{registry, system, windows, security, *comPorts};
+  static win32::Win32Files files;
+  static velnara::platform::Platform platform{registry, system,    windows,
+                                              security, *comPorts, files};
   return velnara::RunApplication(platform);
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/com_port_database.h"
+#include "platform/files.h"
 #include "platform/registry.h"
 #include "platform/security.h"
 #include "platform/system.h"
@@ -15,6 +16,7 @@ struct Platform {
   WindowSystem& windows;
   Security& security;
   ComPortDatabase& comPorts;
+  Files& files;
 };
 
 }  // namespace velnara::platform

@@ -1,6 +1,6 @@
 // Process-wide system calls: the version query, the system's message texts,
-// the program file's name, the process's token and privileges, the restart
-// of Windows and the end of the process.
+// the program file's name, the clock and the computer's name, the process's
+// token and privileges, the restart of Windows and the end of the process.
 #pragma once
 
 #include <cstdint>
@@ -28,6 +28,18 @@ struct OsVersionInfo {
 static_assert(sizeof(OsVersionInfo) == 156, "OSVERSIONINFOEXA is 156 bytes");
 constexpr std::uint32_t kOsVersionInfoBasicSize = 148;
 constexpr std::uint32_t kOsVersionInfoExSize = 156;
+
+// SYSTEMTIME: a date and time of day.
+struct LocalTime {
+  std::uint16_t year;
+  std::uint16_t month;
+  std::uint16_t dayOfWeek;
+  std::uint16_t day;
+  std::uint16_t hour;
+  std::uint16_t minute;
+  std::uint16_t second;
+  std::uint16_t milliseconds;
+};
 
 // A token handle (HANDLE) of OpenProcessToken.
 using TokenHandle = void*;
@@ -74,6 +86,11 @@ class System {
 
   // The full path of the running program file (GetModuleFileNameA).
   virtual std::string ModuleFileName() = 0;
+
+  // GetLocalTime: the date and time of day on this machine's clock.
+  virtual LocalTime GetLocalTime() = 0;
+  // GetComputerNameA: this machine's NetBIOS name.
+  virtual ErrorCode GetComputerName(std::string* name) = 0;
 
   // OpenProcessToken of the running process (GetCurrentProcess). On
   // failure *token is null.

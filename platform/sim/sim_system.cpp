@@ -21,6 +21,12 @@ const std::map<ErrorCode, std::string>& EnglishTexts() {
       {8, "Not enough storage is available to process this command.\r\n"},
       {13, "The data is invalid.\r\n"},
       {31, "A device attached to the system is not functioning.\r\n"},
+      {39, "The disk is full.\r\n"},
+      {80, "The file exists.\r\n"},
+      {112, "There is not enough space on the disk.\r\n"},
+      {123, "The filename, directory name, or volume label syntax is incorrect.\r\n"},
+      {183, "Cannot create a file when that file already exists.\r\n"},
+      {223, "The file size exceeds the limit allowed and cannot be saved.\r\n"},
       {127, "The specified procedure could not be found.\r\n"},
       {206, "The filename or extension is too long.\r\n"},
       {32,
@@ -142,6 +148,38 @@ bool SameText(const char* a, const char* b) {
 }
 
 }  // namespace
+
+LocalTime SimSystem::GetLocalTime() {
+  const LocalTime now = now_;
+  // Advance the clock, carrying into minutes, hours, days and months.
+  int seconds = now_.second + clockStep_;
+  int minutes = now_.minute + seconds / 60;
+  int hours = now_.hour + minutes / 60;
+  int days = hours / 24;
+  now_.second = static_cast<std::uint16_t>(seconds % 60);
+  now_.minute = static_cast<std::uint16_t>(minutes % 60);
+  now_.hour = static_cast<std::uint16_t>(hours % 24);
+  for (; days > 0; --days) {
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = now_.year % 4 == 0 && (now_.year % 100 != 0 || now_.year % 400 == 0);
+    const int length = kDays[now_.month - 1] + (now_.month == 2 && leap);
+    now_.dayOfWeek = static_cast<std::uint16_t>((now_.dayOfWeek + 1) % 7);
+    if (++now_.day <= length) continue;
+    now_.day = 1;
+    if (++now_.month <= 12) continue;
+    now_.month = 1;
+    ++now_.year;
+  }
+  return now;
+}
+
+ErrorCode SimSystem::GetComputerName(std::string* name) {
+  if (log_ != nullptr) {
+    if (const ErrorCode forced = log_->Enter("GetComputerNameA")) return forced;
+  }
+  *name = computerName_;
+  return error::kSuccess;
+}
 
 ErrorCode SimSystem::OpenProcessToken(AccessMask access, TokenHandle* token) {
   if (token != nullptr) *token = nullptr;

@@ -24,6 +24,8 @@ class SimSystem : public System {
   ErrorCode GetVersion(OsVersionInfo* info) override;
   ErrorCode FormatSystemMessage(ErrorCode code, std::string* text) override;
   std::string ModuleFileName() override { return moduleFileName_; }
+  LocalTime GetLocalTime() override;
+  ErrorCode GetComputerName(std::string* name) override;
   ErrorCode OpenProcessToken(AccessMask access, TokenHandle* token) override;
   ErrorCode LookupPrivilegeValue(const char* systemName, const char* name, Luid* luid) override;
   ErrorCode AdjustTokenPrivileges(TokenHandle token, bool disableAll,
@@ -66,12 +68,23 @@ class SimSystem : public System {
 
   void SetModuleFileName(const std::string& path) { moduleFileName_ = path; }
 
+  // The clock: 2026-12-09 05:12:00 at first; every reading advances it by
+  // `step` seconds (0: it stands still).
+  void SetClock(const LocalTime& now, int stepSeconds = 0) {
+    now_ = now;
+    clockStep_ = stepSeconds;
+  }
+  void SetComputerName(const std::string& name) { computerName_ = name; }
+
  private:
   OsVersionInfo version_{};
   bool failExtended_ = false;
   bool failBasic_ = false;
   int versionQueries_ = 0;
   std::string moduleFileName_ = "C:\\Program Files\\Velnara\\Velnara.exe";
+  LocalTime now_{2026, 12, 3, 9, 5, 12, 0, 0};
+  int clockStep_ = 0;
+  std::string computerName_ = "BENCH-07";
   bool holdsShutdown_ = true;
   bool shutdownEnabled_ = false;
   std::map<TokenHandle, AccessMask> tokens_;  // open token handles and their access

@@ -60,6 +60,22 @@ std::string Win32System::ModuleFileName() {
   return ProgramFileName();
 }
 
+LocalTime Win32System::GetLocalTime() {
+  SYSTEMTIME now;
+  ::GetLocalTime(&now);
+  LocalTime time;
+  std::memcpy(&time, &now, sizeof time);  // the same layout (windows_api.h checks)
+  return time;
+}
+
+ErrorCode Win32System::GetComputerName(std::string* name) {
+  char buffer[MAX_COMPUTERNAME_LENGTH + 1] = {};
+  DWORD size = sizeof buffer;
+  if (!::GetComputerNameA(buffer, &size)) return LastErrorCode();
+  name->assign(buffer, size < sizeof buffer ? size : sizeof buffer - 1);
+  return ERROR_SUCCESS;
+}
+
 ErrorCode Win32System::OpenProcessToken(AccessMask access, TokenHandle* token) {
   *token = nullptr;
   HANDLE opened = nullptr;

@@ -15,6 +15,8 @@ class Win32System final : public System {
   ErrorCode GetVersion(OsVersionInfo* info) override;
   ErrorCode FormatSystemMessage(ErrorCode code, std::string* text) override;
   std::string ModuleFileName() override;
+  LocalTime GetLocalTime() override;
+  ErrorCode GetComputerName(std::string* name) override;
   ErrorCode OpenProcessToken(AccessMask access, TokenHandle* token) override;
   ErrorCode LookupPrivilegeValue(const char* systemName, const char* name, Luid* luid) override;
   ErrorCode AdjustTokenPrivileges(TokenHandle token, bool disableAll,

@@ -36,10 +36,16 @@
 #undef PostMessage
 #undef SendMessage
 #undef SetWindowText
+#undef CreateFile
+#undef DeleteFile
+#undef CreateDirectory
+#undef GetComputerName
+#undef GetWindowsDirectory
 
 #include <cstddef>
 
 #include "platform/com_port_database.h"
+#include "platform/files.h"
 #include "platform/registry.h"
 #include "platform/security.h"
 #include "platform/system.h"
@@ -51,6 +57,13 @@ namespace velnara::platform::win32::sdk_check {
 namespace error = platform::error;
 static_assert(error::kSuccess == ERROR_SUCCESS);
 static_assert(error::kFileNotFound == ERROR_FILE_NOT_FOUND);
+static_assert(error::kPathNotFound == ERROR_PATH_NOT_FOUND);
+static_assert(error::kHandleDiskFull == ERROR_HANDLE_DISK_FULL);
+static_assert(error::kFileExists == ERROR_FILE_EXISTS);
+static_assert(error::kDiskFull == ERROR_DISK_FULL);
+static_assert(error::kInvalidName == ERROR_INVALID_NAME);
+static_assert(error::kAlreadyExists == ERROR_ALREADY_EXISTS);
+static_assert(error::kFileTooLarge == ERROR_FILE_TOO_LARGE);
 static_assert(error::kAccessDenied == ERROR_ACCESS_DENIED);
 static_assert(error::kInvalidHandle == ERROR_INVALID_HANDLE);
 static_assert(error::kSharingViolation == ERROR_SHARING_VIOLATION);
@@ -242,6 +255,27 @@ static_assert(offsetof(TokenPrivileges, privilegeCount) ==
 static_assert(offsetof(TokenPrivileges, luid) == offsetof(TOKEN_PRIVILEGES, Privileges[0].Luid));
 static_assert(offsetof(TokenPrivileges, attributes) ==
               offsetof(TOKEN_PRIVILEGES, Privileges[0].Attributes));
+
+// Files and the standard handles.
+static_assert(platform::file::kGenericRead == GENERIC_READ);
+static_assert(platform::file::kGenericWrite == GENERIC_WRITE);
+static_assert(platform::file::kCreateNew == CREATE_NEW);
+static_assert(platform::file::kCreateAlways == CREATE_ALWAYS);
+static_assert(platform::file::kOpenExisting == OPEN_EXISTING);
+static_assert(platform::file::kOpenAlways == OPEN_ALWAYS);
+static_assert(platform::file::kStdOutput == STD_OUTPUT_HANDLE);
+static_assert(platform::file::kStdError == STD_ERROR_HANDLE);
+static_assert(platform::file::kTypeUnknown == FILE_TYPE_UNKNOWN);
+static_assert(platform::file::kTypeDisk == FILE_TYPE_DISK);
+static_assert(platform::file::kTypeChar == FILE_TYPE_CHAR);
+static_assert(platform::file::kTypePipe == FILE_TYPE_PIPE);
+static_assert(sizeof(platform::FileHandle) == sizeof(HANDLE));
+using platform::LocalTime;
+static_assert(sizeof(LocalTime) == sizeof(SYSTEMTIME));
+static_assert(offsetof(LocalTime, year) == offsetof(SYSTEMTIME, wYear));
+static_assert(offsetof(LocalTime, dayOfWeek) == offsetof(SYSTEMTIME, wDayOfWeek));
+static_assert(offsetof(LocalTime, day) == offsetof(SYSTEMTIME, wDay));
+static_assert(offsetof(LocalTime, milliseconds) == offsetof(SYSTEMTIME, wMilliseconds));
 
 // The COM port database's report kinds, as msports.h numbers them.
 static_assert(platform::comdb::kReportBits == 0 && platform::comdb::kReportBytes == 1);

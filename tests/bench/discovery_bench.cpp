@@ -12,6 +12,7 @@
 #include "app/application.h"
 #include "discovery/port_enumeration.h"
 #include "platform/sim/sim_com_port_database.h"
+#include "platform/sim/sim_files.h"
 #include "platform/sim/sim_registry.h"
 #include "platform/sim/sim_security.h"
 #include "platform/sim/sim_system.h"
@@ -111,7 +112,8 @@ void BM_Discovery(benchmark::State& state) {
   sim::SimWindowSystem windows;
   sim::SimSecurity security(registry);
   sim::SimComPortDatabase comPorts(registry);
-  Platform platform{registry, system, windows, security, comPorts};
+  sim::SimFiles files;
+  Platform platform{registry, system, windows, security, comPorts, files};
   std::size_t boards = 0;
   for (auto _ : state) {
     windows.Then("count", [&boards](sim::SimUser& user) {

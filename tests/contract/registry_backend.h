@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/com_port_database.h"
+#include "platform/files.h"
 #include "platform/registry.h"
 #include "platform/security.h"
 #include "platform/system.h"
@@ -26,6 +27,7 @@ class RegistryBackend {
   virtual platform::Security& security() = 0;
   virtual platform::ComPortDatabase& comPorts() = 0;
   virtual platform::System& system() = 0;
+  virtual platform::Files& files() = 0;
   // The access list of a key named as the security calls name it
   // ("CURRENT_USER\Software\..."), as SDDL, read the backend's own way;
   // false when it cannot be read.

@@ -14,6 +14,7 @@
 #include "platform/sim/sim_registry.h"
 #include "platform/sim/sim_window_system.h"
 #include "platform/win32/win32_com_port_database.h"
+#include "platform/win32/win32_files.h"
 #include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_security.h"
 #include "platform/win32/win32_system.h"
@@ -75,7 +76,8 @@ class KeyAccessWin32 : public ::testing::Test {
   sim::SimWindowSystem windows_;
   win32::Win32Security security_;
   std::unique_ptr<ComPortDatabase> comPorts_ = win32::MakeComPortDatabase(registry_);
-  Platform platform_{registry_, system_, windows_, security_, *comPorts_};
+  win32::Win32Files files_;
+  Platform platform_{registry_, system_, windows_, security_, *comPorts_, files_};
   ErrorReporter reporter_{platform_};
 };
 

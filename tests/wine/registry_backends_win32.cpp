@@ -4,10 +4,12 @@
 #include <memory>
 
 #include "platform/sim/sim_com_port_database.h"
+#include "platform/sim/sim_files.h"
 #include "platform/sim/sim_registry.h"
 #include "platform/sim/sim_security.h"
 #include "platform/sim/sim_system.h"
 #include "platform/win32/win32_com_port_database.h"
+#include "platform/win32/win32_files.h"
 #include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_security.h"
 #include "platform/win32/win32_system.h"
@@ -24,6 +26,7 @@ class SimBackend final : public RegistryBackend {
   platform::Security& security() override { return security_; }
   platform::ComPortDatabase& comPorts() override { return comPorts_; }
   platform::System& system() override { return system_; }
+  platform::Files& files() override { return files_; }
   bool ReadDaclSddl(const std::string& objectName, std::string* sddl) override {
     return security_.ReadSddl(objectName.c_str(), sddl);
   }
@@ -37,6 +40,7 @@ class SimBackend final : public RegistryBackend {
   platform::sim::SimSecurity security_{registry_};
   platform::sim::SimComPortDatabase comPorts_{registry_};
   platform::sim::SimSystem system_;
+  platform::sim::SimFiles files_;
 };
 
 class Win32Backend final : public RegistryBackend {
@@ -45,6 +49,7 @@ class Win32Backend final : public RegistryBackend {
   platform::Security& security() override { return security_; }
   platform::ComPortDatabase& comPorts() override { return *comPorts_; }
   platform::System& system() override { return system_; }
+  platform::Files& files() override { return files_; }
   // The system's own SDDL reader and writer.
   bool ReadDaclSddl(const std::string& objectName, std::string* sddl) override {
     *sddl = wine_test::ObjectDaclSddl(objectName);
@@ -59,6 +64,7 @@ class Win32Backend final : public RegistryBackend {
   platform::win32::Win32Registry registry_;
   platform::win32::Win32Security security_;
   platform::win32::Win32System system_;
+  platform::win32::Win32Files files_;
   std::unique_ptr<platform::ComPortDatabase> comPorts_ =
       platform::win32::MakeComPortDatabase(registry_);
 };

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/sim/sim_com_port_database.h"
+#include "platform/sim/sim_files.h"
 #include "platform/sim/sim_registry.h"
 #include "platform/sim/sim_security.h"
 #include "platform/sim/sim_system.h"
@@ -17,6 +18,7 @@ class SimBackend : public RegistryBackend {
   platform::Security& security() override { return security_; }
   platform::ComPortDatabase& comPorts() override { return comPorts_; }
   platform::System& system() override { return system_; }
+  platform::Files& files() override { return files_; }
   bool ReadDaclSddl(const std::string& objectName, std::string* sddl) override {
     return security_.ReadSddl(objectName.c_str(), sddl);
   }
@@ -30,6 +32,7 @@ class SimBackend : public RegistryBackend {
   platform::sim::SimSecurity security_{registry_};
   platform::sim::SimComPortDatabase comPorts_{registry_};
   platform::sim::SimSystem system_;
+  platform::sim::SimFiles files_;
 };
 
 }  // namespace

@@ -1,0 +1,121 @@
+// Files, folders and the standard streams as the program sees them: the
+// ANSI kernel32 calls (and shell32's folder lookup), each returning its
+// Windows error code. The unattended run reads port maps and writes its
+// output and log through them; every Save keeps the names it replaces in a
+// file.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/win_constants.h"
+
+namespace velnara::platform {
+
+using FileHandle = void*;  // HANDLE
+
+namespace file {
+// CreateFileA's access and creation disposition.
+constexpr std::uint32_t kGenericRead = 0x80000000;
+constexpr std::uint32_t kGenericWrite = 0x40000000;
+constexpr std::uint32_t kCreateNew = 1;
+constexpr std::uint32_t kCreateAlways = 2;
+constexpr std::uint32_t kOpenExisting = 3;
+constexpr std::uint32_t kOpenAlways = 4;
+// GetStdHandle.
+constexpr std::uint32_t kStdOutput = 0xFFFFFFF5u;  // STD_OUTPUT_HANDLE, (DWORD)-11
+constexpr std::uint32_t kStdError = 0xFFFFFFF4u;   // STD_ERROR_HANDLE, (DWORD)-12
+// GetFileType.
+constexpr std::uint32_t kTypeUnknown = 0;
+constexpr std::uint32_t kTypeDisk = 1;
+constexpr std::uint32_t kTypeChar = 2;
+constexpr std::uint32_t kTypePipe = 3;
+// SHGetFolderPathA: the folder every account's programs share.
+constexpr int kCsidlCommonAppData = 0x23;
+}  // namespace file
+
+class Files {
+ public:
+  virtual ~Files() = default;
+
+  // CreateFileA of a normal file, shared for reading. On failure *file is
+  // null. CREATE_NEW on an existing file answers ERROR_FILE_EXISTS (80);
+  // OPEN_EXISTING on a missing one ERROR_FILE_NOT_FOUND (2); a missing
+  // folder on the way ERROR_PATH_NOT_FOUND (3).
+  virtual ErrorCode CreateFile(const char* path, std::uint32_t access, std::uint32_t disposition,
+                               FileHandle* file) = 0;
+  // GetFileSize of an open file.
+  virtual ErrorCode GetFileSize(FileHandle file, std::uint64_t* size) = 0;
+  // ReadFile from the file's position; *read is 0 at its end.
+  virtual ErrorCode ReadFile(FileHandle file, std::uint8_t* buffer, std::uint32_t bytes,
+                             std::uint32_t* read) = 0;
+  // WriteFile at the file's position (its end after SeekToEnd).
+  virtual ErrorCode WriteFile(FileHandle file, const std::uint8_t* data, std::uint32_t bytes,
+                              std::uint32_t* written) = 0;
+  // SetFilePointer to the end of the file, for appending.
+  virtual ErrorCode SeekToEnd(FileHandle file) = 0;
+  // CloseHandle of a file CreateFile opened.
+  virtual ErrorCode CloseFile(FileHandle file) = 0;
+  // DeleteFileA.
+  virtual ErrorCode DeleteFile(const char* path) = 0;
+  // CreateDirectoryA; ERROR_ALREADY_EXISTS (183) when it is there.
+  virtual ErrorCode CreateDirectory(const char* path) = 0;
+  // FindFirstFileA, FindNextFileA and FindClose: the names, without their
+  // folder, of the files (not folders) that `pattern` ("C:\X\names-*.txt")
+  // matches. No match is success with no names; a missing folder answers
+  // ERROR_PATH_NOT_FOUND.
+  virtual ErrorCode FindFiles(const char* pattern, std::vector<std::string>* names) = 0;
+  // SHGetFolderPathA (no window, no token, the current path) of shell32,
+  // looked up when the program runs: ERROR_PROC_NOT_FOUND where the system
+  // lacks it.
+  virtual ErrorCode GetFolderPath(int csidl, std::string* path) = 0;
+  // GetWindowsDirectoryA.
+  virtual ErrorCode GetWindowsDirectory(std::string* path) = 0;
+
+  // GetStdHandle: null when the process was given none. Never closed.
+  virtual FileHandle GetStdHandle(std::uint32_t which) = 0;
+  // GetFileType; kTypeUnknown for a handle that is none.
+  virtual std::uint32_t GetFileType(FileHandle file) = 0;
+};
+
+// An open file that closes itself.
+class File {
+ public:
+  explicit File(Files& files) : files_(files) {}
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+  ~File() { Close(); }
+
+  ErrorCode Open(const std::string& path, std::uint32_t access, std::uint32_t disposition);
+  ErrorCode Close();
+  bool IsOpen() const { return handle_ != nullptr; }
+
+  // Writes all of `text`; a short write is ERROR_HANDLE_DISK_FULL.
+  ErrorCode Write(const std::string& text) const;
+  // Reads the whole file, refusing one larger than `limit` bytes with
+  // ERROR_FILE_TOO_LARGE.
+  ErrorCode ReadAll(std::size_t limit, std::string* text) const;
+  ErrorCode SeekToEnd() const { return files_.SeekToEnd(handle_); }
+
+ private:
+  Files& files_;
+  FileHandle handle_ = nullptr;
+};
+
+// `text` as the whole of a new file at `path` (kCreateNew or
+// kCreateAlways). A file that could not be written whole is deleted again,
+// so that no half file stays behind.
+ErrorCode WriteNewFile(Files& files, const std::string& path, std::uint32_t disposition,
+                       const std::string& text);
+
+// Appends `text` to the file at `path`, making it when it is missing.
+ErrorCode AppendToFile(Files& files, const std::string& path, const std::string& text);
+
+// Whether a standard handle leads somewhere text can be written: a file, a
+// pipe or a console.
+bool StandardHandleWritable(Files& files, std::uint32_t which);
+// Writes `text` to a standard handle; nothing when it leads nowhere.
+void WriteStandard(Files& files, std::uint32_t which, const std::string& text);
+
+}  // namespace velnara::platform

@@ -1,0 +1,100 @@
+// The stand-in's files: an in-memory drive C: of folders and files, with
+// Windows's answers (paths without regard to case, a missing folder on the
+// way, a file that is there already), open handles counted, the common
+// application data folder and the Windows folder, and standard output and
+// error that a test gives a kind (file, pipe, console or none) and reads
+// back. Every call is entered in the call log, which may fail it.
+#pragma once
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/files.h"
+#include "platform/sim/call_log.h"
+
+namespace velnara::platform::sim {
+
+class SimFiles : public Files {
+ public:
+  SimFiles();
+
+  ErrorCode CreateFile(const char* path, std::uint32_t access, std::uint32_t disposition,
+                       FileHandle* file) override;
+  ErrorCode GetFileSize(FileHandle file, std::uint64_t* size) override;
+  ErrorCode ReadFile(FileHandle file, std::uint8_t* buffer, std::uint32_t bytes,
+                     std::uint32_t* read) override;
+  ErrorCode WriteFile(FileHandle file, const std::uint8_t* data, std::uint32_t bytes,
+                      std::uint32_t* written) override;
+  ErrorCode SeekToEnd(FileHandle file) override;
+  ErrorCode CloseFile(FileHandle file) override;
+  ErrorCode DeleteFile(const char* path) override;
+  ErrorCode CreateDirectory(const char* path) override;
+  ErrorCode FindFiles(const char* pattern, std::vector<std::string>* names) override;
+  ErrorCode GetFolderPath(int csidl, std::string* path) override;
+  ErrorCode GetWindowsDirectory(std::string* path) override;
+  FileHandle GetStdHandle(std::uint32_t which) override;
+  std::uint32_t GetFileType(FileHandle file) override;
+
+  // Enters every call into `log` (null: none), which may fail it.
+  void SetCallLog(CallLog* log) { log_ = log; }
+
+  // --- The machine's drive, for tests -----------------------------------
+  // Relative paths start here.
+  static constexpr const char* kCurrentFolder = "C:\\Setup";
+  static constexpr const char* kCommonAppData =
+      "C:\\Documents and Settings\\All Users\\Application Data";
+  static constexpr const char* kWindowsFolder = "C:\\WINDOWS";
+
+  // Makes a folder and the folders on its way.
+  void AddFolder(const std::string& path);
+  // Puts a file (and its folders) there with `contents`.
+  void PutFile(const std::string& path, const std::string& contents);
+  // A file refuses to be opened for writing or deleted (read-only).
+  void SetReadOnly(const std::string& path, bool readOnly);
+  bool FileExists(const std::string& path) const;
+  // The file's contents; empty when there is none.
+  std::string FileText(const std::string& path) const;
+  // The names of the files of a folder, as made, sorted without regard to case.
+  std::vector<std::string> FilesIn(const std::string& folder) const;
+  // A system without SHGetFolderPathA (ERROR_PROC_NOT_FOUND).
+  void RemoveFolderPathFunction() { folderPathMissing_ = true; }
+  int OpenFileCount() const { return static_cast<int>(handles_.size()); }
+
+  // Standard output and error: where they lead (file::kType*; kTypeUnknown
+  // for none) and what was written there. Both lead nowhere at first, as
+  // for a program started from a shortcut.
+  void SetStandardKind(std::uint32_t which, std::uint32_t type);
+  std::string StandardText(std::uint32_t which) const;
+
+ private:
+  struct Entry {
+    std::string name;  // as made, with its folder
+    std::string contents;
+    bool readOnly = false;
+  };
+  struct Open {
+    std::string key;  // of the file, or "<stdout>" / "<stderr>"
+    std::uint32_t access = 0;
+    std::size_t position = 0;
+  };
+
+  ErrorCode Enter(const char* function, const std::string& target, std::uint32_t value = 0);
+  // The full, upper-cased form of a path, as the map's key.
+  static std::string Key(const std::string& path);
+  static std::string FullPath(const std::string& path);
+  static std::string FolderOf(const std::string& key);
+  Open* FindOpen(FileHandle file);
+
+  CallLog* log_ = nullptr;
+  std::set<std::string> folders_;       // keys
+  std::map<std::string, Entry> files_;  // key -> file
+  std::map<FileHandle, Open> handles_;
+  std::uintptr_t nextHandle_ = 0x1000;
+  bool folderPathMissing_ = false;
+  std::map<std::uint32_t, std::uint32_t> standardKinds_;
+  std::map<std::uint32_t, std::string> standardText_;
+};
+
+}  // namespace velnara::platform::sim

@@ -1,0 +1,98 @@
+// The file calls as the program uses them (a port map read, a log appended
+// to, the file each Save keeps, the folder it goes in, the kept files
+// listed and the oldest deleted), checked on every backend: the stand-in's
+// answers must be Windows's.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "platform/files.h"
+#include "tests/contract/registry_backend.h"
+
+namespace velnara::contract {
+namespace {
+
+using platform::ErrorCode;
+using platform::File;
+namespace error = platform::error;
+namespace file = platform::file;
+
+constexpr char kFolder[] = "C:\\VelnaraContract";
+
+class FilesContract : public ::testing::TestWithParam<BackendFactory> {
+ protected:
+  void SetUp() override {
+    backend_ = GetParam().make();
+    files().CreateDirectory(kFolder);  // there from an earlier run, or not
+    std::vector<std::string> left;
+    files().FindFiles((std::string(kFolder) + "\\*").c_str(), &left);
+    for (const std::string& name : left) files().DeleteFile(Path(name).c_str());
+  }
+  platform::Files& files() { return backend_->files(); }
+  static std::string Path(const std::string& name) { return std::string(kFolder) + "\\" + name; }
+  std::string Read(const std::string& name) {
+    File opened(files());
+    std::string text = "<unread>";
+    if (opened.Open(Path(name), file::kGenericRead, file::kOpenExisting) == error::kSuccess) {
+      EXPECT_EQ(opened.ReadAll(100, &text), error::kSuccess);
+    }
+    return text;
+  }
+
+  std::unique_ptr<RegistryBackend> backend_;
+};
+
+TEST_P(FilesContract, NewFilesAppendsFoldersListsAndDeletes) {
+  EXPECT_EQ(files().CreateDirectory(kFolder), error::kAlreadyExists);
+  EXPECT_EQ(files().CreateDirectory(Path("no\\such").c_str()), error::kPathNotFound);
+  // A folder whose name the pattern below matches (there from an earlier run, or made now).
+  const ErrorCode made = files().CreateDirectory(Path("names-sub.txt").c_str());
+  ASSERT_TRUE(made == error::kSuccess || made == error::kAlreadyExists) << made;
+
+  EXPECT_EQ(platform::WriteNewFile(files(), Path("names-1.txt"), file::kCreateNew, "abc"),
+            error::kSuccess);
+  EXPECT_EQ(platform::WriteNewFile(files(), Path("names-1.txt"), file::kCreateNew, "x"),
+            error::kFileExists);
+  EXPECT_EQ(platform::WriteNewFile(files(), Path("no\\names.txt"), file::kCreateNew, "x"),
+            error::kPathNotFound);
+  EXPECT_EQ(platform::AppendToFile(files(), Path("names-1.txt"), "def\r\n"), error::kSuccess);
+  EXPECT_EQ(platform::AppendToFile(files(), Path("log.txt"), "made"), error::kSuccess);
+  EXPECT_EQ(Read("names-1.txt"), "abcdef\r\n");
+  EXPECT_EQ(Read("log.txt"), "made");
+  File missing(files());
+  EXPECT_EQ(missing.Open(Path("none.txt"), file::kGenericRead, file::kOpenExisting),
+            error::kFileNotFound);
+  File big(files());
+  ASSERT_EQ(big.Open(Path("names-1.txt"), file::kGenericRead, file::kOpenExisting),
+            error::kSuccess);
+  std::string text;
+  EXPECT_EQ(big.ReadAll(7, &text), error::kFileTooLarge);
+  big.Close();
+
+  // Files only, matched without regard to case; a folder that is not there.
+  std::vector<std::string> found;
+  ASSERT_EQ(files().FindFiles(Path("NAMES-*.TXT").c_str(), &found), error::kSuccess);
+  EXPECT_EQ(found, std::vector<std::string>{"names-1.txt"});
+  EXPECT_EQ(files().FindFiles(Path("*.bak").c_str(), &found), error::kSuccess);
+  EXPECT_TRUE(found.empty());
+  EXPECT_EQ(files().FindFiles(Path("no\\*.txt").c_str(), &found), error::kPathNotFound);
+
+  EXPECT_EQ(files().DeleteFile(Path("names-1.txt").c_str()), error::kSuccess);
+  EXPECT_EQ(files().DeleteFile(Path("names-1.txt").c_str()), error::kFileNotFound);
+
+  std::string folder;
+  EXPECT_EQ(files().GetFolderPath(file::kCsidlCommonAppData, &folder), error::kSuccess);
+  EXPECT_EQ(folder.compare(0, 3, "C:\\"), 0) << folder;
+  EXPECT_EQ(files().GetWindowsDirectory(&folder), error::kSuccess);
+  EXPECT_EQ(folder.compare(0, 3, "C:\\"), 0) << folder;
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, FilesContract, ::testing::ValuesIn(RegistryBackends()),
+                         [](const ::testing::TestParamInfo<BackendFactory>& info) {
+                           return info.param.name;
+                         });
+
+}  // namespace
+}  // namespace velnara::contract
