@@ -10,27 +10,22 @@ using namespace platform;
 
 namespace {
 
-// The failed step's message with its code as a signed decimal, then the
-// advice to restart by hand.
-void ReportFailure(Platform& platform, const char* format, ErrorCode code) {
+// The failed step's message with its code as a signed decimal, in at most
+// 128 characters.
+std::string FailureText(const char* format, ErrorCode code) {
   char text[128];
   std::snprintf(text, sizeof text, format, static_cast<int>(code));
-  AppMessageBox(platform, text, mb::kOk);
-  AppMessageBox(platform, kRebootManuallyText, mb::kOk);
+  return text;
 }
 
 }  // namespace
 
-void RunRebootPrompt(Platform& platform) {
-  if (!AnsweredYes(AppMessageBox(platform, kRebootQuestion, mb::kYesNo))) {
-    AppMessageBox(platform, kCompletedText, mb::kOk);
-    return;
-  }
+bool RestartWindows(Platform& platform, std::string* failure) {
   Token token(platform.system);
   ErrorCode code = token.OpenForProcess(token::kAdjustPrivileges | token::kQuery);
   if (code != error::kSuccess) {
-    ReportFailure(platform, kOpenTokenFailedFormat, code);
-    return;
+    *failure = FailureText(kOpenTokenFailedFormat, code);
+    return false;
   }
   Luid shutdown{0, 0};
   // Not examined: an unknown privilege shows in the next step.
@@ -39,11 +34,27 @@ void RunRebootPrompt(Platform& platform) {
   // Success even when the token lacks the privilege; the restart then fails.
   code = platform.system.AdjustTokenPrivileges(token.get(), false, enable);
   if (code != error::kSuccess) {
-    ReportFailure(platform, kAdjustPrivilegesFailedFormat, code);
-    return;
+    *failure = FailureText(kAdjustPrivilegesFailedFormat, code);
+    return false;
   }
   code = platform.system.ExitWindowsEx(ewx::kReboot | ewx::kForce, 0);
-  if (code != error::kSuccess) ReportFailure(platform, kExitWindowsFailedFormat, code);
+  if (code != error::kSuccess) {
+    *failure = FailureText(kExitWindowsFailedFormat, code);
+    return false;
+  }
+  return true;
+}
+
+void RunRebootPrompt(Platform& platform) {
+  if (!AnsweredYes(AppMessageBox(platform, kRebootQuestion, mb::kYesNo))) {
+    AppMessageBox(platform, kCompletedText, mb::kOk);
+    return;
+  }
+  std::string failure;
+  if (RestartWindows(platform, &failure)) return;
+  // The failed step's message, then the advice to restart by hand.
+  AppMessageBox(platform, failure.c_str(), mb::kOk);
+  AppMessageBox(platform, kRebootManuallyText, mb::kOk);
 }
 
 }  // namespace velnara

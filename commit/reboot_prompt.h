@@ -3,6 +3,8 @@
 // restart.
 #pragma once
 
+#include <string>
+
 #include "platform/platform.h"
 
 namespace velnara {
@@ -21,5 +23,12 @@ constexpr const char* kRebootManuallyText = "Please Reboot Manually";
 // step's own error code, then "Please Reboot Manually". The token is closed
 // on every path.
 void RunRebootPrompt(platform::Platform& platform);
+
+// The restart itself, as the prompt's Yes makes it: the token opened,
+// SeShutdownPrivilege enabled, ExitWindowsEx(EWX_REBOOT | EWX_FORCE). True
+// when Windows has begun the restart; otherwise *failure is the failed
+// step's message filled with its error code ("ExitWindowsEx Failed\nError
+// Code = 1314"). The token is closed on every path.
+bool RestartWindows(platform::Platform& platform, std::string* failure);
 
 }  // namespace velnara

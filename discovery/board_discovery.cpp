@@ -34,7 +34,7 @@ bool ReadCardInstance(const RegKey& instance, CardInstance* card) {
   return ParseLocation(location.c_str(), &card->locationCode);
 }
 
-PortRecord* MakeBoard(Registry& registry, const TreeView& tree, TreeItem root,
+PortRecord* MakeBoard(Registry& registry, const TreeView* tree, TreeItem root,
                       const BoardModel& model, const CardInstance& card) {
   auto* board = new (std::nothrow) PortRecord;
   if (board == nullptr) return nullptr;
@@ -45,7 +45,8 @@ PortRecord* MakeBoard(Registry& registry, const TreeView& tree, TreeItem root,
   std::memcpy(board->parentIdPrefix, card.parentIdPrefix.c_str(),
               card.parentIdPrefix.size() + 1);
   board->enumeratorLetter = model.enumeratorLetter;
-  board->treeItem = tree.InsertItem(root, nullptr, model.name);
+  board->modelName = model.name;
+  board->treeItem = tree != nullptr ? tree->InsertItem(root, nullptr, model.name) : nullptr;
   EnumeratePorts(registry, tree, board, model.enumeratorLetter);
   return board;
 }
@@ -68,7 +69,7 @@ bool ReadWorkingCard(Registry& registry, const RegKey& identifier, const char* i
 
 // Examines every instance of one identifier key and appends a board for
 // each working card of a known model.
-void ScanIdentifierKey(Registry& registry, const TreeView& tree, TreeItem root,
+void ScanIdentifierKey(Registry& registry, const TreeView* tree, TreeItem root,
                        const RegKey& identifier, const char* identifierName,
                        PortRecord** boards) {
   const BoardModel* model = FindBoardModel(identifierName + kDeviceIdOffset);
@@ -106,10 +107,10 @@ bool PassesNameFilter(const char* name) {
          std::strncmp(name, "VEN_1F5A&DEV_802", 16) == 0;
 }
 
-DiscoveryResult DiscoverBoards(Registry& registry, const TreeView& tree,
+DiscoveryResult DiscoverBoards(Registry& registry, const TreeView* tree,
                                const ErrorReporter& reporter) {
   DiscoveryResult result;
-  result.rootItem = tree.InsertItem(nullptr, nullptr, kRootItemText);
+  if (tree != nullptr) result.rootItem = tree->InsertItem(nullptr, nullptr, kRootItemText);
   RegKey pci(registry);
   const ErrorCode opened = pci.Open(kLocalMachine, kPciEnumPath, access::kKeyRead);
   if (opened != error::kSuccess) {
@@ -125,7 +126,7 @@ DiscoveryResult DiscoverBoards(Registry& registry, const TreeView& tree,
     if (identifier.Open(pci, name, access::kKeyRead) != error::kSuccess) continue;
     ScanIdentifierKey(registry, tree, result.rootItem, identifier, name, &result.boards);
   }
-  tree.Expand(result.rootItem);
+  if (tree != nullptr) tree->Expand(result.rootItem);
   return result;
 }
 

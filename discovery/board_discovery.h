@@ -32,11 +32,13 @@ struct DiscoveryResult {
   PortRecord* boards = nullptr;
 };
 
-// Inserts the root item "PCI Bus" and below it a board item per card, with
-// the card's ports, and returns the root item and the board list. When the
-// PCI enumeration key cannot be opened, the error reporter says so and the
-// tree holds the root item alone. At most four keys are open at a time.
-DiscoveryResult DiscoverBoards(platform::Registry& registry, const platform::TreeView& tree,
+// Finds the cards and their ports and returns the board list. With a tree,
+// it inserts the root item "PCI Bus" and below it a board item per card,
+// with the card's port items, and returns the root item too; without one
+// (the unattended run) the records alone are made, their tree items null.
+// When the PCI enumeration key cannot be opened, the error reporter says so
+// and the list is empty. At most four keys are open at a time.
+DiscoveryResult DiscoverBoards(platform::Registry& registry, const platform::TreeView* tree,
                                const ErrorReporter& reporter);
 
 }  // namespace velnara

@@ -27,7 +27,7 @@ std::string PortDeviceKeyName(const char* parentIdPrefix, std::uint32_t location
   return std::string(parentIdPrefix) + "&" + code;
 }
 
-void EnumeratePorts(Registry& registry, const TreeView& tree, PortRecord* board,
+void EnumeratePorts(Registry& registry, const TreeView* tree, PortRecord* board,
                     char enumeratorLetter) {
   RegKey enumerator(registry);
   if (enumerator.Open(kLocalMachine, EnumeratorKeyPath(enumeratorLetter).c_str(),
@@ -58,9 +58,11 @@ void EnumeratePorts(Registry& registry, const TreeView& tree, PortRecord* board,
     port->settingsName = portName;
     std::memcpy(port->parentIdPrefix, board->parentIdPrefix, sizeof port->parentIdPrefix);
     port->enumeratorLetter = board->enumeratorLetter;
-    port->treeItem = tree.InsertItem(board->treeItem, nullptr, portName.c_str());
-    tree.SetItemData(port->treeItem, reinterpret_cast<std::intptr_t>(port));
-    tree.Expand(board->treeItem);
+    if (tree != nullptr) {
+      port->treeItem = tree->InsertItem(board->treeItem, nullptr, portName.c_str());
+      tree->SetItemData(port->treeItem, reinterpret_cast<std::intptr_t>(port));
+      tree->Expand(board->treeItem);
+    }
     ListAppend(&board->children, port);
   }
 }

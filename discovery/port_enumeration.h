@@ -27,7 +27,8 @@ constexpr std::uint32_t kMaxPortIndex = 255;
 // driver registered, from index 0 up to the first index without a Device
 // Parameters subkey. A port whose PortName cannot be read whole (missing,
 // or more than 7 characters) is skipped. Nothing is reported to the user.
-void EnumeratePorts(platform::Registry& registry, const platform::TreeView& tree,
+// Without a tree no items are made.
+void EnumeratePorts(platform::Registry& registry, const platform::TreeView* tree,
                     PortRecord* board, char enumeratorLetter);
 
 }  // namespace velnara

@@ -39,6 +39,8 @@ struct PortRecord {
   char parentIdPrefix[128] = {};
   // The driver's enumerator letter: 'A', 'S' or 'U'.
   char enumeratorLetter = '\0';
+  // A board's model name, the board item's text; null for a port.
+  const char* modelName = nullptr;
 };
 
 // Appends `record` at the end of the list whose head is *head.

@@ -25,15 +25,26 @@ inline bool AnsweredYes(int answer) { return answer == platform::id::kYes; }
 // Shows the system's text for a Windows error code under a caption that
 // names the failed step, once, with one OK button and no icon. The box is
 // modal to the main window whenever there is one, so no handler of the main
-// dialog runs while a report is open.
+// dialog runs while a report is open. A caller without windows (the
+// unattended run) derives a reporter that writes the same elsewhere.
 class ErrorReporter {
  public:
   explicit ErrorReporter(platform::Platform& platform) : platform_(platform) {}
-  void Report(const char* caption, platform::ErrorCode code) const;
+  virtual ~ErrorReporter() = default;
+
+  virtual void Report(const char* caption, platform::ErrorCode code) const;
+
+  // What the reports that follow concern ("PCI 2.9.0 port 3, COM5 -> COM7"),
+  // until the next call; empty for nothing in particular. A box needs no
+  // more than its caption: the user just chose the port.
+  virtual void SetSubject(const std::string& /*subject*/) const {}
 
   // The text shown for `code`: the system's own, or "Windows error <code>"
   // when the system has none.
   std::string TextFor(platform::ErrorCode code) const;
+
+ protected:
+  platform::Platform& platform() const { return platform_; }
 
  private:
   platform::Platform& platform_;

@@ -20,24 +20,27 @@ std::string Formatted(const char* format, const std::string& name) {
   return text.replace(text.find("%s"), 2, name);
 }
 
-// The records of the port items below the first root item, in tree order.
-std::vector<const PortRecord*> PortRecords(const TreeView& tree) {
-  std::vector<const PortRecord*> records;
+// The records of the port items below the first root item, in tree order,
+// each with the text its item shows.
+std::vector<ShownName> ShownNames(const TreeView& tree) {
+  std::vector<ShownName> shown;
   const TreeItem root = tree.GetRootItem();
-  if (root == nullptr) return records;
+  if (root == nullptr) return shown;
   for (TreeItem board = tree.GetChildItem(root); board != nullptr;
        board = tree.GetNextSibling(board)) {
     if (!tree.HasChildren(board)) continue;
     for (TreeItem port = tree.GetChildItem(board); port != nullptr;
          port = tree.GetNextSibling(port)) {
-      if (const PortRecord* record = RecordOf(tree, port)) records.push_back(record);
+      if (const PortRecord* record = RecordOf(tree, port)) {
+        shown.push_back({record, tree.GetItemText(record->treeItem)});
+      }
     }
   }
-  return records;
+  return shown;
 }
 
 // Whether the database holds COM`number` for hardware outside the tree.
-bool ClaimedElsewhere(ComPortDatabase& database, const std::vector<const PortRecord*>& ports,
+bool ClaimedElsewhere(ComPortDatabase& database, const std::vector<ShownName>& ports,
                       long number) {
   if (number < 1) return false;
   ComDb opened(database);
@@ -46,25 +49,30 @@ bool ClaimedElsewhere(ComPortDatabase& database, const std::vector<const PortRec
     return false;
   }
   if (static_cast<unsigned long>(number) > claimed.size() || !claimed[number - 1]) return false;
-  for (const PortRecord* port : ports) {
-    if (ComNumber(port->committedName) == number) return false;  // one of ours
+  for (const ShownName& port : ports) {
+    if (ComNumber(port.port->committedName) == number) return false;  // one of ours
   }
   return true;
 }
 
 }  // namespace
 
-int CheckNameInUse(const TreeView& tree, const PortRecord* record, const std::string& name,
-                   ComPortDatabase* database) {
-  const std::vector<const PortRecord*> ports = PortRecords(tree);
-  for (const PortRecord* other : ports) {
-    if (other == record) continue;
-    if (SamePortName(tree.GetItemText(other->treeItem), name)) return kNameShownByOtherPort;
+int CheckNameAmong(const std::vector<ShownName>& shown, const PortRecord* record,
+                   const std::string& name, ComPortDatabase* database, const PortRecord** other) {
+  for (const ShownName& port : shown) {
+    if (port.port == record || !SamePortName(port.name, name)) continue;
+    if (other != nullptr) *other = port.port;
+    return kNameShownByOtherPort;
   }
-  if (database != nullptr && ClaimedElsewhere(*database, ports, ComNumber(name))) {
+  if (database != nullptr && ClaimedElsewhere(*database, shown, ComNumber(name))) {
     return kNameClaimedByOtherHardware;
   }
   return kNameFree;
+}
+
+int CheckNameInUse(const TreeView& tree, const PortRecord* record, const std::string& name,
+                   ComPortDatabase* database) {
+  return CheckNameAmong(ShownNames(tree), record, name, database);
 }
 
 void RunRenameCommand(Platform& platform, const RenameTarget& target,

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "discovery/port_record.h"
 #include "platform/dialog.h"
@@ -56,6 +57,20 @@ constexpr int kNameClaimedByOtherHardware = -2;
 // - 0 otherwise.
 int CheckNameInUse(const platform::TreeView& tree, const PortRecord* record,
                    const std::string& name, platform::ComPortDatabase* database = nullptr);
+
+// A port of the tree and the name it shows, or is to show.
+struct ShownName {
+  const PortRecord* port;
+  std::string name;
+};
+
+// The same rule on a list of every port of the tree with its name: the
+// check behind the rename command, and behind a port map, whose names are
+// checked as they will be once the whole map is applied. For -1, *other
+// (when given) is the port that shows the name.
+int CheckNameAmong(const std::vector<ShownName>& shown, const PortRecord* record,
+                   const std::string& name, platform::ComPortDatabase* database,
+                   const PortRecord** other = nullptr);
 
 // The rename command on the tree's selected item. `makeDialog` builds the
 // one rename dialog the command shows, as often as the user needs.

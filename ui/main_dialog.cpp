@@ -73,7 +73,7 @@ void MainDialog::AppendAboutEntry() {
 void MainDialog::RunBoardDiscovery() {
   boards_ = nullptr;
   unsavedChanges_ = false;
-  const DiscoveryResult found = DiscoverBoards(platform_.registry, tree_, reporter_);
+  const DiscoveryResult found = DiscoverBoards(platform_.registry, &tree_, reporter_);
   rootItem_ = found.rootItem;
   boards_ = found.boards;
   rebootNeeded_ = false;

@@ -1,0 +1,224 @@
+#include "discovery/port_map.h"
+
+#include "discovery/port_names.h"
+
+namespace velnara {
+
+namespace {
+
+constexpr char kLineEnd[] = "\r\n";
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+std::string Trimmed(const std::string& text) {
+  std::size_t first = 0;
+  std::size_t last = text.size();
+  while (first < last && IsBlank(text[first])) ++first;
+  while (last > first && IsBlank(text[last - 1])) --last;
+  return text.substr(first, last - first);
+}
+
+// Reads the text of `text` at *at, without regard to case, and moves past.
+bool Keyword(const std::string& text, std::size_t* at, const char* word) {
+  std::size_t i = *at;
+  for (; *word != '\0'; ++word, ++i) {
+    if (i >= text.size() || Upper(text[i]) != *word) return false;
+  }
+  *at = i;
+  return true;
+}
+
+void SkipBlanks(const std::string& text, std::size_t* at) {
+  while (*at < text.size() && IsBlank(text[*at])) ++*at;
+}
+
+// A decimal number of at most three digits, no greater than `max`.
+bool Number(const std::string& text, std::size_t* at, unsigned max, unsigned* value) {
+  unsigned read = 0;
+  std::size_t digits = 0;
+  while (*at < text.size() && IsDigit(text[*at])) {
+    if (++digits > 3) return false;
+    read = read * 10 + static_cast<unsigned>(text[*at] - '0');
+    ++*at;
+  }
+  if (digits == 0 || read > max) return false;
+  *value = read;
+  return true;
+}
+
+// "PCI b.d.f port n", whole; the bounds of PCI and of a location code's
+// port byte.
+bool ParseAddress(const std::string& text, PortAddress* address) {
+  std::size_t at = 0;
+  if (!Keyword(text, &at, "PCI")) return false;
+  SkipBlanks(text, &at);
+  if (!Number(text, &at, 255, &address->bus) || !Keyword(text, &at, ".") ||
+      !Number(text, &at, 31, &address->device) || !Keyword(text, &at, ".") ||
+      !Number(text, &at, 7, &address->function)) {
+    return false;
+  }
+  SkipBlanks(text, &at);
+  if (!Keyword(text, &at, "PORT")) return false;
+  SkipBlanks(text, &at);
+  return Number(text, &at, 256, &address->number) && address->number >= 1 && at == text.size();
+}
+
+// "PCI" and a digit, blanks between allowed: an address, or a wrong one.
+bool LooksLikeAddress(const std::string& text) {
+  std::size_t at = 0;
+  if (!Keyword(text, &at, "PCI")) return false;
+  SkipBlanks(text, &at);
+  return at < text.size() && IsDigit(text[at]);
+}
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+}  // namespace
+
+bool operator==(const PortAddress& a, const PortAddress& b) {
+  return a.bus == b.bus && a.device == b.device && a.function == b.function &&
+         a.number == b.number;
+}
+
+PortAddress AddressOf(const PortRecord& port) {
+  PortAddress address;
+  address.bus = port.locationCode >> 24;
+  address.device = (port.locationCode >> 16) & 0xFF;
+  address.function = (port.locationCode >> 8) & 0xFF;
+  address.number = (port.locationCode & 0xFF) + 1;
+  return address;
+}
+
+std::string FormatAddress(const PortAddress& address) {
+  return "PCI " + std::to_string(address.bus) + "." + std::to_string(address.device) + "." +
+         std::to_string(address.function) + " port " + std::to_string(address.number);
+}
+
+std::string FormatPortMap(const PortRecord* boards) {
+  std::string text;
+  for (const PortRecord* board = boards; board != nullptr; board = board->next) {
+    if (!text.empty()) text += kLineEnd;
+    text += "; ";
+    text += board->modelName != nullptr ? board->modelName : "";
+    text += kLineEnd;
+    for (const PortRecord* port = board->children; port != nullptr; port = port->next) {
+      text += FormatAddress(AddressOf(*port)) + " = " + port->committedName + kLineEnd;
+    }
+  }
+  return text;
+}
+
+bool ParseMapLine(const std::string& text, int number, MapEntry* entry, std::string* problem) {
+  *entry = MapEntry();
+  if (text.size() > kMaxMapLine) {
+    *problem = "longer than " + std::to_string(kMaxMapLine) + " characters";
+    return false;
+  }
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if ((byte < 0x20 && c != '\t') || byte == 0x7F) {
+      *problem = byte == 0 ? "holds a NUL byte" : "holds a control character";
+      return false;
+    }
+  }
+  const std::string line = Trimmed(text);
+  if (line.empty() || line[0] == ';' || line[0] == '#') return true;
+  const std::size_t equals = line.find('=');
+  if (equals == std::string::npos) {
+    *problem = Quoted(line) + " is not of the form PORT = NAME";
+    return false;
+  }
+  if (line.find('=', equals + 1) != std::string::npos) {
+    *problem = "has more than one '='";
+    return false;
+  }
+  const std::string port = Trimmed(line.substr(0, equals));
+  if (port.empty()) {
+    *problem = "names no port before '='";
+    return false;
+  }
+  if (LooksLikeAddress(port)) {
+    if (!ParseAddress(port, &entry->address)) {
+      *problem = Quoted(port) +
+                 " is not a port's address: PCI bus.device.function port number, such as "
+                 "PCI 2.12.0 port 1";
+      return false;
+    }
+    entry->byAddress = true;
+  } else {
+    entry->currentName = port;
+  }
+  entry->newName = Trimmed(line.substr(equals + 1));
+  entry->line = number;
+  return true;
+}
+
+void ParsePortMap(const std::string& text, std::vector<MapEntry>* entries,
+                  std::vector<MapProblem>* problems) {
+  // Notepad's "Unicode" puts a byte order mark first; its "UTF-8" one too,
+  // which is harmless for the ASCII a map holds.
+  if (text.size() >= 2 && ((text[0] == '\xFF' && text[1] == '\xFE') ||
+                           (text[0] == '\xFE' && text[1] == '\xFF'))) {
+    problems->push_back({1, "the map is saved as Unicode; save it as ANSI"});
+    return;
+  }
+  std::size_t at = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+  for (int number = 1; at < text.size(); ++number) {
+    std::size_t end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(at, end - at);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    at = end + 1;
+    MapEntry entry;
+    std::string problem;
+    if (!ParseMapLine(line, number, &entry, &problem)) {
+      problems->push_back({number, problem});
+    } else if (entry.line != 0) {
+      entries->push_back(entry);
+    }
+  }
+}
+
+void ResolvePortMap(PortRecord* boards, const std::vector<MapEntry>& entries, const char* unit,
+                    std::vector<MappedPort>* ports, std::vector<MapProblem>* problems) {
+  for (const MapEntry& entry : entries) {
+    std::vector<PortRecord*> found;
+    std::vector<PortRecord*> done;  // for a name no port has: the ports named as asked
+    for (PortRecord* board = boards; board != nullptr; board = board->next) {
+      for (PortRecord* port = board->children; port != nullptr; port = port->next) {
+        const bool named = entry.byAddress ? AddressOf(*port) == entry.address
+                                           : SamePortName(port->committedName, entry.currentName);
+        if (named) found.push_back(port);
+        if (!entry.byAddress && port->committedName == entry.newName) done.push_back(port);
+      }
+    }
+    if (found.empty() && done.size() == 1) found = done;
+    const std::string what =
+        entry.byAddress ? FormatAddress(entry.address) : Quoted(entry.currentName);
+    if (found.empty()) {
+      problems->push_back({entry.line, entry.byAddress ? "no port is at " + what
+                                                       : "no port of this PC is named " + what});
+      continue;
+    }
+    if (found.size() > 1) {
+      problems->push_back({entry.line, std::to_string(found.size()) + " ports answer to " + what +
+                                           "; name each by its PCI address"});
+      continue;
+    }
+    int earlier = 0;
+    for (const MappedPort& mapped : *ports) {
+      if (mapped.port == found[0]) earlier = mapped.line;
+    }
+    if (earlier != 0) {
+      problems->push_back({entry.line, FormatAddress(AddressOf(*found[0])) +
+                                           " is named again (first on " + unit + " " +
+                                           std::to_string(earlier) + ")"});
+      continue;
+    }
+    ports->push_back({entry.line, found[0], entry.newName});
+  }
+}
+
+}  // namespace velnara

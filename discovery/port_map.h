@@ -1,0 +1,89 @@
+// The port map: the ports of a PC and their names as a text an
+// administrator edits in Notepad, one line a port.
+//
+//   ; Tarvex 880-4 RJ45
+//   PCI 2.12.0 port 1 = COM3
+//   COM14 = COM16
+//
+// "PCI 2.12.0 port 1" names a port by what identical PCs share: its card's
+// PCI bus, device and function (decimal) and its number on the card, from
+// 1 (its port device key's index + 1). "COM14" names a port by the name the
+// registry holds for it now. Blank lines and lines that begin with ';' or
+// '#' say nothing; keywords are read without regard to case, and the
+// spaces around '=' and between the words may be left out.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "discovery/port_record.h"
+
+namespace velnara {
+
+// Where a port sits, as a port map names it.
+struct PortAddress {
+  unsigned bus = 0;
+  unsigned device = 0;
+  unsigned function = 0;
+  unsigned number = 0;  // on its card, from 1
+};
+bool operator==(const PortAddress& a, const PortAddress& b);
+
+PortAddress AddressOf(const PortRecord& port);
+// "PCI 2.12.0 port 1".
+std::string FormatAddress(const PortAddress& address);
+
+// The port map of a board list: each card's model name in a comment line,
+// below it a line for each of its ports with the name the registry holds
+// for it now; lines end with CR LF. Applied unchanged it changes nothing.
+std::string FormatPortMap(const PortRecord* boards);
+
+// One line of a map that names a port and its new name.
+struct MapEntry {
+  int line = 0;             // where it stands, from 1
+  bool byAddress = false;   // "PCI ..." or a current name
+  PortAddress address;      // when by address
+  std::string currentName;  // otherwise
+  std::string newName;      // as written, without the spaces around it
+};
+
+// A line refused, and why.
+struct MapProblem {
+  int line = 0;
+  std::string text;
+};
+
+// The longest line and the largest map read: far beyond any real map, small
+// enough that a wrong file is refused rather than read for long.
+constexpr std::size_t kMaxMapLine = 1000;
+constexpr std::size_t kMaxMapBytes = 1024 * 1024;
+
+// Reads one line, numbered `number`: true with *entry filled for an entry,
+// true with entry->line 0 for a blank or comment line, false with *problem
+// for anything else.
+bool ParseMapLine(const std::string& text, int number, MapEntry* entry, std::string* problem);
+
+// Reads a whole map as a file holds it (ANSI, CR LF or LF, a last line
+// with or without its end): its entries, and a problem for every line that
+// cannot be read. A map saved as Unicode is refused as a whole.
+void ParsePortMap(const std::string& text, std::vector<MapEntry>* entries,
+                  std::vector<MapProblem>* problems);
+
+// A port a map names, and the name the map gives it.
+struct MappedPort {
+  int line = 0;
+  PortRecord* port = nullptr;
+  std::string newName;
+};
+
+// The port of the board list that each entry names: a problem for an entry
+// that names no port, more than one port (two ports hold one name) or a
+// port an earlier entry named. "COM5 = COM47" where no port is COM5 and
+// one is COM47 names that port, which keeps its name: a map applied twice
+// changes nothing the second time. `unit` is what an entry's number counts:
+// "line" in a file, "argument" on a command line.
+void ResolvePortMap(PortRecord* boards, const std::vector<MapEntry>& entries, const char* unit,
+                    std::vector<MappedPort>* ports, std::vector<MapProblem>* problems);
+
+}  // namespace velnara
