@@ -1,6 +1,8 @@
 #include "commit/walks.h"
 
+#include "commit/backup.h"
 #include "commit/port_commit.h"
+#include "discovery/port_map.h"
 #include "discovery/port_record.h"
 
 namespace velnara {
@@ -39,14 +41,39 @@ void ForEachPort(const TreeView& tree, const ErrorReporter& reporter, Visit visi
 
 }  // namespace
 
+SaveOutcome SaveNames(Platform& platform, const ErrorReporter& reporter, PortRecord* boards,
+                      const std::vector<PortChange>& changes, BackupPolicy policy) {
+  SaveOutcome outcome;
+  if (changes.empty()) return outcome;  // nothing to write, nothing to keep
+  if (policy != BackupPolicy::kNone) {
+    outcome.backupError = WriteBackup(platform, boards, &outcome.backupPath);
+    if (outcome.backupError != error::kSuccess) {
+      outcome.backupPath.clear();
+      reporter.Report(kBackupFailedCaption, outcome.backupError);
+      if (policy == BackupPolicy::kWriteNothing) return outcome;
+    }
+  }
+  // A Save walk moves claims in the COM port database: reset mode is off.
+  CommitWalk walk(platform, reporter, false, boards);
+  for (const PortChange& change : changes) {
+    reporter.SetSubject(FormatAddress(AddressOf(*change.port)) + ", " +
+                        change.port->committedName + " -> " + change.newName);
+    walk.CommitPort(*change.port, change.newName);
+  }
+  reporter.SetSubject(std::string());
+  walk.Finish();
+  outcome.walked = true;
+  return outcome;
+}
+
 void RunSaveWalk(Platform& platform, const ErrorReporter& reporter, const WalkTarget& target) {
-  CommitWalk walk(platform, reporter, target.resetMode, target.boards);
+  std::vector<PortChange> changes;
   ForEachPort(target.tree, reporter, [&](TreeItem item, PortRecord& record) {
     const std::string pending = target.tree.GetItemText(item);
     if (pending.empty()) return ReportUnreadable(reporter);
-    if (pending != record.committedName) walk.CommitPort(record, pending);
+    if (pending != record.committedName) changes.push_back({&record, pending});
   });
-  walk.Finish();
+  SaveNames(platform, reporter, target.boards, changes, BackupPolicy::kReportAndGoOn);
 }
 
 void RunResetWalk(Platform& platform, const ErrorReporter& reporter, const WalkTarget& target) {

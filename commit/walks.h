@@ -5,6 +5,9 @@
 // name back into the tree and commits it.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "discovery/port_record.h"
 #include "messages/message_boxes.h"
 #include "platform/dialog.h"
@@ -23,8 +26,34 @@ struct WalkTarget {
   bool& rebootNeeded;
 };
 
-// Commits, in tree order, every port whose item text differs from its
-// committed name (byte for byte), with that text as the new name. Changes no
+// A port and the name a Save gives it.
+struct PortChange {
+  PortRecord* port;
+  std::string newName;
+};
+
+// What a Save does when the file that keeps the names it replaces cannot
+// be written: the dialog reports it and goes on; the unattended run writes
+// nothing; "/nobackup" writes no file.
+enum class BackupPolicy { kReportAndGoOn, kWriteNothing, kNone };
+
+struct SaveOutcome {
+  bool walked = false;                  // the changes went to the commits
+  platform::ErrorCode backupError = 0;  // the file's failed call, reported
+  std::string backupPath;               // the file written
+};
+
+// A Save: when there is a change at all, first the file that keeps the
+// names the registry holds now (reported under kBackupFailedCaption when it
+// fails, then as `policy` says), then every change committed in order, in
+// one walk, so that names may move among the ports (swaps, shifts,
+// rotations). Each change is the subject of its commit's reports.
+SaveOutcome SaveNames(platform::Platform& platform, const ErrorReporter& reporter,
+                      PortRecord* boards, const std::vector<PortChange>& changes,
+                      BackupPolicy policy);
+
+// The dialog's Save: every port whose item text differs from its committed
+// name (byte for byte) changes to that text, in tree order. Changes no
 // flag. A port item whose text cannot be read (it reads empty) is reported
 // like one without a record and passed over: no port is given an empty name.
 void RunSaveWalk(platform::Platform& platform, const ErrorReporter& reporter,

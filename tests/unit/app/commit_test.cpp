@@ -655,15 +655,17 @@ TEST(CommitTest, TheRebootPromptRestartsOrSaysWhyNot) {
     if (row.arrange) row.arrange(machine);
     machine.Rename("COM3", "COM7");
     machine.Click(IDC_SAVE);
+    std::size_t saved = 0;  // the Save's own calls (its file's CloseHandle) come before
+    machine.Do([&] { saved = machine.calls.calls().size(); });
     machine.Escape();
     for (std::size_t i = 0; i < row.boxes.size(); ++i) {
       machine.windows.Answer(i == 0 ? row.answer : id::kOk);
     }
     machine.RunToEnd();
     EXPECT_EQ(machine.BoxTexts(), row.boxes);
-    EXPECT_EQ(machine.CallsSince(0, chain).size(), row.calls.size());
+    EXPECT_EQ(machine.CallsSince(saved, chain).size(), row.calls.size());
     std::vector<std::string> made;
-    for (const std::string& call : machine.CallsSince(0, chain))
+    for (const std::string& call : machine.CallsSince(saved, chain))
       made.push_back(call.substr(0, call.find(' ')));
     EXPECT_EQ(made, row.calls);
     EXPECT_EQ(machine.system.RestartRequests(),

@@ -49,6 +49,11 @@ std::vector<ErrorCode> CodesFor(const std::string& function) {
   if (function == "ExitWindowsEx") return {5};
   if (function == "GetVersionExA") return {87};
   if (function == "LookupPrivilegeValueA") return {87};
+  // The file that keeps the names before a Save, and its folder.
+  if (function == "SHGetFolderPathA" || function == "CreateDirectoryA") return {3, 5};
+  if (function == "CreateFileA") return {3, 5};
+  if (function == "WriteFile") return {5, 112};
+  if (function == "FindFirstFileA" || function == "GetComputerNameA") return {5};
   return {};
 }
 
@@ -90,6 +95,11 @@ std::string ExpectedMessage(const sim::Call& call, bool committing) {
   if (f == "OpenProcessToken") return "OpenProcessToken Failed\nError Code = %d";
   if (f == "AdjustTokenPrivileges") return "AdjustTokenPrivileges Failed\nError Code = %d";
   if (f == "ExitWindowsEx") return "ExitWindowsEx Failed\nError Code = %d";
+  // The names cannot be kept: said, and the Save goes on. (Without the
+  // common folder the Windows folder takes its place.)
+  if (f == "CreateDirectoryA" || f == "CreateFileA" || f == "WriteFile") {
+    return "Failed writing Port Names Backup";
+  }
   return "";
 }
 

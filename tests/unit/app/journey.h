@@ -69,6 +69,7 @@ inline const std::vector<std::string>& ReportCaptions() {
       "SetEntriesInAcl Failed",
       "SetSecurityInfo Failed",
       "Missing Private Tree Entry",
+      "Failed writing Port Names Backup",
   };
   return captions;
 }
