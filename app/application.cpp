@@ -1,6 +1,9 @@
 #include "app/application.h"
 
 #include "ui/main_dialog.h"
+#include "ui/platform_gate.h"
+#include "unattended/command_line.h"
+#include "unattended/unattended_run.h"
 
 namespace velnara {
 
@@ -32,10 +35,25 @@ bool Application::InitInstance() {
   return false;
 }
 
-int RunApplication(platform::Platform& platform) {
-  Application application(platform);
-  application.InitInstance();
-  return 0;
+int RunApplication(platform::Platform& platform, const std::vector<std::string>& args) {
+  Command command;
+  std::string problem;
+  if (!ParseCommandLine(args, &command, &problem)) return RefuseCommandLine(platform, problem);
+  if (command.mode == Mode::kDialog) {
+    Application application(platform);
+    application.InitInstance();
+    return 0;
+  }
+  // Unattended, the gate speaks where the run's messages go, and "/?" is
+  // answered on any Windows.
+  UnattendedRun run(platform, command);
+  int status = run.Begin();
+  if (status != exit_status::kDone) return status;
+  status = command.mode != Mode::kUsage && !IsSupportedSystem(platform.system)
+               ? run.RefuseSystem(kUnsupportedSystemText)
+               : run.Run();
+  run.End(status);
+  return status;
 }
 
 }  // namespace velnara

@@ -1,6 +1,9 @@
 // The application object: its start-up operation runs the main dialog.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "platform/platform.h"
 
 namespace velnara {
@@ -17,7 +20,9 @@ class Application {
   platform::Platform& platform_;
 };
 
-// Runs the program on `platform` and gives the exit status of a normal end.
-int RunApplication(platform::Platform& platform);
+// Runs the program on `platform` with the arguments that followed its name:
+// none opens the dialog, the others run unattended (unattended/). Gives
+// the exit status: 0 after the dialog, the unattended run's own otherwise.
+int RunApplication(platform::Platform& platform, const std::vector<std::string>& args = {});
 
 }  // namespace velnara

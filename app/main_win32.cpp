@@ -12,8 +12,14 @@
 #include "platform/win32/win32_window_system.h"
 
 #include <cstdlib>
+#include <string>
+#include <vector>
 
-int main() {
+// The arguments as Windows gives them, * and ? untouched: a map file's
+// name is not a pattern to expand.
+int _dowildcard = 0;
+
+int main(int argc, char** argv) {
   namespace win32 = velnara::platform::win32;
   // Static, so that they outlive everything the program builds after them:
   // the program may end itself with exit() from inside a dialog, and exit()
@@ -27,7 +33,7 @@ int main() {
   static win32::Win32Files files;
   static velnara::platform::Platform platform{registry, system,    windows,
                                               security, *comPorts, files};
-  return velnara::RunApplication(platform);
+  return velnara::RunApplication(platform, std::vector<std::string>(argv + 1, argv + argc));
 }
 
 namespace __gnu_cxx {

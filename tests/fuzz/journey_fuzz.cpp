@@ -10,6 +10,13 @@
 // An input that begins with 'R' carries a .reg text up to its first NUL
 // (a sample machine), the user's bytes after it.
 //
+// An input that begins with 'M' runs the command line instead of the dialog:
+// after the 'M', the machine (an 'R' and a .reg text up to its NUL, or bytes
+// as above), one byte choosing the command, and the rest as the port map
+// file's text (or, split at its line ends or spaces, as the arguments). No
+// window may show, no file stays open, and the exit status is one of the
+// program's.
+//
 //   cmake --preset fuzz && cmake --build --preset fuzz
 //   build/fuzz/tests/fuzz/velnara_fuzz tests/fuzz/corpus -max_total_time=600
 #include <cstddef>
@@ -17,6 +24,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -286,6 +295,77 @@ void PlanUser(Bytes& in, sim::SimWindowSystem& windows) {
   }
 }
 
+// The rest of the input split at `separator`.
+std::vector<std::string> Split(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  std::size_t at = 0;
+  while (at <= text.size()) {
+    const std::size_t end = std::min(text.find(separator, at), text.size());
+    parts.push_back(text.substr(at, end - at));
+    at = end + 1;
+  }
+  return parts;
+}
+
+// Runs one command of the command line on `machine` with the rest of the
+// input; false when it broke a promise of its own.
+bool RunCommandLine(Bytes& in, sim::SimPlatform& machine) {
+  const int command = in.Below(8);
+  const std::string rest(reinterpret_cast<const char*>(in.rest()), in.left());
+  machine.files.PutFile("map.txt", rest);
+  machine.files.SetStandardKind(platform::file::kStdOutput, static_cast<std::uint32_t>(command % 4));
+  machine.files.SetStandardKind(platform::file::kStdError, platform::file::kTypePipe);
+  std::vector<std::string> args;
+  switch (command) {
+    case 0:
+      args = {"/check", "map.txt"};
+      break;
+    case 1:
+    case 2:
+      args = {"/apply", "map.txt", "/log", "velnara.log"};
+      break;
+    case 3:
+      args = {"/apply", "map.txt", "/restart", "/nobackup"};
+      break;
+    case 4:
+      args = {"/apply"};
+      for (const std::string& line : Split(rest, '\n')) args.push_back(line);
+      break;
+    case 5:
+      args = {"/list", "/out", "ports.txt"};
+      break;
+    case 6:
+      args = {"/list", "/backups"};
+      break;
+    default:
+      args = Split(rest, ' ');
+      break;
+  }
+  int status = 0;
+  try {
+    status = velnara::RunApplication(machine.platform, args);
+  } catch (const sim::ProcessExit& exit) {
+    status = exit.status;  // the dialog's gate, when the arguments were none
+  }
+  // Standard output always leads somewhere when /list or /? can run, so
+  // nothing at all may show.
+  if (!machine.windows.MessageBoxes().empty()) {
+    std::fprintf(stderr, "broken: a window showed: %s\n",
+                 machine.windows.MessageBoxes()[0].text.c_str());
+    return false;
+  }
+  if (machine.files.OpenFileCount() != 0) {
+    std::fprintf(stderr, "broken: a file left open\n");
+    return false;
+  }
+  static const int kStatuses[] = {-1, 0, 1, 2, 3, 5, 13, 87, 183, 223, 1641, 3010};
+  if (std::find(std::begin(kStatuses), std::end(kStatuses), status) == std::end(kStatuses)) {
+    std::fprintf(stderr, "broken: exit status %d\n", status);
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 }  // namespace velnara::testing
 
@@ -294,7 +374,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   namespace sim = velnara::platform::sim;
   Bytes in(data, size);
   sim::SimPlatform machine;
-  if (size > 0 && data[0] == 'R') {
+  const bool commandLine = size > 0 && data[0] == 'M';
+  if (commandLine) in.Skip(1);
+  if (in.left() > 0 && *in.rest() == 'R') {
     in.Skip(1);
     const auto* end = static_cast<const std::uint8_t*>(std::memchr(in.rest(), 0, in.left()));
     const std::size_t length = end != nullptr ? static_cast<std::size_t>(end - in.rest()) : in.left();
@@ -306,6 +388,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     BuildMachine(in, machine);
   }
   const JourneyInvariants invariants(machine);
+  if (commandLine) {
+    // Should a box show all the same, it is answered, and the run reports it.
+    machine.windows.SetAutopilot([](const sim::Shown&) { return 1; },
+                                 [](sim::SimUser& user) { user.PressEscape(); });
+    const bool kept = RunCommandLine(in, machine);
+    std::vector<std::string> problems = invariants.Check(machine);
+    if (!kept) problems.push_back("the command line broke its own promise");
+    for (const std::string& problem : problems) std::fprintf(stderr, "broken: %s\n", problem.c_str());
+    if (!problems.empty()) std::abort();
+    return 0;
+  }
   machine.windows.SetAutopilot(
       [&in](const sim::Shown& box) {
         if ((box.type & 0xF) == 4) return in.Bit() ? 6 : 7;  // Yes or No

@@ -234,11 +234,11 @@ class SampleMachine : public testing::Test {
   HWND tree_ = nullptr;
 };
 
-// The tests that write: each starts from the sample machine put back, its
-// port device keys locked as Windows locks them.
-class Committing : public SampleMachine {
- protected:
-  void SetUp() override {
+// The sample machine put back, its port device keys locked as Windows locks
+// them, and what it held then: where each port keeps its name.
+class SampleState {
+ public:
+  void Reset() {
     ASSERT_FALSE(gSamplePath.empty()) << "usage: velnara_e2e_tests Velnara.exe SAMPLE.reg";
     std::string problem;
     ASSERT_TRUE(ResetSampleMachine(gSamplePath, &problem)) << problem;
@@ -247,33 +247,11 @@ class Committing : public SampleMachine {
       std::string name = ReadValue(kSerialMap, value);
       serialValues_[name.substr(0, name.find('\0'))] = value;
     }
-    SampleMachine::SetUp();
-  }
-
-  void Rename(const std::string& from, const std::string& to) {
-    const HWND rename = OpenRenameDialog(from);
-    ASSERT_NE(rename, nullptr);
-    ChooseName(rename, to);
-    ASSERT_TRUE(Eventually([&] { return FindTreeNode(ReadPortTree(), to) != nullptr; }))
-        << "the tree never showed " << to;
-  }
-
-  // Presses Save and waits for its walk to end: Save disables itself last.
-  void Save() {
-    ASSERT_TRUE(ClickButton(dialog_, kSaveId));
-    ASSERT_TRUE(Eventually([this] { return ButtonState(dialog_, kSaveId) == "visible, disabled"; }))
-        << OpenBoxNote();
-  }
-
-  DWORD WaitForEnd() {
-    DWORD status = 0xDEAD;
-    EXPECT_TRUE(program_.WaitForExit(kUiMs, &status)) << "the program did not end" << OpenBoxNote();
-    return status;
   }
 
   // Every place of the port that started as `startup` holds `name`, its
   // settings are the ones it started with, and its key is locked again.
-  void ExpectPort(const std::string& startup, const std::string& name) {
+  void ExpectPort(const std::string& startup, const std::string& name) const {
     SCOPED_TRACE(startup + " now " + name);
     const std::string z(1, '\0');
     const std::string& key = keys_.at(startup);
@@ -299,8 +277,91 @@ class Committing : public SampleMachine {
 
   static constexpr char kSerialMap[] = "HARDWARE\\DEVICEMAP\\SERIALCOMM";
   static constexpr char kPortSettings[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports";
+
+ private:
   std::map<std::string, std::string> keys_;          // start-up name -> port device key
   std::map<std::string, std::string> serialValues_;  // start-up name -> serial device map value
+};
+
+// Velnara.exe run from a script: its exit status, and what it wrote to
+// standard output and error.
+DWORD RunVelnara(const std::string& arguments, std::string* output = nullptr) {
+  CreateDirectoryA("C:\\velnara-e2e", nullptr);
+  const std::string captured = "C:\\velnara-e2e\\output.txt";
+  DWORD status = 0xDEAD;
+  std::string problem;
+  EXPECT_TRUE(RunCaptured("\"" + ToWindowsPath(gProgramPath) + "\" " + arguments, captured,
+                          &status, &problem))
+      << problem;
+  if (output != nullptr) *output = ReadFileText(captured);
+  return status;
+}
+
+// The newest file a Save left, as /list /backups gives it.
+std::string NewestBackup() {
+  std::string listed;
+  EXPECT_EQ(RunVelnara("/list /backups", &listed), 0u);
+  return listed.substr(0, listed.find('\r'));
+}
+
+// The tests that write: each starts from the sample machine put back.
+class Committing : public SampleMachine {
+ protected:
+  void SetUp() override {
+    state_.Reset();
+    if (HasFatalFailure()) return;
+    SampleMachine::SetUp();
+  }
+
+  void Rename(const std::string& from, const std::string& to) {
+    const HWND rename = OpenRenameDialog(from);
+    ASSERT_NE(rename, nullptr);
+    ChooseName(rename, to);
+    ASSERT_TRUE(Eventually([&] { return FindTreeNode(ReadPortTree(), to) != nullptr; }))
+        << "the tree never showed " << to;
+  }
+
+  // Presses Save and waits for its walk to end: Save disables itself last.
+  void Save() {
+    ASSERT_TRUE(ClickButton(dialog_, kSaveId));
+    ASSERT_TRUE(Eventually([this] { return ButtonState(dialog_, kSaveId) == "visible, disabled"; }))
+        << OpenBoxNote();
+  }
+
+  DWORD WaitForEnd() {
+    DWORD status = 0xDEAD;
+    EXPECT_TRUE(program_.WaitForExit(kUiMs, &status)) << "the program did not end" << OpenBoxNote();
+    return status;
+  }
+
+  void ExpectPort(const std::string& startup, const std::string& name) const {
+    state_.ExpectPort(startup, name);
+  }
+  static std::vector<int> Numbers(int first, int last, std::vector<int> without = {},
+                                  std::vector<int> with = {}) {
+    return SampleState::Numbers(first, last, std::move(without), std::move(with));
+  }
+
+  static constexpr const char* kPortSettings = SampleState::kPortSettings;
+  SampleState state_;
+};
+
+// The command line, on the same machine: nobody clicks.
+class Unattended : public testing::Test {
+ protected:
+  void SetUp() override { state_.Reset(); }
+  static std::string WriteMap(const std::string& text) {
+    const std::string path = "C:\\velnara-e2e\\names.txt";
+    CreateDirectoryA("C:\\velnara-e2e", nullptr);
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    EXPECT_TRUE(file != INVALID_HANDLE_VALUE &&
+                WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr));
+    CloseHandle(file);
+    return path;
+  }
+  SampleState state_;
 };
 
 using ApplicationShell = SampleMachine;
@@ -467,6 +528,74 @@ TEST_F(Committing, ResetAfterSavePutsTheStartUpNamesBackAndOffersNoRestart) {
   ExpectPort("COM7", "COM7");
   EXPECT_EQ(ReadValue(kPortSettings, "COM47:"), "<none>");
   EXPECT_EQ(ClaimedNumbers(), Numbers(1, 46));
+}
+
+// Save a swap and a rename, leave, then put the file the Save left back.
+TEST_F(Committing, TheFileASaveLeavesPutsEveryNameBack) {
+  const std::string before = MachineSnapshot();
+  Rename("COM3", "COM47");
+  Rename("COM4", "COM3");
+  Rename("COM47", "COM4");
+  Rename("COM5", "COM48");
+  Save();
+  ASSERT_FALSE(HasFatalFailure());
+  ASSERT_TRUE(PostCommand(dialog_, IDCANCEL));
+  EXPECT_EQ(AnswerMessageBox(IDNO), kRebootQuestion);
+  EXPECT_EQ(AnswerMessageBox(IDOK), kCompleted);
+  EXPECT_EQ(WaitForEnd(), 0u);
+  ExpectPort("COM3", "COM4");
+  ASSERT_NE(MachineSnapshot(), before);
+
+  const std::string kept = NewestBackup();
+  EXPECT_NE(ReadFileText(kept).find("\r\nPCI 2.9.0 port 1 = COM3\r\n"), std::string::npos) << kept;
+  EXPECT_EQ(RunVelnara("/apply \"" + kept + "\""), 3010u);
+  EXPECT_EQ(MachineSnapshot(), before);
+}
+
+// --- Unattended ------------------------------------------------------------
+
+// List, edit (a swap, and a rename by the name the port has), check, apply,
+// apply again, and put the names back from the file the apply left.
+TEST_F(Unattended, ListEditCheckApplyApplyAgainAndPutBack) {
+  std::string listed;
+  ASSERT_EQ(RunVelnara("/list", &listed), 0u);
+  EXPECT_EQ(std::count(listed.begin(), listed.end(), '\n'), 5 + 44 + 4) << listed;
+  const std::string first = "; Tarvex 880-4 RJ45\r\nPCI 2.9.0 port 1 = COM3\r\n"
+                            "PCI 2.9.0 port 2 = COM4\r\nPCI 2.9.0 port 3 = COM5\r\n";
+  ASSERT_EQ(listed.find(first), 0u) << listed;
+  const std::string before = MachineSnapshot();
+  EXPECT_EQ(RunVelnara("/apply " + WriteMap(listed)), 0u) << "the list applied changes nothing";
+
+  const std::string map = WriteMap("PCI 2.9.0 port 1 = COM4\r\nPCI 2.9.0 port 2 = COM3\r\n"
+                                   "COM5 = COM47\r\n" + listed.substr(first.size()));
+  std::string said;
+  EXPECT_EQ(RunVelnara("/check " + map, &said), 0u);
+  EXPECT_NE(said.find("3 ports would change; nothing was written."), std::string::npos) << said;
+  EXPECT_EQ(MachineSnapshot(), before);
+
+  EXPECT_EQ(RunVelnara("/apply " + map + " /log C:\\velnara-e2e\\velnara.log"), 3010u);
+  state_.ExpectPort("COM3", "COM4");
+  state_.ExpectPort("COM4", "COM3");
+  state_.ExpectPort("COM5", "COM47");
+  state_.ExpectPort("COM6", "COM6");
+  EXPECT_EQ(ClaimedNumbers(), SampleState::Numbers(1, 46, {5}, {47}));
+  EXPECT_NE(ReadFileText("C:\\velnara-e2e\\velnara.log").find("Exit status 3010."),
+            std::string::npos);
+  EXPECT_EQ(RunVelnara("/apply " + map), 0u);
+
+  EXPECT_EQ(RunVelnara("/apply \"" + NewestBackup() + "\""), 3010u);
+  EXPECT_EQ(MachineSnapshot(), before);
+}
+
+TEST_F(Unattended, ARefusedMapLeavesTheMachineAsItWas) {
+  const std::string before = MachineSnapshot();
+  std::string said;
+  EXPECT_EQ(RunVelnara("/apply " + WriteMap("COM3 = COM47\r\nPCI 2.9.0 port 9 = COM48\r\n"), &said),
+            13u);
+  EXPECT_NE(said.find("line 2: no port is at PCI 2.9.0 port 9"), std::string::npos) << said;
+  EXPECT_EQ(RunVelnara("/apply COM3=COM1", &said), 183u);
+  EXPECT_NE(said.find("\"COM1\" for other serial port hardware"), std::string::npos) << said;
+  EXPECT_EQ(MachineSnapshot(), before);
 }
 
 }  // namespace

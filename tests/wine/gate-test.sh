@@ -2,7 +2,9 @@
 # The platform gate as the shell sees it: on Wine's default Windows version
 # (Windows 7) Velnara.exe shows its refusal and ends with status -1, which
 # reaches the shell as 255. A helper in the same Wine session answers the
-# message box, checks its text and that the main dialog never shows.
+# message box, checks its text and that the main dialog never shows. Run
+# unattended, the program writes the refusal to its log, shows no window
+# and ends with -1 by itself.
 #
 #   tests/wine/gate-test.sh Velnara.exe velnara_e2e_driver.exe
 #
@@ -55,4 +57,21 @@ if [ "$program_status" -ne 255 ]; then
   echo "gate-test: expected status 255 (-1) from the refused start" >&2
   exit 1
 fi
-[ "$driver_status" -eq 0 ]
+[ "$driver_status" -eq 0 ] || exit 1
+
+# Unattended, the refusal goes to the log and no window waits for a click:
+# the program ends by itself with -1 (a window would hold it until the
+# timeout).
+log_dir=$(mktemp -d)
+unattended_status=0
+timeout 120 "$wine_run" "$program" /apply COM5=COM47 /log "$(winepath -w "$log_dir/gate.log")" ||
+  unattended_status=$?
+echo "gate-test: Velnara.exe /apply ended with status $unattended_status"
+gate_text="Velnara will only run on Windows XP or Windows 2000 SP2,SP3 or SP4"
+logged=$(cat "$log_dir/gate.log" 2>/dev/null || true)
+rm -rf "$log_dir"
+if [ "$unattended_status" -ne 255 ] || [[ $logged != *"$gate_text"* ]]; then
+  echo "gate-test: expected status 255 and the refusal in the log; the log holds:" >&2
+  echo "$logged" >&2
+  exit 1
+fi

@@ -1,5 +1,7 @@
 #include "tests/wine/wine_machine.h"
 
+#include <algorithm>
+
 #include "tests/wine/ui_automation.h"
 
 namespace velnara::wine_test {
@@ -195,6 +197,76 @@ bool ResetSampleMachine(const std::string& sampleReg, std::string* problem) {
   }
   RegCloseKey(ports);
   return LockAll(kLockedPortKey, problem);
+}
+
+bool RunCaptured(const std::string& commandLine, const std::string& output, DWORD* status,
+                 std::string* problem) {
+  SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
+  const HANDLE file = CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited,
+                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    *problem = "cannot make " + output;
+    return false;
+  }
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = nullptr;
+  startup.hStdOutput = file;
+  startup.hStdError = file;
+  PROCESS_INFORMATION process = {};
+  std::string line = commandLine;
+  const BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                      nullptr, &startup, &process);
+  CloseHandle(file);
+  if (!started) {
+    *problem = "cannot start " + commandLine;
+    return false;
+  }
+  const bool ended = WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0;
+  if (!ended) {
+    TerminateProcess(process.hProcess, 1);
+    *problem = commandLine + " did not end by itself";
+  }
+  GetExitCodeProcess(process.hProcess, status);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return ended;
+}
+
+std::string ReadFileText(const std::string& path) {
+  const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return "<none>";
+  std::string text;
+  char buffer[4096];
+  DWORD read = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) text.append(buffer, read);
+  CloseHandle(file);
+  return text;
+}
+
+std::string MachineSnapshot() {
+  std::string snapshot;
+  std::vector<std::string> keys = PortDeviceKeys();
+  std::sort(keys.begin(), keys.end());
+  for (const std::string& key : keys) {
+    // The entries of the list; Wine drops its protected flag when it is
+    // stored, which a Windows list keeps.
+    const std::string sddl = DaclSddl(key);
+    snapshot += key + " FriendlyName=" + ReadValue(key, "FriendlyName") +
+                " PortName=" + ReadValue(key + "\\Device Parameters", "PortName") + " " +
+                sddl.substr(std::min(sddl.find('('), sddl.size())) + "\n";
+  }
+  for (const char* path : {"HARDWARE\\DEVICEMAP\\SERIALCOMM",
+                           "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports"}) {
+    std::vector<std::string> names = ValueNames(path);
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names) {
+      snapshot += std::string(path) + " " + name + "=" + ReadValue(path, name) + "\n";
+    }
+  }
+  return snapshot + "ComDB=" + ReadValue(kArbiter, "ComDB") + "\n";
 }
 
 }  // namespace velnara::wine_test

@@ -44,4 +44,18 @@ std::string ObjectDaclSddl(const std::string& objectName);
 bool SetDaclSddl(const std::string& path, const std::string& sddl);
 bool SetObjectDaclSddl(const std::string& objectName, const std::string& sddl);
 
+// Runs `commandLine` to its end, its standard output and error going to the
+// file `output` (a Windows path). False with *problem when it does not start
+// or does not end within a minute (it is ended then, having waited for a
+// click no one gives).
+bool RunCaptured(const std::string& commandLine, const std::string& output, DWORD* status,
+                 std::string* problem);
+// A file's contents; "<none>" when it cannot be read.
+std::string ReadFileText(const std::string& path);
+
+// What the program may change, one line each: every port device key's
+// FriendlyName, PortName and access list, every serial device map and port
+// settings value, and the COM port database's bitmap.
+std::string MachineSnapshot();
+
 }  // namespace velnara::wine_test

@@ -23,10 +23,11 @@ struct SimMachine : sim::SimPlatform {
   // Every Windows machine has the PCI enumeration key, even without cards.
   SimMachine() { registry.CreateKeyAt("SYSTEM\\CurrentControlSet\\Enum\\PCI"); }
 
-  // Runs the program to its end; the process exit status (0 for a normal end).
-  int Run() {
+  // Runs the program to its end with the arguments after its name; the
+  // process exit status (0 for a normal end of the dialog).
+  int Run(const std::vector<std::string>& args = {}) {
     try {
-      return RunApplication(platform);
+      return RunApplication(platform, args);
     } catch (const sim::ProcessExit& exit) {
       return exit.status;
     }

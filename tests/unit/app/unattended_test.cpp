@@ -1,0 +1,345 @@
+// The command line for administrators: /list, /check and /apply on a machine
+// wired like a real one, the port map as people and files get it wrong,
+// and the file each Save keeps of the names it replaces. Nothing here may
+// show a window, except /list and /? with nowhere else to write.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "discovery/port_map.h"
+#include "platform/sim/reg_file.h"
+#include "unattended/command_line.h"
+#include "wired_machine.h"
+
+namespace velnara::testing {
+namespace {
+
+using namespace platform;
+using namespace std::string_literals;
+
+constexpr std::uint32_t kOut = file::kStdOutput;
+constexpr std::uint32_t kErr = file::kStdError;
+const std::string kKept = std::string(sim::SimFiles::kCommonAppData) + "\\Velnara";
+
+struct Machine : WiredMachine {
+  Machine() {
+    files.SetStandardKind(kOut, file::kTypePipe);
+    files.SetStandardKind(kErr, file::kTypePipe);
+  }
+  // The machine's registry, each key's values in the order of their names
+  // (a commit that deletes and makes values changes their order only).
+  std::string Registry() const {
+    std::istringstream lines(sim::ExportRegText(registry, "HKEY_LOCAL_MACHINE"));
+    std::vector<std::vector<std::string>> keys;
+    for (std::string line; std::getline(lines, line);) {
+      if (keys.empty() || line.rfind("[", 0) == 0) keys.emplace_back();
+      keys.back().push_back(line);
+    }
+    std::string text;
+    for (std::vector<std::string>& key : keys) {
+      std::sort(key.begin() + 1, key.end());
+      for (const std::string& line : key) text += line + "\n";
+    }
+    return text;
+  }
+  std::string Out() const { return files.StandardText(kOut); }
+  std::string Err() const { return files.StandardText(kErr); }
+  // A map file in the current folder.
+  std::string Map(const std::string& text) {
+    files.PutFile("names.txt", text);
+    return "names.txt";
+  }
+};
+
+const std::string kListed =
+    "; Tarvex 880-4 RJ45\r\n"
+    "PCI 2.9.0 port 1 = COM3\r\n"
+    "PCI 2.9.0 port 2 = COM4\r\n"
+    "PCI 2.9.0 port 3 = COM5\r\n";
+
+// List, edit (a swap, a rename by the name it has), check, apply, apply
+// again: the whole round an administrator makes, with the log.
+TEST(UnattendedTest, ListCheckApplyAndApplyAgain) {
+  Machine machine;
+  EXPECT_EQ(machine.Run({"/list"}), 0);
+  EXPECT_EQ(machine.Out(), kListed);
+  const std::string before = machine.Registry();
+  EXPECT_EQ(machine.Run({"/apply", machine.Map(kListed)}), 0) << "the list applied changes nothing";
+  EXPECT_EQ(machine.Registry(), before);
+
+  const std::string map = machine.Map(
+      "; the bench layout\n\npci 2.9.0 PORT 1=COM4\r\n  PCI2.9.0port2 = com3\n# by name:\nCOM5 = COM47");
+  EXPECT_EQ(machine.Run({"-CHECK", map}), 0);
+  EXPECT_EQ(machine.Registry(), before) << "/check writes nothing";
+  EXPECT_NE(machine.Out().find("PCI 2.9.0 port 3: COM5 -> COM47\r\n3 ports would change"),
+            std::string::npos)
+      << machine.Out();
+
+  EXPECT_EQ(machine.Run({"/apply", map, "/log", "C:\\velnara.log"}), 3010);
+  machine.ExpectPort(0, "COM4", "COM3");
+  machine.ExpectPort(1, "com3", "COM4");
+  machine.ExpectPort(2, "COM47", "COM5");
+  EXPECT_EQ(machine.comPorts.ClaimedNumbers(), (std::vector<std::uint32_t>{1, 3, 4, 47}));
+  EXPECT_EQ(sim::FormatSddlDacl(machine.registry.GetDaclAt(
+                PortDeviceKey(machine.card, 'A', 2).insert(0, "HKLM\\"))),
+            "D:P(A;;KA;;;SY)(A;;KR;;;BA)(A;;KR;;;BU)");
+  const std::string log = machine.files.FileText("C:\\velnara.log");
+  for (const char* line :
+       {"2026-12-09 05:12:00 Velnara 2.0.0.3 on BENCH-07: /apply names.txt /log C:\\velnara.log",
+        "PCI 2.9.0 port 1: COM3 -> COM4", "The names before this Save are kept in " ,
+        "3 ports renamed", "Exit status 3010."}) {
+    EXPECT_NE(log.find(line), std::string::npos) << line << " not in\n" << log;
+  }
+  EXPECT_EQ(machine.Run({"/apply", map, "/log", "C:\\velnara.log"}), 0) << "nothing left to do";
+  EXPECT_TRUE(machine.windows.MessageBoxes().empty());
+}
+
+// Maps that must write nothing: a line that cannot be read, a port that is
+// not there or named twice (13), a name the rename dialog would refuse (183).
+TEST(UnattendedTest, ARefusedMapWritesNothingAndSaysWhichLineAndWhy) {
+  struct Row {
+    std::vector<std::string> args;  // after /apply; "MAP" is a file holding `map`
+    std::string map;
+    int status;
+    std::string said;  // on standard error
+  };
+  const Row rows[] = {
+      {{"MAP"}, "COM3 = COM9\nPCI 2.9.0 port 9 = COM10\n", 13, "names.txt, line 2: no port is at PCI 2.9.0 port 9"},
+      {{"MAP"}, "COM99 = COM9", 13, "line 1: no port of this PC is named \"COM99\""},
+      {{"MAP"}, "COM3 = COM9\nPCI 2.9.0 port 1 = COM10", 13, "line 2: PCI 2.9.0 port 1 is named again (first on line 1)"},
+      {{"MAP"}, "COM3 COM9\nPCI 2.9.40 port 1 = COM9", 13, "line 2: \"PCI 2.9.40 port 1\" is not a port's address"},
+      {{"MAP"}, "COM3 = COM1", 183, "line 1: the COM port database holds \"COM1\" for other serial port hardware"},
+      {{"MAP"}, "COM3 = COM5", 183, "line 1: \"COM5\" would also be the name of PCI 2.9.0 port 3"},
+      {{"MAP"}, "COM3 = com4\nCOM4 = COM6", 183, ""},  // a shift: COM4 is free once the map is applied
+      {{"MAP"}, "COM3 = \nCOM4 = COM12345", 183, "line 2: \"COM12345\" is longer than 7 characters"},
+      {{"COM3=COM9", "COM8=COM10"}, "", 13, "argument 2: no port of this PC is named \"COM8\""},
+      {{"missing.txt"}, "", 2, "Cannot read the map missing.txt: 2 The system cannot find the file"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.map + row.args[0]);
+    Machine machine;
+    const std::string before = machine.Registry();
+    std::vector<std::string> args = {"/apply"};
+    for (const std::string& arg : row.args) args.push_back(arg == "MAP" ? machine.Map(row.map) : arg);
+    const int status = machine.Run(args);
+    if (row.said.empty()) {  // the control row: this map is fine
+      EXPECT_EQ(status, 3010);
+      continue;
+    }
+    EXPECT_EQ(status, row.status);
+    EXPECT_NE(machine.Err().find(row.said), std::string::npos) << machine.Err();
+    EXPECT_EQ(machine.Registry(), before);
+    EXPECT_TRUE(machine.files.FilesIn(kKept).empty()) << "no Save, no backup";
+    EXPECT_TRUE(machine.windows.MessageBoxes().empty());
+  }
+}
+
+TEST(UnattendedTest, ACommandLineThatAsksForNothingItDoesIs87) {
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"/lst"}, {"names.txt"}, {"/apply"}, {"/check", "a.txt", "b.txt"},
+           {"/check", "COM3=COM4"}, {"/apply", "COM3=COM4", "map.txt"}, {"/list", "/restart"},
+           {"/apply", "m.txt", "/log"}, {"/apply", "m.txt", "/log", "a", "/log", "b"},
+           {"/?", "/list"}, {"/list", "extra"}}) {
+    Machine machine;
+    EXPECT_EQ(machine.Run(args), 87) << args[0];
+    EXPECT_NE(machine.Err().find("Exit status:"), std::string::npos) << "the usage follows";
+  }
+  Machine machine;
+  EXPECT_EQ(machine.Run({"-?"}), 0);
+  EXPECT_NE(machine.Out().find("1641  names written and the restart started"), std::string::npos);
+}
+
+// Failures go to the log and standard error with the port and the call's
+// own code, never to a box; /restart restarts only after a clean Save.
+TEST(UnattendedTest, FailuresAreLoggedWithThePortAndTheRestartFollowsOnlyACleanSave) {
+  Machine failing;
+  failing.calls.FailNext("RegSetValueExA", 5, 0, 1, "PortName");
+  EXPECT_EQ(failing.Run({"/apply", "COM5=COM7", "/restart", "/log", "v.log"}), 1);
+  EXPECT_NE(failing.files.FileText("v.log").find(
+                "Failed writing 'PortName' Key (PCI 2.9.0 port 3, COM5 -> COM7): 5 Access is "
+                "denied.\r\n"),
+            std::string::npos)
+      << failing.files.FileText("v.log");
+  EXPECT_TRUE(failing.system.RestartRequests().empty());
+
+  Machine restarting;
+  EXPECT_EQ(restarting.Run({"/apply", "COM5=COM7", "/restart"}), 1641);
+  EXPECT_EQ(restarting.system.RestartRequests(), std::vector<std::uint32_t>{6});
+
+  Machine unprivileged;
+  unprivileged.system.SetHoldsShutdownPrivilege(false);
+  EXPECT_EQ(unprivileged.Run({"/apply", "COM5=COM7", "/restart"}), 3010);
+  EXPECT_NE(unprivileged.Err().find("ExitWindowsEx Failed\r\nError Code = 1314\r\nPlease Reboot "
+                                    "Manually"),
+            std::string::npos)
+      << unprivileged.Err();
+  for (const Machine* machine : {&failing, &restarting, &unprivileged}) {
+    EXPECT_TRUE(machine->windows.MessageBoxes().empty());
+    EXPECT_EQ(machine->files.OpenFileCount(), 0);
+    EXPECT_EQ(machine->registry.OpenHandleCount(), 0);
+  }
+}
+
+// The gate refuses other Windows versions with -1, its text in the log and
+// no window; /list's text goes to /out, standard output, or else a box.
+TEST(UnattendedTest, TheGateSpeaksInTheLogAndOnlyListShowsABox) {
+  Machine windows7;
+  windows7.system.SetVersion(2, 6, 1, 1);
+  EXPECT_EQ(windows7.Run({"/apply", "COM5=COM7", "/log", "v.log"}), -1);
+  EXPECT_NE(windows7.files.FileText("v.log").find(
+                "Velnara will only run on Windows XP or Windows 2000 SP2,SP3 or SP4\r\nExit status "
+                "-1."),
+            std::string::npos);
+  EXPECT_TRUE(windows7.windows.MessageBoxes().empty());
+
+  Machine toFile;
+  EXPECT_EQ(toFile.Run({"/list", "/out", "C:\\ports.txt"}), 0);
+  EXPECT_EQ(toFile.files.FileText("C:\\ports.txt"), kListed);
+  EXPECT_EQ(toFile.Run({"/list", "/out", "C:\\missing\\ports.txt"}), 3);
+
+  Machine shortcut;
+  shortcut.files.SetStandardKind(kOut, file::kTypeUnknown);
+  shortcut.windows.Answer(id::kOk);
+  EXPECT_EQ(shortcut.Run({"/list"}), 0);
+  ASSERT_EQ(shortcut.windows.MessageBoxes().size(), 1u);
+  EXPECT_EQ(shortcut.windows.MessageBoxes()[0].text, kListed);
+  EXPECT_EQ(shortcut.Run({"/apply", "COM5=COM7"}), 3010) << "no box, though nothing reads stdout";
+  EXPECT_EQ(shortcut.windows.MessageBoxes().size(), 1u);
+}
+
+// The port map as Notepad, a deployment share or an attacker leaves it.
+TEST(UnattendedTest, TheMapReaderRefusesWhatItCannotReadAndNeverBreaks) {
+  struct Row {
+    const char* description;
+    std::string text;
+    std::size_t entries;
+    std::vector<int> badLines;
+  };
+  const std::string many = [] {
+    std::string text;
+    for (int i = 0; i < 10000; ++i) text += "PCI 2.9.0 port " + std::to_string(i % 300) + " = COM" + std::to_string(i) + "\n";
+    return text;
+  }();
+  const Row rows[] = {
+      {"no end on the last line", "COM3=COM4\r\nCOM4=COM3", 2, {}},
+      {"comments, blanks, tabs", "; x\r\n# y\r\n\r\n\t COM3\t=\tCOM4 \r\n", 1, {}},
+      {"a UTF-8 mark first", "\xEF\xBB\xBF" "COM3=COM4", 1, {}},
+      {"saved as Unicode", "\xFF\xFE" "C\0O\0M\0"s, 0, {1}},
+      {"NUL bytes", "COM3=COM4\nCOM\0" "5=COM6\n"s, 1, {2}},
+      {"a line of 1001 characters", "COM3=" + std::string(996, 'X') + "\nCOM4=COM5", 1, {1}},
+      {"no '=', two '=', nothing before it", "COM3\nCOM3==COM4\n=COM4\nA=B", 1, {1, 2, 3}},
+      {"addresses out of range", "PCI 256.0.0 port 1=A\nPCI 1.32.0 port 1=A\nPCI 1.0.8 port 1=A\n"
+       "PCI 1.0.0 port 0=A\nPCI 1.0.0 port 257=A\nPCI 1.0 port 1=A\nPCI 1.0.0 slot 1=A", 0, {1, 2, 3, 4, 5, 6, 7}},
+      {"a control character", "COM3=CO\x07M4", 0, {1}},
+      {"10,000 lines; ports 0 and 257 to 299 refused", many, 10000 - 33 * 44 - 1, {}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.description);
+    std::vector<MapEntry> entries;
+    std::vector<MapProblem> problems;
+    ParsePortMap(row.text, &entries, &problems);
+    EXPECT_EQ(entries.size(), row.entries);
+    if (row.text != many) {
+      std::vector<int> lines;
+      for (const MapProblem& problem : problems) lines.push_back(problem.line);
+      EXPECT_EQ(lines, row.badLines);
+    }
+  }
+  // A huge map on a machine: every line answered, in time, and nothing written.
+  Machine machine;
+  const std::string before = machine.Registry();
+  EXPECT_EQ(machine.Run({"/apply", machine.Map(many)}), 13);
+  EXPECT_EQ(machine.Registry(), before);
+  machine.files.PutFile("big.txt", std::string(kMaxMapBytes + 1, ';'));
+  EXPECT_EQ(machine.Run({"/check", "big.txt"}), 223);
+}
+
+// Every Save keeps the names it replaces first; /apply of that file puts
+// them all back. The dialog reports a file it cannot write and saves all
+// the same; /apply then writes nothing, unless /nobackup.
+TEST(UnattendedTest, EverySaveKeepsTheNamesItReplacesAndApplyPutsThemBack) {
+  Machine machine;
+  const std::string before = machine.Registry();
+  machine.Rename("COM3", "COM9");
+  machine.Rename("COM4", "COM3");
+  machine.Rename("COM5", "COM48");
+  std::size_t from = 0;
+  machine.Do([&] { from = machine.calls.calls().size(); });
+  machine.Click(IDC_SAVE);
+  machine.LeaveDecliningTheRestart();
+  machine.RunToEnd();
+  const std::vector<std::string> made = machine.CallsSince(from, {"CreateFileA", "RegSetValueExA"});
+  ASSERT_GE(made.size(), 2u);
+  EXPECT_EQ(made[0], "CreateFileA " + kKept + "\\names-20261209-051200.txt") << "before any write";
+  const std::string kept = kKept + "\\names-20261209-051200.txt";
+  EXPECT_EQ(machine.files.FileText(kept),
+            "; Velnara: the names of the ports before a Save\r\n; Computer: BENCH-07\r\n"
+            "; Saved: 2026-12-09 05:12:00\r\n; Program: Velnara 2.0.0.3\r\n"
+            "; To put these names back: \"C:\\Program Files\\Velnara\\Velnara.exe\" /apply \"" +
+                kept + "\"\r\n\r\n" + kListed);
+  EXPECT_EQ(machine.Run({"/list", "/backups"}), 0);
+  EXPECT_EQ(machine.Out(), kept + "\r\n");
+  EXPECT_EQ(machine.Run({"/apply", kept}), 3010);
+  EXPECT_EQ(machine.Registry(), before);
+  EXPECT_EQ(machine.files.FilesIn(kKept).size(), 2u) << "the undo kept its own";
+
+  // The file cannot be written.
+  for (const bool dialog : {true, false}) {
+    Machine failing;
+    const std::string start = failing.Registry();
+    failing.calls.FailNext("CreateDirectoryA", 5);
+    if (dialog) {
+      failing.Rename("COM5", "COM7");
+      failing.Click(IDC_SAVE);
+      failing.windows.Answer(id::kOk);
+      failing.LeaveDecliningTheRestart();
+      failing.RunToEnd();
+      EXPECT_EQ(failing.BoxCaptions()[0], "Failed writing Port Names Backup");
+      EXPECT_EQ(failing.BoxTexts()[0], "Access is denied.\r\n");
+      failing.ExpectPort(2, "COM7", "COM5");
+    } else {
+      EXPECT_EQ(failing.Run({"/apply", "COM5=COM7"}), 5);
+      EXPECT_EQ(failing.Registry(), start);
+      EXPECT_EQ(failing.Run({"/apply", "COM5=COM7", "/nobackup"}), 3010);
+      EXPECT_TRUE(failing.files.FilesIn(kKept).empty());
+    }
+  }
+}
+
+// The newest 50 files stay, by the time in their names; a second Save in
+// the same second gets a number; other files are never touched. Without
+// the common folder the Windows folder takes its place.
+TEST(UnattendedTest, TheNewestFiftyAreKeptAndNothingElseIsDeleted) {
+  Machine machine;
+  // Sixty Saves of November, two a day, each older than today's.
+  for (int i = 0; i < 60; ++i) {
+    const int day = 1 + i / 2;
+    machine.files.PutFile(kKept + "\\names-202611" + (day < 10 ? "0" : "") +
+                              std::to_string(day) + "-1" + std::to_string(i % 2) + "0000.txt",
+                          "");
+  }
+  machine.files.PutFile(kKept + "\\names-mine.txt", "");
+  machine.files.PutFile(kKept + "\\readme.txt", "");
+  EXPECT_EQ(machine.Run({"/apply", "COM5=COM7"}), 3010);
+  EXPECT_EQ(machine.Run({"/apply", "COM7=COM8"}), 3010);
+  const std::size_t seen = machine.Out().size();
+  ASSERT_EQ(machine.Run({"/list", "/backups"}), 0);
+  const std::string listed = machine.Out().substr(seen);
+  EXPECT_EQ(listed.substr(0, listed.find('\r')), kKept + "\\names-20261209-051200-2.txt");
+  EXPECT_NE(listed.find("names-20261107-100000.txt"), std::string::npos) << "the 50th newest";
+  EXPECT_EQ(listed.find("names-20261106-110000.txt"), std::string::npos) << "the 51st";
+  EXPECT_EQ(machine.files.FilesIn(kKept).size(), 52u);
+  EXPECT_TRUE(machine.files.FileExists(kKept + "\\names-mine.txt"));
+  EXPECT_TRUE(machine.files.FileExists(kKept + "\\readme.txt"));
+
+  Machine old;
+  old.files.RemoveFolderPathFunction();
+  EXPECT_EQ(old.Run({"/apply", "COM5=COM7"}), 3010);
+  EXPECT_EQ(old.files.FilesIn("C:\\WINDOWS\\Velnara").size(), 1u);
+}
+
+}  // namespace
+}  // namespace velnara::testing

@@ -1,0 +1,167 @@
+#include "unattended/command_line.h"
+
+namespace velnara {
+
+namespace {
+
+std::string Lower(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+bool IsOption(const std::string& arg) {
+  return arg.size() > 1 && (arg[0] == '/' || arg[0] == '-');
+}
+
+// The arguments as one line, each with spaces quoted.
+std::string Joined(const std::vector<std::string>& args) {
+  std::string text;
+  for (const std::string& arg : args) {
+    if (!text.empty()) text += ' ';
+    text += arg.find(' ') != std::string::npos ? "\"" + arg + "\"" : arg;
+  }
+  return text;
+}
+
+// The options each command takes besides its own.
+bool Allowed(Mode mode, const std::string& option) {
+  switch (mode) {
+    case Mode::kList:
+      return option == "out" || option == "backups";
+    case Mode::kCheck:
+      return option == "log";
+    case Mode::kApply:
+      return option == "log" || option == "restart" || option == "nobackup";
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+bool ParseCommandLine(const std::vector<std::string>& args, Command* command,
+                      std::string* problem) {
+  *command = Command();
+  command->text = Joined(args);
+  if (args.empty()) return true;
+  const std::string action = IsOption(args[0]) ? Lower(args[0].substr(1)) : std::string();
+  if (action == "?") {
+    command->mode = Mode::kUsage;
+    if (args.size() == 1) return true;
+    *problem = "/? takes nothing more";
+    return false;
+  }
+  if (action == "list") {
+    command->mode = Mode::kList;
+  } else if (action == "check") {
+    command->mode = Mode::kCheck;
+  } else if (action == "apply") {
+    command->mode = Mode::kApply;
+  } else {
+    *problem = "\"" + args[0] + "\" is not a command: use /list, /check, /apply or /?";
+    return false;
+  }
+
+  std::vector<std::string> operands;
+  std::vector<std::string> seen;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    if (!IsOption(args[i])) {
+      operands.push_back(args[i]);
+      continue;
+    }
+    const std::string option = Lower(args[i].substr(1));
+    if (!Allowed(command->mode, option)) {
+      *problem = "\"" + args[i] + "\" does not go with " + args[0];
+      return false;
+    }
+    for (const std::string& earlier : seen) {
+      if (earlier == option) {
+        *problem = "/" + option + " is given twice";
+        return false;
+      }
+    }
+    seen.push_back(option);
+    if (option == "out" || option == "log") {
+      if (i + 1 == args.size() || args[i + 1].empty()) {
+        *problem = "/" + option + " needs a file";
+        return false;
+      }
+      (option == "out" ? command->outFile : command->logFile) = args[++i];
+    } else if (option == "backups") {
+      command->mode = Mode::kListBackups;
+    } else if (option == "restart") {
+      command->restart = true;
+    } else if (option == "nobackup") {
+      command->noBackup = true;
+    }
+  }
+
+  switch (command->mode) {
+    case Mode::kList:
+    case Mode::kListBackups:
+      if (operands.empty()) return true;
+      *problem = "/list takes no \"" + operands[0] + "\"";
+      return false;
+    case Mode::kCheck:
+      if (operands.size() == 1 && operands[0].find('=') == std::string::npos) {
+        command->mapFile = operands[0];
+        return true;
+      }
+      *problem = "/check needs one map file";
+      return false;
+    default:
+      break;
+  }
+  // /apply: one map file, or names given as PORT=NAME, one an argument.
+  if (operands.empty()) {
+    *problem = "/apply needs a map file, or names such as COM5=COM47";
+    return false;
+  }
+  if (operands.size() == 1 && operands[0].find('=') == std::string::npos) {
+    command->mapFile = operands[0];
+    return true;
+  }
+  for (const std::string& operand : operands) {
+    if (operand.find('=') == std::string::npos) {
+      *problem = "\"" + operand + "\" is neither PORT=NAME nor the only argument of /apply";
+      return false;
+    }
+  }
+  command->assignments = operands;
+  return true;
+}
+
+std::string UsageText() {
+  return "Velnara 2.03 names the COM ports of Tarvex 880 cards.\r\n"
+         "\r\n"
+         "Velnara.exe                               the dialog\r\n"
+         "Velnara.exe /list [/out FILE]             the port map of this PC\r\n"
+         "Velnara.exe /list /backups                the names kept before each Save, "
+         "newest first\r\n"
+         "Velnara.exe /check FILE                   what a map would change; writes nothing\r\n"
+         "Velnara.exe /apply FILE [/restart] [/log FILE] [/nobackup]\r\n"
+         "                                          writes the names of a map\r\n"
+         "Velnara.exe /apply COM5=COM47 [COM6=COM48 ...]\r\n"
+         "                                          the same, the names given here\r\n"
+         "Velnara.exe /?                            this text\r\n"
+         "\r\n"
+         "A map has a line for each port to name: \"PCI 2.12.0 port 1 = COM3\" (its card's\r\n"
+         "PCI bus.device.function and its number on the card) or \"COM14 = COM16\" (the\r\n"
+         "name it has now). Lines that begin with ; or # are comments.\r\n"
+         "\r\n"
+         "Exit status:\r\n"
+         "  0     nothing needed writing (or /list, /check passed)\r\n"
+         "  3010  names written; they take effect when Windows starts again\r\n"
+         "  1641  names written and the restart started\r\n"
+         "  87    bad command line\r\n"
+         "  13    bad map: a line that cannot be read, an unknown port, a port named twice\r\n"
+         "  183   a name refused; nothing written\r\n"
+         "  1     some writes failed (the log says which port and which place)\r\n"
+         "  -1    Windows other than 2000 SP2 or later, XP or Server 2003\r\n"
+         "  other the error of a file that could not be read or written (the map, the\r\n"
+         "        log, /out, or the backup of the names, which /nobackup leaves out)\r\n";
+}
+
+}  // namespace velnara

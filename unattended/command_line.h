@@ -1,0 +1,40 @@
+// The command line: no argument runs the dialog; the rest is for
+// administrators who set up many PCs and want nothing to wait for a click.
+//
+//   Velnara.exe /list [/out FILE]                    the port map of this PC
+//   Velnara.exe /list /backups                       the kept names, newest first
+//   Velnara.exe /check FILE                          what a map would change
+//   Velnara.exe /apply FILE [/restart] [/log FILE] [/nobackup]
+//   Velnara.exe /apply COM5=COM47 [COM6=COM48 ...]
+//   Velnara.exe /?
+//
+// Options are read without regard to case, and "-" does what "/" does.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace velnara {
+
+enum class Mode { kDialog, kUsage, kList, kListBackups, kCheck, kApply };
+
+struct Command {
+  Mode mode = Mode::kDialog;
+  std::string mapFile;                   // /check FILE, /apply FILE
+  std::vector<std::string> assignments;  // /apply COM5=COM47 ...
+  std::string outFile;                   // /list /out FILE
+  std::string logFile;                   // /log FILE
+  bool restart = false;                  // /apply /restart
+  bool noBackup = false;                 // /apply /nobackup
+  std::string text;                      // the arguments as given, for the log
+};
+
+// Reads the arguments that follow the program's name. False with *problem
+// (one line) when they ask for nothing this program does.
+bool ParseCommandLine(const std::vector<std::string>& args, Command* command,
+                      std::string* problem);
+
+// What "/?" shows: the commands and the exit statuses.
+std::string UsageText();
+
+}  // namespace velnara

@@ -1,0 +1,282 @@
+#include "unattended/unattended_run.h"
+
+#include <vector>
+
+#include "commit/backup.h"
+#include "commit/reboot_prompt.h"
+#include "commit/walks.h"
+#include "discovery/board_discovery.h"
+#include "discovery/port_map.h"
+#include "rename/rename_command.h"
+
+namespace velnara {
+
+using namespace platform;
+
+namespace {
+
+constexpr const char* kLineEnd = "\r\n";
+// The longest name a port takes: the rename dialog's limit, which the
+// registry's PortName reads (8 bytes with the terminator) hold.
+constexpr std::size_t kMaxNameLength = 7;
+
+// The board list discovery made, freed on every path.
+class Boards {
+ public:
+  Boards(Platform& platform, const ErrorReporter& reporter)
+      : head_(DiscoverBoards(platform.registry, nullptr, reporter).boards) {}
+  Boards(const Boards&) = delete;
+  Boards& operator=(const Boards&) = delete;
+  ~Boards() { ListFree(head_); }
+  PortRecord* get() const { return head_; }
+
+ private:
+  PortRecord* head_;
+};
+
+// A map as read, and how its problems say where they are.
+struct ReadMap {
+  std::vector<MapEntry> entries;
+  std::vector<MapProblem> problems;
+  const char* unit = "line";
+};
+
+// "PCI 2.9.0 port 3: COM5 -> COM47".
+std::string ChangeLine(const PortRecord& port, const std::string& newName) {
+  return FormatAddress(AddressOf(port)) + ": " + port.committedName + " -> " + newName;
+}
+
+std::string Ports(std::size_t count) {
+  return std::to_string(count) + (count == 1 ? " port" : " ports");
+}
+
+// Every name check of the rename command, on every mapped port whose name
+// changes, against the names all ports will have once the whole map is
+// applied: so a swap within one map is fine.
+std::vector<MapProblem> RefusedNames(Platform& platform, PortRecord* boards,
+                                     const std::vector<MappedPort>& mapped) {
+  std::vector<ShownName> final;
+  for (PortRecord* board = boards; board != nullptr; board = board->next) {
+    for (PortRecord* port = board->children; port != nullptr; port = port->next) {
+      std::string name = port->committedName;
+      for (const MappedPort& entry : mapped) {
+        if (entry.port == port) name = entry.newName;
+      }
+      final.push_back({port, name});
+    }
+  }
+  std::vector<MapProblem> refused;
+  for (const MappedPort& entry : mapped) {
+    if (entry.newName == entry.port->committedName) continue;
+    const std::string port = FormatAddress(AddressOf(*entry.port));
+    const std::string name = "\"" + entry.newName + "\"";
+    const PortRecord* other = nullptr;
+    if (entry.newName.empty()) {
+      refused.push_back({entry.line, port + " is given no name"});
+    } else if (entry.newName.size() > kMaxNameLength) {
+      refused.push_back({entry.line, name + " is longer than 7 characters"});
+    } else {
+      switch (CheckNameAmong(final, entry.port, entry.newName, &platform.comPorts, &other)) {
+        case kNameShownByOtherPort:
+          refused.push_back({entry.line, name + " would also be the name of " +
+                                             FormatAddress(AddressOf(*other))});
+          break;
+        case kNameClaimedByOtherHardware:
+          refused.push_back({entry.line, "the COM port database holds " + name +
+                                             " for other serial port hardware"});
+          break;
+        default:
+          break;
+      }
+    }
+  }
+  return refused;
+}
+
+}  // namespace
+
+UnattendedRun::UnattendedRun(Platform& platform, const Command& command)
+    : platform_(platform),
+      command_(command),
+      output_(platform, command.logFile),
+      reporter_(platform, output_) {}
+
+int UnattendedRun::Begin() {
+  const ErrorCode code = output_.Begin(command_.text);
+  if (code == error::kSuccess) return exit_status::kDone;
+  WriteStandard(platform_.files, file::kStdError,
+                "Velnara: cannot write the log " + command_.logFile + ": " +
+                    CodeAndText(reporter_, code) + kLineEnd);
+  return static_cast<int>(code);
+}
+
+int UnattendedRun::RefuseSystem(const char* text) {
+  output_.Warn(text);
+  return exit_status::kUnsupportedSystem;
+}
+
+int UnattendedRun::Run() {
+  switch (command_.mode) {
+    case Mode::kUsage: {
+      const std::string text = UsageText();
+      if (StandardHandleWritable(platform_.files, file::kStdOutput)) {
+        WriteStandard(platform_.files, file::kStdOutput, text);
+      } else {
+        AppMessageBox(platform_, text.c_str(), mb::kOk | mb::kIconAsterisk);
+      }
+      return exit_status::kDone;
+    }
+    case Mode::kList:
+      return List();
+    case Mode::kListBackups:
+      return ListBackups();
+    case Mode::kCheck:
+    case Mode::kApply:
+      return CheckOrApply();
+    default:
+      return exit_status::kBadCommandLine;
+  }
+}
+
+int UnattendedRun::Deliver(const std::string& text, const std::string& whenEmpty) {
+  if (!command_.outFile.empty()) {
+    const ErrorCode code =
+        WriteNewFile(platform_.files, command_.outFile, file::kCreateAlways, text);
+    if (code == error::kSuccess) return exit_status::kDone;
+    output_.Warn("Cannot write " + command_.outFile + ": " + CodeAndText(reporter_, code));
+    return static_cast<int>(code);
+  }
+  if (StandardHandleWritable(platform_.files, file::kStdOutput)) {
+    WriteStandard(platform_.files, file::kStdOutput, text);
+  } else {
+    // Started from a shortcut: a double-click still shows something.
+    const std::string shown = text.empty() ? whenEmpty : text;
+    AppMessageBox(platform_, shown.c_str(), mb::kOk | mb::kIconAsterisk);
+  }
+  return exit_status::kDone;
+}
+
+int UnattendedRun::List() {
+  const Boards boards(platform_, reporter_);
+  const int status = Deliver(FormatPortMap(boards.get()), "No Tarvex 880 port was found.");
+  if (status != exit_status::kDone) return status;
+  return reporter_.failures() == 0 ? exit_status::kDone : exit_status::kSomeWritesFailed;
+}
+
+int UnattendedRun::ListBackups() {
+  std::vector<std::string> paths;
+  if (const ErrorCode code = velnara::ListBackups(platform_, &paths); code != error::kSuccess) {
+    output_.Warn("Cannot list the kept names: " + CodeAndText(reporter_, code));
+    return static_cast<int>(code);
+  }
+  std::string text;
+  for (const std::string& path : paths) text += path + kLineEnd;
+  return Deliver(text, "No Save has kept names yet.");
+}
+
+int UnattendedRun::CheckOrApply() {
+  ReadMap map;
+  std::string where;  // how a problem says where it is
+  if (!command_.mapFile.empty()) {
+    std::string text;
+    File file(platform_.files);
+    ErrorCode code = file.Open(command_.mapFile, file::kGenericRead, file::kOpenExisting);
+    if (code == error::kSuccess) code = file.ReadAll(kMaxMapBytes, &text);
+    if (code != error::kSuccess) {
+      output_.Warn("Cannot read the map " + command_.mapFile + ": " +
+                   CodeAndText(reporter_, code));
+      return static_cast<int>(code);
+    }
+    ParsePortMap(text, &map.entries, &map.problems);
+    where = command_.mapFile + ", line ";
+  } else {
+    for (std::size_t i = 0; i < command_.assignments.size(); ++i) {
+      MapEntry entry;
+      std::string problem;
+      const int number = static_cast<int>(i + 1);
+      if (!ParseMapLine(command_.assignments[i], number, &entry, &problem)) {
+        map.problems.push_back({number, problem});
+      } else if (entry.line == 0) {
+        map.problems.push_back({number, "names no port"});
+      } else {
+        map.entries.push_back(entry);
+      }
+    }
+    map.unit = "argument";
+    where = "argument ";
+  }
+
+  const Boards boards(platform_, reporter_);
+  if (reporter_.failures() != 0) return exit_status::kSomeWritesFailed;  // no port list to go by
+  std::vector<MappedPort> mapped;
+  ResolvePortMap(boards.get(), map.entries, map.unit, &mapped, &map.problems);
+  const auto refuse = [&](const std::vector<MapProblem>& problems, int status) {
+    for (const MapProblem& problem : problems) {
+      output_.Warn(where + std::to_string(problem.line) + ": " + problem.text);
+    }
+    output_.Warn("Nothing was written.");
+    return status;
+  };
+  if (!map.problems.empty()) return refuse(map.problems, exit_status::kBadMap);
+  const std::vector<MapProblem> refused = RefusedNames(platform_, boards.get(), mapped);
+  if (!refused.empty()) return refuse(refused, exit_status::kNameRefused);
+
+  // The changes in the order of the port list, as the dialog's Save
+  // walks its tree.
+  std::vector<PortChange> changes;
+  for (PortRecord* board = boards.get(); board != nullptr; board = board->next) {
+    for (PortRecord* port = board->children; port != nullptr; port = port->next) {
+      for (const MappedPort& entry : mapped) {
+        if (entry.port == port && entry.newName != port->committedName) {
+          changes.push_back({port, entry.newName});
+        }
+      }
+    }
+  }
+  for (const PortChange& change : changes) output_.Say(ChangeLine(*change.port, change.newName));
+  if (command_.mode == Mode::kCheck) {
+    output_.Say(changes.empty() ? "Nothing would change."
+                                : Ports(changes.size()) + " would change; nothing was written.");
+    return exit_status::kDone;
+  }
+  if (changes.empty()) {
+    output_.Say("Nothing to change: every port has its name already.");
+    return exit_status::kDone;
+  }
+
+  const SaveOutcome saved =
+      SaveNames(platform_, reporter_, boards.get(), changes,
+                command_.noBackup ? BackupPolicy::kNone : BackupPolicy::kWriteNothing);
+  if (!saved.walked) {
+    output_.Warn("Nothing was written (/nobackup writes the names without keeping the old ones).");
+    return static_cast<int>(saved.backupError);
+  }
+  if (!saved.backupPath.empty()) {
+    output_.Say("The names before this Save are kept in " + saved.backupPath +
+                "; /apply of that file puts them back.");
+  }
+  if (reporter_.failures() != 0) {
+    output_.Warn("Some writes failed: the lines above say which port and which place.");
+    return exit_status::kSomeWritesFailed;
+  }
+  output_.Say(Ports(changes.size()) + " renamed; the names take effect when Windows starts again.");
+  if (!command_.restart) return exit_status::kRestartNeeded;
+  output_.Say("Restarting Windows.");
+  std::string failure;
+  if (RestartWindows(platform_, &failure)) return exit_status::kRestartStarted;
+  for (std::size_t at = 0; at != std::string::npos;) {
+    const std::size_t end = failure.find('\n', at);
+    output_.Warn(failure.substr(at, end == std::string::npos ? end : end - at));
+    at = end == std::string::npos ? end : end + 1;
+  }
+  output_.Warn(kRebootManuallyText);
+  return exit_status::kRestartNeeded;
+}
+
+int RefuseCommandLine(Platform& platform, const std::string& problem) {
+  WriteStandard(platform.files, file::kStdError,
+                "Velnara: " + problem + kLineEnd + kLineEnd + UsageText());
+  return exit_status::kBadCommandLine;
+}
+
+}  // namespace velnara

@@ -1,0 +1,61 @@
+// The commands of the command line other than the dialog: /list, /check,
+// /apply and /?. They work on the port list that discovery finds, check
+// names by the rename command's rule and write them with the Save walk of
+// the dialog; what the dialog shows in a box goes to the log and the
+// standard streams, and no window ever waits for a click (only /list and
+// /? show their text in one when there is nowhere else to put it).
+#pragma once
+
+#include <string>
+
+#include "platform/platform.h"
+#include "unattended/command_line.h"
+#include "unattended/output.h"
+
+namespace velnara {
+
+// The exit statuses, as deployment tools read them.
+namespace exit_status {
+constexpr int kDone = 0;               // nothing needed writing; /list, /check passed
+constexpr int kSomeWritesFailed = 1;   // the log says which port and which place
+constexpr int kBadMap = 13;            // ERROR_INVALID_DATA
+constexpr int kBadCommandLine = 87;    // ERROR_INVALID_PARAMETER
+constexpr int kNameRefused = 183;      // ERROR_ALREADY_EXISTS: nothing written
+constexpr int kRestartStarted = 1641;  // ERROR_SUCCESS_REBOOT_INITIATED
+constexpr int kRestartNeeded = 3010;   // ERROR_SUCCESS_REBOOT_REQUIRED
+constexpr int kUnsupportedSystem = -1;
+}  // namespace exit_status
+
+class UnattendedRun {
+ public:
+  UnattendedRun(platform::Platform& platform, const Command& command);
+
+  // Starts the log. 0, or the failed call's code when the log asked for
+  // cannot be written: the run then does nothing.
+  int Begin();
+  // The platform gate refused this Windows: its text goes where the run's
+  // messages go, and the status is -1.
+  int RefuseSystem(const char* text);
+  // Runs the command; the exit status.
+  int Run();
+  // Ends the log with the exit status.
+  void End(int status) const { output_.End(status); }
+
+ private:
+  int List();
+  int ListBackups();
+  int CheckOrApply();
+  // /list's text: to /out, else to standard output, else in a box.
+  int Deliver(const std::string& text, const std::string& whenEmpty);
+
+  platform::Platform& platform_;
+  const Command& command_;
+  Output output_;
+  LogReporter reporter_;
+};
+
+// A command line that asks for nothing this program does: the problem and
+// the usage to standard error, and the status 87.
+int RefuseCommandLine(platform::Platform& platform, const std::string& problem);
+
+}  // namespace velnara
