@@ -43,7 +43,7 @@ void CommitWalk::CommitPort(PortRecord& record, const std::string& requestedName
   const std::string oldName = record.committedName;
 
   if (!RewriteSerialMap(oldName, newName)) return;
-  MoveSettings(record, oldName, newName);
+  MoveSettings(record, newName);
   bool portNameWritten = false;
   if (!WritePortKeys(record, newName, &portNameWritten) || !portNameWritten) return;
   record.committedName = newName;
@@ -116,15 +116,17 @@ PortRecord* CommitWalk::SettingsOwner(const PortRecord& record, const std::strin
   return nullptr;
 }
 
-void CommitWalk::MoveSettings(PortRecord& record, const std::string& oldName,
-                              const std::string& newName) {
+void CommitWalk::MoveSettings(PortRecord& record, const std::string& newName) {
   RegKey ports(platform_.registry);
   const ErrorCode opened = ports.Open(kLocalMachine, kPortSettingsPath, access::kKeyAllAccess);
   if (opened != error::kSuccess) {
     reporter_.Report(kPortSettingsOpenFailedCaption, opened);
     return;
   }
-  const std::string oldValue = oldName + ":";
+  // The port's own settings: under its committed name, unless an earlier
+  // walk could not move them there (then two ports may hold that name, and
+  // the value under it is the other one's).
+  const std::string oldValue = record.settingsName + ":";
   const std::string newValue = newName + ":";
   // A value this walk created holds another port's settings by now; what
   // this port had there is what that creation replaced.

@@ -88,7 +88,7 @@ class CommitWalk {
 
   // Each returns false when the commit ends there.
   bool RewriteSerialMap(const std::string& oldName, const std::string& newName);
-  void MoveSettings(PortRecord& record, const std::string& oldName, const std::string& newName);
+  void MoveSettings(PortRecord& record, const std::string& newName);
   // The port of the tree other than `record` whose settings are under
   // `name` now; null when none is: a value left by removed hardware, or one
   // Windows keeps for a name no port uses.

@@ -64,6 +64,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, Command* command,
     return false;
   }
 
+  const Mode base = command->mode;  // /backups changes the mode, not what /list takes
   std::vector<std::string> operands;
   std::vector<std::string> seen;
   for (std::size_t i = 1; i < args.size(); ++i) {
@@ -72,7 +73,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, Command* command,
       continue;
     }
     const std::string option = Lower(args[i].substr(1));
-    if (!Allowed(command->mode, option)) {
+    if (!Allowed(base, option)) {
       *problem = "\"" + args[i] + "\" does not go with " + args[0];
       return false;
     }

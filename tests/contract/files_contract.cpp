@@ -69,7 +69,11 @@ TEST_P(FilesContract, NewFilesAppendsFoldersListsAndDeletes) {
             error::kSuccess);
   std::string text;
   EXPECT_EQ(big.ReadAll(7, &text), error::kFileTooLarge);
+  EXPECT_EQ(files().DeleteFile(Path("names-1.txt").c_str()), error::kSharingViolation);
   big.Close();
+  EXPECT_EQ(platform::WriteNewFile(files(), Path("log.txt"), file::kCreateAlways, "new"),
+            error::kSuccess);
+  EXPECT_EQ(Read("log.txt"), "new");
 
   // Files only, matched without regard to case; a folder that is not there.
   std::vector<std::string> found;

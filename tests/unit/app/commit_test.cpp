@@ -335,7 +335,7 @@ TEST(CommitTest, SwapsShiftsAndRotationsInOneSaveLoseNothing) {
 // A swap whose second commit fails before its settings step: the first
 // port's commit displaced the second port's settings, which no one carries
 // on. They are not lost: the walk writes them back under the name the first
-// port freed.
+// port freed, and the next Save takes them from there.
 TEST(CommitTest, SettingsDisplacedInASwapSurviveTheOtherCommitFailing) {
   WiredMachine machine;
   machine.Rename("COM3", "COM9");
@@ -350,6 +350,22 @@ TEST(CommitTest, SettingsDisplacedInASwapSurviveTheOtherCommitFailing) {
   machine.ExpectPort(0, "COM4", "COM3");
   EXPECT_EQ(machine.PortName(1), std::string("COM4") + '\0') << "its commit ended at once";
   EXPECT_EQ(machine.Value(kPortSettings, "COM3:"), SettingsOf("COM4") + '\0');
+
+  // Another Save in the same session: the second port's commit runs again.
+  WiredMachine again;
+  again.Rename("COM3", "COM9");
+  again.Rename("COM4", "COM3");
+  again.Rename("COM9", "COM4");
+  again.Do([&] { again.calls.FailNext("RegOpenKeyExA", 5, 1, 1, "SerialComm"); });
+  again.Click(IDC_SAVE);
+  again.windows.Answer(id::kOk);
+  again.Rename("COM5", "COM8");
+  again.Click(IDC_SAVE);
+  again.LeaveDecliningTheRestart();
+  again.RunToEnd();
+  EXPECT_EQ(again.PortName(1), std::string("COM3") + '\0');
+  EXPECT_EQ(again.Value(kPortSettings, "COM4:"), SettingsOf("COM3") + '\0');
+  EXPECT_EQ(again.Value(kPortSettings, "COM3:"), SettingsOf("COM4") + '\0');
 }
 
 // A record keeps the name the registry holds for its port: a second Save,

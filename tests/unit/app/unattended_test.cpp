@@ -71,14 +71,14 @@ TEST(UnattendedTest, ListCheckApplyAndApplyAgain) {
   EXPECT_EQ(machine.Registry(), before);
 
   const std::string map = machine.Map(
-      "; the bench layout\n\npci 2.9.0 PORT 1=COM4\r\n  PCI2.9.0port2 = com3\n# by name:\nCOM5 = COM47");
+      "; the bench layout\n\npci 2.9.0 PORT 1=COM4\r\n  PCI2.9.0port2 = com3\n# by name:\ncom5 = COM47");
   EXPECT_EQ(machine.Run({"-CHECK", map}), 0);
   EXPECT_EQ(machine.Registry(), before) << "/check writes nothing";
   EXPECT_NE(machine.Out().find("PCI 2.9.0 port 3: COM5 -> COM47\r\n3 ports would change"),
             std::string::npos)
       << machine.Out();
 
-  EXPECT_EQ(machine.Run({"/apply", map, "/log", "C:\\velnara.log"}), 3010);
+  EXPECT_EQ(machine.Run({"/apply", map, "/LOG", "C:\\velnara.log"}), 3010);
   machine.ExpectPort(0, "COM4", "COM3");
   machine.ExpectPort(1, "com3", "COM4");
   machine.ExpectPort(2, "COM47", "COM5");
@@ -88,7 +88,7 @@ TEST(UnattendedTest, ListCheckApplyAndApplyAgain) {
             "D:P(A;;KA;;;SY)(A;;KR;;;BA)(A;;KR;;;BU)");
   const std::string log = machine.files.FileText("C:\\velnara.log");
   for (const char* line :
-       {"2026-12-09 05:12:00 Velnara 2.0.0.3 on BENCH-07: /apply names.txt /log C:\\velnara.log",
+       {"2026-12-09 05:12:00 Velnara 2.0.0.3 on BENCH-07: /apply names.txt /LOG C:\\velnara.log",
         "PCI 2.9.0 port 1: COM3 -> COM4", "The names before this Save are kept in " ,
         "3 ports renamed", "Exit status 3010."}) {
     EXPECT_NE(log.find(line), std::string::npos) << line << " not in\n" << log;
@@ -114,6 +114,7 @@ TEST(UnattendedTest, ARefusedMapWritesNothingAndSaysWhichLineAndWhy) {
       {{"MAP"}, "COM3 = COM1", 183, "line 1: the COM port database holds \"COM1\" for other serial port hardware"},
       {{"MAP"}, "COM3 = COM5", 183, "line 1: \"COM5\" would also be the name of PCI 2.9.0 port 3"},
       {{"MAP"}, "COM3 = com4\nCOM4 = COM6", 183, ""},  // a shift: COM4 is free once the map is applied
+      {{"MAP"}, "COM3 = COM1234", 183, ""},          // 7 characters are not too long
       {{"MAP"}, "COM3 = \nCOM4 = COM12345", 183, "line 2: \"COM12345\" is longer than 7 characters"},
       {{"COM3=COM9", "COM8=COM10"}, "", 13, "argument 2: no port of this PC is named \"COM8\""},
       {{"missing.txt"}, "", 2, "Cannot read the map missing.txt: 2 The system cannot find the file"},
@@ -141,7 +142,8 @@ TEST(UnattendedTest, ACommandLineThatAsksForNothingItDoesIs87) {
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
            {"/lst"}, {"names.txt"}, {"/apply"}, {"/check", "a.txt", "b.txt"},
            {"/check", "COM3=COM4"}, {"/apply", "COM3=COM4", "map.txt"}, {"/list", "/restart"},
-           {"/apply", "m.txt", "/log"}, {"/apply", "m.txt", "/log", "a", "/log", "b"},
+           {"/apply", "m.txt", "/log"}, {"/apply", "m.txt", "/log", ""},
+           {"/apply", "m.txt", "/log", "a", "/log", "b"},
            {"/?", "/list"}, {"/list", "extra"}}) {
     Machine machine;
     EXPECT_EQ(machine.Run(args), 87) << args[0];
@@ -150,6 +152,8 @@ TEST(UnattendedTest, ACommandLineThatAsksForNothingItDoesIs87) {
   Machine machine;
   EXPECT_EQ(machine.Run({"-?"}), 0);
   EXPECT_NE(machine.Out().find("1641  names written and the restart started"), std::string::npos);
+  EXPECT_EQ(machine.Run({"/list", "/backups", "/out", "C:\\kept.txt"}), 0) << "in any order";
+  EXPECT_TRUE(machine.files.FileExists("C:\\kept.txt")) << "with no Save yet, an empty list";
 }
 
 // Failures go to the log and standard error with the port and the call's
@@ -165,6 +169,16 @@ TEST(UnattendedTest, FailuresAreLoggedWithThePortAndTheRestartFollowsOnlyACleanS
       << failing.files.FileText("v.log");
   EXPECT_TRUE(failing.system.RestartRequests().empty());
 
+  // A log that cannot be written, or ports that cannot be listed: nothing
+  // is written, and the status says so.
+  Machine unlisted;
+  const std::string start = unlisted.Registry();
+  EXPECT_EQ(unlisted.Run({"/apply", "COM5=COM7", "/log", "C:\\missing\\v.log"}), 3);
+  unlisted.calls.FailNext("RegOpenKeyExA", 5, 0, 1, "Enum\\PCI");
+  EXPECT_EQ(unlisted.Run({"/apply", "COM5=COM7"}), 1);
+  EXPECT_NE(unlisted.Err().find("Failed opening PCI Registry Key: 5"), std::string::npos);
+  EXPECT_EQ(unlisted.Registry(), start);
+
   Machine restarting;
   EXPECT_EQ(restarting.Run({"/apply", "COM5=COM7", "/restart"}), 1641);
   EXPECT_EQ(restarting.system.RestartRequests(), std::vector<std::uint32_t>{6});
@@ -176,7 +190,7 @@ TEST(UnattendedTest, FailuresAreLoggedWithThePortAndTheRestartFollowsOnlyACleanS
                                     "Manually"),
             std::string::npos)
       << unprivileged.Err();
-  for (const Machine* machine : {&failing, &restarting, &unprivileged}) {
+  for (const Machine* machine : {&failing, &unlisted, &restarting, &unprivileged}) {
     EXPECT_TRUE(machine->windows.MessageBoxes().empty());
     EXPECT_EQ(machine->files.OpenFileCount(), 0);
     EXPECT_EQ(machine->registry.OpenHandleCount(), 0);
@@ -199,6 +213,11 @@ TEST(UnattendedTest, TheGateSpeaksInTheLogAndOnlyListShowsABox) {
   EXPECT_EQ(toFile.Run({"/list", "/out", "C:\\ports.txt"}), 0);
   EXPECT_EQ(toFile.files.FileText("C:\\ports.txt"), kListed);
   EXPECT_EQ(toFile.Run({"/list", "/out", "C:\\missing\\ports.txt"}), 3);
+
+  Machine console;  // cmd's own window
+  console.files.SetStandardKind(kOut, file::kTypeChar);
+  EXPECT_EQ(console.Run({"/list"}), 0);
+  EXPECT_EQ(console.Out(), kListed);
 
   Machine shortcut;
   shortcut.files.SetStandardKind(kOut, file::kTypeUnknown);
@@ -303,6 +322,9 @@ TEST(UnattendedTest, EverySaveKeepsTheNamesItReplacesAndApplyPutsThemBack) {
     } else {
       EXPECT_EQ(failing.Run({"/apply", "COM5=COM7"}), 5);
       EXPECT_EQ(failing.Registry(), start);
+      failing.calls.FailNext("WriteFile", 112, 0, 1, "NAMES-");
+      EXPECT_EQ(failing.Run({"/apply", "COM5=COM7"}), 112);
+      EXPECT_TRUE(failing.files.FilesIn(kKept).empty()) << "no half file";
       EXPECT_EQ(failing.Run({"/apply", "COM5=COM7", "/nobackup"}), 3010);
       EXPECT_TRUE(failing.files.FilesIn(kKept).empty());
     }
