@@ -11,7 +11,6 @@
 #include "platform/win32/win32_system.h"
 #include "platform/win32/win32_window_system.h"
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -35,11 +34,3 @@ int main(int argc, char** argv) {
                                               security, *comPorts, files};
   return velnara::RunApplication(platform, std::vector<std::string>(argv + 1, argv + argc));
 }
-
-namespace __gnu_cxx {
-// The runtime's default terminate handler prints the exception's type, for
-// which it links a C++ name demangler of some 45 KB. The program throws no
-// exceptions of its own; if the runtime ever ends it this way, it ends
-// without that text.
-void __verbose_terminate_handler() { std::abort(); }
-}  // namespace __gnu_cxx

@@ -1,7 +1,5 @@
 #include "commit/reboot_prompt.h"
 
-#include <cstdio>
-
 #include "messages/message_boxes.h"
 
 namespace velnara {
@@ -10,11 +8,12 @@ using namespace platform;
 
 namespace {
 
-// The failed step's message with its code as a signed decimal, in at most
-// 128 characters.
+// The failed step's message, its "%d" filled with the code as a signed
+// decimal, in at most 128 characters with the terminator.
 std::string FailureText(const char* format, ErrorCode code) {
-  char text[128];
-  std::snprintf(text, sizeof text, format, static_cast<int>(code));
+  std::string text = format;
+  text.replace(text.find("%d"), 2, std::to_string(static_cast<int>(code)));
+  if (text.size() > 127) text.resize(127);
   return text;
 }
 

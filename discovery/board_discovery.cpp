@@ -1,6 +1,5 @@
 #include "discovery/board_discovery.h"
 
-#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -84,13 +83,52 @@ void ScanIdentifierKey(Registry& registry, const TreeView* tree, TreeItem root,
   }
 }
 
+bool IsWhiteSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// Matches `pattern` at *text as a scanf pattern of plain characters does.
+bool ScanText(const char** text, const char* pattern) {
+  const char* at = *text;
+  for (; *pattern != '\0'; ++pattern) {
+    if (IsWhiteSpace(*pattern)) {
+      while (IsWhiteSpace(*at)) ++at;
+    } else if (*at++ != *pattern) {
+      return false;
+    }
+  }
+  *text = at;
+  return true;
+}
+
+// A decimal number at *text as %d reads it. A number too large for any
+// PCI field stops growing there (the caller refuses it all the same).
+bool ScanNumber(const char** text, long* value) {
+  const char* at = *text;
+  while (IsWhiteSpace(*at)) ++at;
+  const bool negative = *at == '-';
+  if (*at == '-' || *at == '+') ++at;
+  if (*at < '0' || *at > '9') return false;
+  long number = 0;
+  for (; *at >= '0' && *at <= '9'; ++at) {
+    if (number < 100000) number = number * 10 + (*at - '0');
+  }
+  *value = negative ? -number : number;
+  *text = at;
+  return true;
+}
+
 }  // namespace
 
 bool ParseLocation(const char* text, std::uint32_t* locationCode) {
-  int bus = -1;
-  int device = -1;
-  int function = -1;
-  if (std::sscanf(text, "PCI bus %d, device %d, function %d", &bus, &device, &function) != 3) {
+  long bus = -1;
+  long device = -1;
+  long function = -1;
+  // "PCI bus %d, device %d, function %d" read as sscanf reads it: a blank
+  // in the pattern takes any run of white space (none too), each number
+  // skips white space before its optional sign and digits, and what
+  // follows the last number is not looked at.
+  if (!ScanText(&text, "PCI bus ") || !ScanNumber(&text, &bus) || !ScanText(&text, ", device ") ||
+      !ScanNumber(&text, &device) || !ScanText(&text, ", function ") ||
+      !ScanNumber(&text, &function)) {
     return false;
   }
   if (bus < 0 || bus > 255 || device < 0 || device > 31 || function < 0 || function > 7) {

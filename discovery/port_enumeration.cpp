@@ -1,6 +1,5 @@
 #include "discovery/port_enumeration.h"
 
-#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -22,8 +21,11 @@ std::string EnumeratorKeyPath(char enumeratorLetter) {
 }
 
 std::string PortDeviceKeyName(const char* parentIdPrefix, std::uint32_t locationCode) {
-  char code[9];
-  std::snprintf(code, sizeof code, "%08lx", static_cast<unsigned long>(locationCode));
+  // The location code as "%08lx" writes it: eight lower-case digits.
+  std::string code(8, '0');
+  for (int digit = 7; digit >= 0; --digit, locationCode >>= 4) {
+    code[static_cast<std::size_t>(digit)] = "0123456789abcdef"[locationCode & 0xF];
+  }
   return std::string(parentIdPrefix) + "&" + code;
 }
 
