@@ -466,6 +466,28 @@ SimRegistry::SimRegistry() : tokenSids_{kSidEveryone, kSidUsers, kSidAdministrat
 
 SimRegistry::~SimRegistry() = default;
 
+namespace {
+
+template <typename Node>
+std::shared_ptr<Node> CopyTree(const Node& from, Node* parent) {
+  auto copy = std::make_shared<Node>();
+  copy->name = from.name;
+  copy->parent = parent;
+  copy->values = from.values;
+  copy->dacl = from.dacl;
+  copy->owner = from.owner;
+  for (const auto& [key, child] : from.children) {
+    copy->children[key] = CopyTree(*child, copy.get());
+  }
+  return copy;
+}
+
+}  // namespace
+
+void SimRegistry::CopyKeysFrom(const SimRegistry& other) {
+  for (const auto& [key, root] : other.roots_) roots_[key] = CopyTree<Node>(*root, nullptr);
+}
+
 ErrorCode SimRegistry::Resolve(RawKey key, AccessMask needed, std::shared_ptr<Node>* node) const {
   // The predefined roots are always open with every right.
   const auto root = roots_.find(key);

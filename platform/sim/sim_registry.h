@@ -154,6 +154,11 @@ class SimRegistry : public Registry {
   void SetCallLog(CallLog* log) { log_ = log; }
   CallLog* callLog() const { return log_; }
 
+  // Makes every key of this registry a copy of `other`'s, values, access
+  // lists and owners with them: a machine loaded once serves many runs.
+  // No key may be open here.
+  void CopyKeysFrom(const SimRegistry& other);
+
   // The security identifiers of the program's token; by default an
   // administrator: Everyone, Users, Administrators.
   void SetTokenSids(std::vector<std::string> sids);

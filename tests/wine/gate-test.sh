@@ -8,8 +8,9 @@
 #
 #   tests/wine/gate-test.sh Velnara.exe velnara_e2e_driver.exe
 #
-# WINEPREFIX must name a prefix of its own (seed-prefix.sh prepares one):
-# this test runs it on Wine's default version.
+# WINEPREFIX must name a prefix of the end-to-end tests (seed-prefix.sh
+# prepares one); this test runs it on Wine's default version, which the next
+# test's run sets back.
 set -euo pipefail
 
 if [ $# -ne 2 ] || [ -z "${WINEPREFIX:-}" ]; then

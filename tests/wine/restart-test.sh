@@ -31,6 +31,10 @@ if [ -z "${DISPLAY:-}" ]; then
   velnara_start_xvfb || exit 1
 fi
 trap 'wineserver -k 2>/dev/null; velnara_stop_xvfb' EXIT
+# The server of the test before, which may still be ending, would keep its
+# own display.
+wineserver -k 2>/dev/null || true
+wineserver -w
 wineserver -p
 
 step() {
