@@ -347,6 +347,11 @@ bool RunCommandLine(Bytes& in, sim::SimPlatform& machine) {
   } catch (const sim::ProcessExit& exit) {
     status = exit.status;  // the dialog's gate, when the arguments were none
   }
+  if (std::getenv("VELNARA_FUZZ_SHOW") != nullptr) {
+    for (const std::string& arg : args) std::fprintf(stderr, "argument: %s\n", arg.c_str());
+    std::fprintf(stderr, "status %d\n%s", status,
+                 machine.files.StandardText(platform::file::kStdError).c_str());
+  }
   // Standard output always leads somewhere when /list or /? can run, so
   // nothing at all may show.
   if (!machine.windows.MessageBoxes().empty()) {
