@@ -337,35 +337,32 @@ TEST(CommitTest, SwapsShiftsAndRotationsInOneSaveLoseNothing) {
 // on. They are not lost: the walk writes them back under the name the first
 // port freed, and the next Save takes them from there.
 TEST(CommitTest, SettingsDisplacedInASwapSurviveTheOtherCommitFailing) {
-  WiredMachine machine;
-  machine.Rename("COM3", "COM9");
-  machine.Rename("COM4", "COM3");
-  machine.Rename("COM9", "COM4");
-  machine.Do([&] { machine.calls.FailNext("RegOpenKeyExA", 5, 1, 1, "SerialComm"); });
-  machine.Click(IDC_SAVE);
-  machine.windows.Answer(id::kOk);
-  machine.LeaveDecliningTheRestart();
-  machine.RunToEnd();
-  EXPECT_EQ(machine.BoxCaptions()[0], "Failed opening 'HKLM\\Hardware\\DeviceMap\\SerialComm' Key");
-  machine.ExpectPort(0, "COM4", "COM3");
-  EXPECT_EQ(machine.PortName(1), std::string("COM4") + '\0') << "its commit ended at once";
-  EXPECT_EQ(machine.Value(kPortSettings, "COM3:"), SettingsOf("COM4") + '\0');
-
-  // Another Save in the same session: the second port's commit runs again.
-  WiredMachine again;
-  again.Rename("COM3", "COM9");
-  again.Rename("COM4", "COM3");
-  again.Rename("COM9", "COM4");
-  again.Do([&] { again.calls.FailNext("RegOpenKeyExA", 5, 1, 1, "SerialComm"); });
-  again.Click(IDC_SAVE);
-  again.windows.Answer(id::kOk);
-  again.Rename("COM5", "COM8");
-  again.Click(IDC_SAVE);
-  again.LeaveDecliningTheRestart();
-  again.RunToEnd();
-  EXPECT_EQ(again.PortName(1), std::string("COM3") + '\0');
-  EXPECT_EQ(again.Value(kPortSettings, "COM4:"), SettingsOf("COM3") + '\0');
-  EXPECT_EQ(again.Value(kPortSettings, "COM3:"), SettingsOf("COM4") + '\0');
+  for (const bool saveAgain : {false, true}) {
+    SCOPED_TRACE(saveAgain ? "and another Save" : "one Save");
+    WiredMachine machine;
+    machine.Rename("COM3", "COM9");
+    machine.Rename("COM4", "COM3");
+    machine.Rename("COM9", "COM4");
+    machine.Do([&] { machine.calls.FailNext("RegOpenKeyExA", 5, 1, 1, "SerialComm"); });
+    machine.Click(IDC_SAVE);
+    machine.windows.Answer(id::kOk);
+    if (saveAgain) {  // the second port's commit runs again, in the same session
+      machine.Rename("COM5", "COM8");
+      machine.Click(IDC_SAVE);
+    }
+    machine.LeaveDecliningTheRestart();
+    machine.RunToEnd();
+    EXPECT_EQ(machine.BoxCaptions()[0],
+              "Failed opening 'HKLM\\Hardware\\DeviceMap\\SerialComm' Key");
+    // (Another Save rewrites the serial device map value it finds first
+    // holding COM4, which is by then the first port's too: the registry is
+    // as inconsistent as the failure left it.)
+    if (!saveAgain) machine.ExpectPort(0, "COM4", "COM3");
+    EXPECT_EQ(machine.Value(kPortSettings, "COM4:"), SettingsOf("COM3") + '\0');
+    EXPECT_EQ(machine.PortName(1), std::string(saveAgain ? "COM3" : "COM4") + '\0')
+        << "the first Save's commit of it ended at once";
+    EXPECT_EQ(machine.Value(kPortSettings, "COM3:"), SettingsOf("COM4") + '\0');
+  }
 }
 
 // A record keeps the name the registry holds for its port: a second Save,
