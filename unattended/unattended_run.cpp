@@ -34,12 +34,6 @@ class Boards {
   PortRecord* head_;
 };
 
-// A map as read, and how its problems say where they are.
-struct ReadMap {
-  std::vector<MapEntry> entries;
-  std::vector<MapProblem> problems;
-  const char* unit = "line";
-};
 
 // "PCI 2.9.0 port 3: COM5 -> COM47".
 std::string ChangeLine(const PortRecord& port, const std::string& newName) {
@@ -55,14 +49,14 @@ std::string Ports(std::size_t count) {
 // applied: so a swap within one map is fine.
 std::vector<MapProblem> RefusedNames(Platform& platform, PortRecord* boards,
                                      const std::vector<MappedPort>& mapped) {
-  std::vector<ShownName> final;
+  std::vector<ShownName> applied;
   for (PortRecord* board = boards; board != nullptr; board = board->next) {
     for (PortRecord* port = board->children; port != nullptr; port = port->next) {
       std::string name = port->committedName;
       for (const MappedPort& entry : mapped) {
         if (entry.port == port) name = entry.newName;
       }
-      final.push_back({port, name});
+      applied.push_back({port, name});
     }
   }
   std::vector<MapProblem> refused;
@@ -76,7 +70,7 @@ std::vector<MapProblem> RefusedNames(Platform& platform, PortRecord* boards,
     } else if (entry.newName.size() > kMaxNameLength) {
       refused.push_back({entry.line, name + " is longer than 7 characters"});
     } else {
-      switch (CheckNameAmong(final, entry.port, entry.newName, &platform.comPorts, &other)) {
+      switch (CheckNameAmong(applied, entry.port, entry.newName, &platform.comPorts, &other)) {
         case kNameShownByOtherPort:
           refused.push_back({entry.line, name + " would also be the name of " +
                                              FormatAddress(AddressOf(*other))});
@@ -174,52 +168,57 @@ int UnattendedRun::ListBackups() {
   return Deliver(text, "No Save has kept names yet.");
 }
 
-int UnattendedRun::CheckOrApply() {
-  ReadMap map;
-  std::string where;  // how a problem says where it is
-  if (!command_.mapFile.empty()) {
-    std::string text;
-    File file(platform_.files);
-    ErrorCode code = file.Open(command_.mapFile, file::kGenericRead, file::kOpenExisting);
-    if (code == error::kSuccess) code = file.ReadAll(kMaxMapBytes, &text);
-    if (code != error::kSuccess) {
-      output_.Warn("Cannot read the map " + command_.mapFile + ": " +
-                   CodeAndText(reporter_, code));
-      return static_cast<int>(code);
-    }
-    ParsePortMap(text, &map.entries, &map.problems);
-    where = command_.mapFile + ", line ";
-  } else {
+int UnattendedRun::ReadEntries(ReadMap* map) {
+  if (command_.mapFile.empty()) {
+    // Names given as arguments: each is one line of a map.
     for (std::size_t i = 0; i < command_.assignments.size(); ++i) {
       MapEntry entry;
       std::string problem;
       const int number = static_cast<int>(i + 1);
       if (!ParseMapLine(command_.assignments[i], number, &entry, &problem)) {
-        map.problems.push_back({number, problem});
+        map->problems.push_back({number, problem});
       } else if (entry.line == 0) {
-        map.problems.push_back({number, "names no port"});
+        map->problems.push_back({number, "names no port"});
       } else {
-        map.entries.push_back(entry);
+        map->entries.push_back(entry);
       }
     }
-    map.unit = "argument";
-    where = "argument ";
+    map->unit = "argument";
+    map->where = "argument ";
+    return exit_status::kDone;
   }
+  std::string text;
+  File file(platform_.files);
+  ErrorCode code = file.Open(command_.mapFile, file::kGenericRead, file::kOpenExisting);
+  if (code == error::kSuccess) code = file.ReadAll(kMaxMapBytes, &text);
+  if (code != error::kSuccess) {
+    output_.Warn("Cannot read the map " + command_.mapFile + ": " + CodeAndText(reporter_, code));
+    return static_cast<int>(code);
+  }
+  ParsePortMap(text, &map->entries, &map->problems);
+  map->where = command_.mapFile + ", line ";
+  return exit_status::kDone;
+}
 
+int UnattendedRun::Refuse(const ReadMap& map, const std::vector<MapProblem>& problems,
+                          int status) {
+  for (const MapProblem& problem : problems) {
+    output_.Warn(map.where + std::to_string(problem.line) + ": " + problem.text);
+  }
+  output_.Warn("Nothing was written.");
+  return status;
+}
+
+int UnattendedRun::CheckOrApply() {
+  ReadMap map;
+  if (const int status = ReadEntries(&map); status != exit_status::kDone) return status;
   const Boards boards(platform_, reporter_);
   if (reporter_.failures() != 0) return exit_status::kSomeWritesFailed;  // no port list to go by
   std::vector<MappedPort> mapped;
   ResolvePortMap(boards.get(), map.entries, map.unit, &mapped, &map.problems);
-  const auto refuse = [&](const std::vector<MapProblem>& problems, int status) {
-    for (const MapProblem& problem : problems) {
-      output_.Warn(where + std::to_string(problem.line) + ": " + problem.text);
-    }
-    output_.Warn("Nothing was written.");
-    return status;
-  };
-  if (!map.problems.empty()) return refuse(map.problems, exit_status::kBadMap);
+  if (!map.problems.empty()) return Refuse(map, map.problems, exit_status::kBadMap);
   const std::vector<MapProblem> refused = RefusedNames(platform_, boards.get(), mapped);
-  if (!refused.empty()) return refuse(refused, exit_status::kNameRefused);
+  if (!refused.empty()) return Refuse(map, refused, exit_status::kNameRefused);
 
   // The changes in the order of the port list, as the dialog's Save
   // walks its tree.
@@ -243,9 +242,12 @@ int UnattendedRun::CheckOrApply() {
     output_.Say("Nothing to change: every port has its name already.");
     return exit_status::kDone;
   }
+  return Apply(boards.get(), changes);
+}
 
+int UnattendedRun::Apply(PortRecord* boards, const std::vector<PortChange>& changes) {
   const SaveOutcome saved =
-      SaveNames(platform_, reporter_, boards.get(), changes,
+      SaveNames(platform_, reporter_, boards, changes,
                 command_.noBackup ? BackupPolicy::kNone : BackupPolicy::kWriteNothing);
   if (!saved.walked) {
     output_.Warn("Nothing was written (/nobackup writes the names without keeping the old ones).");
@@ -264,6 +266,7 @@ int UnattendedRun::CheckOrApply() {
   output_.Say("Restarting Windows.");
   std::string failure;
   if (RestartWindows(platform_, &failure)) return exit_status::kRestartStarted;
+  // The failed step's message, a line of the log a line of the message.
   for (std::size_t at = 0; at != std::string::npos;) {
     const std::size_t end = failure.find('\n', at);
     output_.Warn(failure.substr(at, end == std::string::npos ? end : end - at));

@@ -7,7 +7,10 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
+#include "commit/walks.h"
+#include "discovery/port_map.h"
 #include "platform/platform.h"
 #include "unattended/command_line.h"
 #include "unattended/output.h"
@@ -44,7 +47,22 @@ class UnattendedRun {
  private:
   int List();
   int ListBackups();
+  // A map as read, and how its problems say where they are.
+  struct ReadMap {
+    std::vector<MapEntry> entries;
+    std::vector<MapProblem> problems;
+    const char* unit = "line";  // what an entry's number counts
+    std::string where;          // "names.txt, line ", "argument "
+  };
   int CheckOrApply();
+  // The map's entries, from its file or the arguments; 0, or the status
+  // when the file cannot be read.
+  int ReadEntries(ReadMap* map);
+  // Says every refused line and that nothing was written; `status`.
+  int Refuse(const ReadMap& map, const std::vector<MapProblem>& problems, int status);
+  // Writes the changes with the Save walk, the names before them kept
+  // first, and restarts when asked to.
+  int Apply(PortRecord* boards, const std::vector<PortChange>& changes);
   // /list's text: to /out, else to standard output, else in a box.
   int Deliver(const std::string& text, const std::string& whenEmpty);
 
