@@ -42,7 +42,7 @@ void CommitWalk::CommitPort(PortRecord& record, const std::string& requestedName
   const std::string newName = requestedName;
   const std::string oldName = record.committedName;
 
-  if (!RewriteSerialMap(oldName, newName)) return;
+  if (!RewriteSerialMap(record, oldName, newName)) return;
   MoveSettings(record, newName);
   bool portNameWritten = false;
   if (!WritePortKeys(record, newName, &portNameWritten) || !portNameWritten) return;
@@ -54,7 +54,8 @@ void CommitWalk::CommitPort(PortRecord& record, const std::string& requestedName
   MoveClaim(oldName, newName);
 }
 
-bool CommitWalk::RewriteSerialMap(const std::string& oldName, const std::string& newName) {
+bool CommitWalk::RewriteSerialMap(PortRecord& record, const std::string& oldName,
+                                  const std::string& newName) {
   RegKey map(platform_.registry);
   const ErrorCode opened = map.Open(kLocalMachine, kSerialMapPath, access::kKeyAllAccess);
   if (opened != error::kSuccess) {
@@ -70,13 +71,15 @@ bool CommitWalk::RewriteSerialMap(const std::string& oldName, const std::string&
     std::uint8_t data[kValueDataCapacity];
     std::uint32_t bytes = kValueDataCapacity;
     if (map.EnumValue(index, name, &nameChars, &type, data, &bytes) != error::kSuccess) break;
-    if (rewrittenSerialValues_.count(Upper(name)) != 0) continue;  // another port's, by now
+    const auto owner = serialOwners_.find(Upper(name));
+    if (owner != serialOwners_.end() && owner->second != &record) continue;  // another port's
     if (!DataIsName(data, bytes, oldName)) continue;
     const ErrorCode written =
         map.SetValue(name, type, reinterpret_cast<const std::uint8_t*>(newName.c_str()),
                      static_cast<std::uint32_t>(newName.size() + 1));
     if (written == error::kSuccess) {
-      rewrittenSerialValues_.insert(Upper(name));
+      serialOwners_[Upper(name)] = &record;
+      record.serialValue = name;
     } else {
       reporter_.Report(kSerialMapWriteFailedCaption, written);
     }
@@ -105,6 +108,7 @@ CommitWalk::CommitWalk(Platform& platform, const ErrorReporter& reporter, bool r
   for (PortRecord* board = boards; board != nullptr; board = board->next) {
     for (PortRecord* port = board->children; port != nullptr; port = port->next) {
       ports_.push_back(port);
+      if (!port->serialValue.empty()) serialOwners_[Upper(port->serialValue)] = port;
     }
   }
 }

@@ -42,8 +42,8 @@ constexpr std::uint32_t kValueDataCapacity = 32;
 // One Save or Reset walk's commits. A walk may move names among its own
 // ports (a swap, a shift, a rotation), so the commits of one walk remember
 // what earlier ones did:
-// - a serial device map value rewritten in this walk is not taken again
-//   for another port;
+// - a serial device map value rewritten for one port, in this walk or an
+//   earlier one, is not taken for another;
 // - a port settings value that this walk created is not deleted by a later
 //   commit, and the value it replaced, when it held another port's
 //   settings, is what that port's commit carries to its new name; where
@@ -87,7 +87,7 @@ class CommitWalk {
   };
 
   // Each returns false when the commit ends there.
-  bool RewriteSerialMap(const std::string& oldName, const std::string& newName);
+  bool RewriteSerialMap(PortRecord& record, const std::string& oldName, const std::string& newName);
   void MoveSettings(PortRecord& record, const std::string& newName);
   // The port of the tree other than `record` whose settings are under
   // `name` now; null when none is: a value left by removed hardware, or one
@@ -113,7 +113,8 @@ class CommitWalk {
     bool carried = false;   // a later commit took `replaced` to its new name
   };
 
-  std::set<std::string> rewrittenSerialValues_;  // value names, upper-cased
+  // Serial device map values rewritten for a port: upper-cased name -> port.
+  std::map<std::string, const PortRecord*> serialOwners_;
   std::map<std::string, Created> createdSettings_;  // upper-cased name -> what it replaced
   std::set<long> claimedNumbers_;
 };

@@ -35,6 +35,11 @@ struct PortRecord {
   // settings another commit displaced back under a name of their own. Empty
   // for a board.
   std::string settingsName;
+  // The serial device map value ("\Device\TrvxSerial2") whose data a commit
+  // last set to this port's name; empty until one did. A later walk leaves
+  // it to this port, even where a failed commit left another port's data
+  // the same.
+  std::string serialValue;
   // The card's ParentIdPrefix, at most 127 characters.
   char parentIdPrefix[128] = {};
   // The driver's enumerator letter: 'A', 'S' or 'U'.

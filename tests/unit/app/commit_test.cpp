@@ -335,7 +335,8 @@ TEST(CommitTest, SwapsShiftsAndRotationsInOneSaveLoseNothing) {
 // A swap whose second commit fails before its settings step: the first
 // port's commit displaced the second port's settings, which no one carries
 // on. They are not lost: the walk writes them back under the name the first
-// port freed, and the next Save takes them from there.
+// port freed, and the next Save takes them from there, as it finds the
+// second port's own serial device map value.
 TEST(CommitTest, SettingsDisplacedInASwapSurviveTheOtherCommitFailing) {
   for (const bool saveAgain : {false, true}) {
     SCOPED_TRACE(saveAgain ? "and another Save" : "one Save");
@@ -354,10 +355,10 @@ TEST(CommitTest, SettingsDisplacedInASwapSurviveTheOtherCommitFailing) {
     machine.RunToEnd();
     EXPECT_EQ(machine.BoxCaptions()[0],
               "Failed opening 'HKLM\\Hardware\\DeviceMap\\SerialComm' Key");
-    // (Another Save rewrites the serial device map value it finds first
-    // holding COM4, which is by then the first port's too: the registry is
-    // as inconsistent as the failure left it.)
-    if (!saveAgain) machine.ExpectPort(0, "COM4", "COM3");
+    // Both ports' serial device map values hold COM4 after the first Save;
+    // another leaves the first port's alone and mends the second's.
+    machine.ExpectPort(0, "COM4", "COM3");
+    if (saveAgain) machine.ExpectPort(1, "COM3", "COM4");
     EXPECT_EQ(machine.Value(kPortSettings, "COM4:"), SettingsOf("COM3") + '\0');
     EXPECT_EQ(machine.PortName(1), std::string(saveAgain ? "COM3" : "COM4") + '\0')
         << "the first Save's commit of it ended at once";
