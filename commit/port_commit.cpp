@@ -71,14 +71,12 @@ bool CommitWalk::RewriteSerialMap(PortRecord& record, const std::string& oldName
     std::uint8_t data[kValueDataCapacity];
     std::uint32_t bytes = kValueDataCapacity;
     if (map.EnumValue(index, name, &nameChars, &type, data, &bytes) != error::kSuccess) break;
-    const auto owner = serialOwners_.find(Upper(name));
-    if (owner != serialOwners_.end() && owner->second != &record) continue;  // another port's
     if (!DataIsName(data, bytes, oldName)) continue;
+    if (OtherPortOwning(record, &PortRecord::serialValue, name) != nullptr) continue;
     const ErrorCode written =
         map.SetValue(name, type, reinterpret_cast<const std::uint8_t*>(newName.c_str()),
                      static_cast<std::uint32_t>(newName.size() + 1));
     if (written == error::kSuccess) {
-      serialOwners_[Upper(name)] = &record;
       record.serialValue = name;
     } else {
       reporter_.Report(kSerialMapWriteFailedCaption, written);
@@ -108,14 +106,15 @@ CommitWalk::CommitWalk(Platform& platform, const ErrorReporter& reporter, bool r
   for (PortRecord* board = boards; board != nullptr; board = board->next) {
     for (PortRecord* port = board->children; port != nullptr; port = port->next) {
       ports_.push_back(port);
-      if (!port->serialValue.empty()) serialOwners_[Upper(port->serialValue)] = port;
     }
   }
 }
 
-PortRecord* CommitWalk::SettingsOwner(const PortRecord& record, const std::string& name) const {
+PortRecord* CommitWalk::OtherPortOwning(const PortRecord& record, std::string PortRecord::*owned,
+                                        const std::string& name) const {
+  if (name.empty()) return nullptr;
   for (PortRecord* port : ports_) {
-    if (port != &record && SamePortName(port->settingsName, name)) return port;
+    if (port != &record && SamePortName(port->*owned, name)) return port;
   }
   return nullptr;
 }
@@ -148,7 +147,8 @@ void CommitWalk::MoveSettings(PortRecord& record, const std::string& newName) {
   const bool newIsOurs = createdSettings_.count(Upper(newValue)) != 0;
   // Another port's settings are kept for it (a swap); a value that is no
   // port's is replaced.
-  PortRecord* const owner = newIsOurs ? nullptr : SettingsOwner(record, newName);
+  PortRecord* const owner =
+      newIsOurs ? nullptr : OtherPortOwning(record, &PortRecord::settingsName, newName);
   Setting replaced;
   if (owner != nullptr) {
     replaced = ReadSetting(ports, newValue);

@@ -43,7 +43,8 @@ constexpr std::uint32_t kValueDataCapacity = 32;
 // ports (a swap, a shift, a rotation), so the commits of one walk remember
 // what earlier ones did:
 // - a serial device map value rewritten for one port, in this walk or an
-//   earlier one, is not taken for another;
+//   earlier one, is not taken for another (each record's serialValue names
+//   its own);
 // - a port settings value that this walk created is not deleted by a later
 //   commit, and the value it replaced, when it held another port's
 //   settings, is what that port's commit carries to its new name; where
@@ -89,10 +90,11 @@ class CommitWalk {
   // Each returns false when the commit ends there.
   bool RewriteSerialMap(PortRecord& record, const std::string& oldName, const std::string& newName);
   void MoveSettings(PortRecord& record, const std::string& newName);
-  // The port of the tree other than `record` whose settings are under
-  // `name` now; null when none is: a value left by removed hardware, or one
-  // Windows keeps for a name no port uses.
-  PortRecord* SettingsOwner(const PortRecord& record, const std::string& name) const;
+  // The port of the tree other than `record` whose `owned` value name
+  // (settingsName or serialValue) is `name`; null when none is: a value left
+  // by removed hardware, or one Windows keeps for a name no port uses.
+  PortRecord* OtherPortOwning(const PortRecord& record, std::string PortRecord::*owned,
+                              const std::string& name) const;
   // Steps on the port device key; *portNameWritten when PortName was.
   bool WritePortKeys(const PortRecord& record, const std::string& newName,
                      bool* portNameWritten);
@@ -113,8 +115,6 @@ class CommitWalk {
     bool carried = false;   // a later commit took `replaced` to its new name
   };
 
-  // Serial device map values rewritten for a port: upper-cased name -> port.
-  std::map<std::string, const PortRecord*> serialOwners_;
   std::map<std::string, Created> createdSettings_;  // upper-cased name -> what it replaced
   std::set<long> claimedNumbers_;
 };
