@@ -131,6 +131,11 @@ void CommitWalk::MoveSettings(PortRecord& record, const std::string& newName) {
   // the value under it is the other one's).
   const std::string oldValue = record.settingsName + ":";
   const std::string newValue = newName + ":";
+  // Another commit of this walk gave the name to its port and put that
+  // port's settings under it: two ports are to have one name (a Reset to
+  // start-up names that were the same). Those settings stay, and so do this
+  // port's, where they are and under the name it knows them by.
+  if (createdSettings_.count(Upper(newValue)) != 0) return;
   // A value this walk created holds another port's settings by now; what
   // this port had there is what that creation replaced.
   const auto createdOld = createdSettings_.find(Upper(oldValue));
@@ -144,11 +149,9 @@ void CommitWalk::MoveSettings(PortRecord& record, const std::string& newName) {
     return;
   }
 
-  const bool newIsOurs = createdSettings_.count(Upper(newValue)) != 0;
   // Another port's settings are kept for it (a swap); a value that is no
   // port's is replaced.
-  PortRecord* const owner =
-      newIsOurs ? nullptr : OtherPortOwning(record, &PortRecord::settingsName, newName);
+  PortRecord* const owner = OtherPortOwning(record, &PortRecord::settingsName, newName);
   Setting replaced;
   if (owner != nullptr) {
     replaced = ReadSetting(ports, newValue);
@@ -171,9 +174,7 @@ void CommitWalk::MoveSettings(PortRecord& record, const std::string& newName) {
   }
   record.settingsName = newName;
   if (oldIsOurs) createdOld->second.carried = true;
-  if (!newIsOurs) {
-    createdSettings_[Upper(newValue)] = Created{newValue, replaced, owner, oldValue, false};
-  }
+  createdSettings_[Upper(newValue)] = Created{newValue, replaced, owner, oldValue, false};
 }
 
 void CommitWalk::Finish() {

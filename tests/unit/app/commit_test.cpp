@@ -287,7 +287,11 @@ TEST(CommitTest, PortSettingsMoveOnlyWhenReadWhole) {
 }
 
 // Names moved among the ports in one Save: every port's serial device map
-// value, settings and claim end with that port.
+// value, settings and claim end with that port. A Reset after the Save puts
+// the start-up names back the same way, also where two ports started with
+// one name and one of them then took a name whose settings value no port
+// had (COM9:, of removed hardware): both want COM3: back, and the first
+// one's settings must not be overwritten by the other's.
 TEST(CommitTest, SwapsShiftsAndRotationsInOneSaveLoseNothing) {
   struct Rename {
     const char* from;
@@ -296,8 +300,10 @@ TEST(CommitTest, SwapsShiftsAndRotationsInOneSaveLoseNothing) {
   struct Row {
     const char* description;
     std::vector<Rename> renames;
-    std::vector<std::string> names;  // of ports 0, 1, 2 after the Save
+    std::vector<std::string> names;  // of ports 0, 1, 2 after the Save (or the Reset)
     std::vector<std::uint32_t> claimed;
+    std::vector<std::string> startup = {"COM3", "COM4", "COM5"};
+    bool reset = false;  // then a rename and Reset answered Yes
   };
   const Row rows[] = {
       {"swap",
@@ -316,19 +322,38 @@ TEST(CommitTest, SwapsShiftsAndRotationsInOneSaveLoseNothing) {
        {{"COM3", "COM2"}, {"COM4", "COM3"}, {"COM5", "COM4"}},
        {"COM2", "COM3", "COM4"},
        {1, 2, 3, 4}},
+      {"Reset to one start-up name of two ports",
+       {{"COM3", "COM7"}, {"COM3", "COM9"}},
+       {"COM3", "COM3", "COM5"},
+       {1, 3, 5},
+       {"COM3", "COM3", "COM5"},
+       true},
   };
-  const std::vector<std::string> original = {"COM3", "COM4", "COM5"};
   for (const Row& row : rows) {
     SCOPED_TRACE(row.description);
-    WiredMachine machine;
+    WiredMachine machine(row.startup);
+    machine.registry.SetStringAt(kPortSettings, "COM9:", SettingsOf("COM9"));
     for (const Rename& rename : row.renames) machine.Rename(rename.from, rename.to);
     machine.Click(IDC_SAVE);
-    machine.LeaveDecliningTheRestart();
+    if (row.reset) {
+      machine.Rename("COM5", "COM6");
+      machine.Click(IDC_RESET);
+      machine.windows.Answer(id::kYes);
+      machine.Escape();  // Reset cleared the restart
+    } else {
+      machine.LeaveDecliningTheRestart();
+    }
     machine.RunToEnd();
-    for (std::uint32_t i = 0; i < 3; ++i) machine.ExpectPort(i, row.names[i], original[i]);
-    EXPECT_EQ(machine.SettingsNames().size(), 4u) << "COM1: and one value per port";
+    for (std::uint32_t i = 0; i < 3; ++i) machine.ExpectPort(i, row.names[i], row.startup[i]);
+    EXPECT_EQ(machine.Value(kPortSettings, "COM9:"), SettingsOf("COM9") + '\0')
+        << "a value no port had keeps its data";
+    EXPECT_EQ(machine.SettingsNames().size(), row.reset ? 4u : 5u)
+        << "COM1:, COM9: and one value per port name";
     EXPECT_EQ(machine.comPorts.ClaimedNumbers(), row.claimed);
-    EXPECT_EQ(machine.BoxTexts(), (std::vector<std::string>{kQuestion, kCompleted}));
+    const std::vector<std::string> boxes =
+        row.reset ? std::vector<std::string>{"Are you sure you want to lose your changes"}
+                  : std::vector<std::string>{kQuestion, kCompleted};
+    EXPECT_EQ(machine.BoxTexts(), boxes);
   }
 }
 
