@@ -12,14 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "discovery/port_enumeration.h"
 #include "discovery/port_record.h"
 #include "messages/message_boxes.h"
 #include "platform/platform.h"
 
 namespace velnara {
 
-constexpr const char* kSerialMapPath = "HARDWARE\\DeviceMap\\SerialComm";
-constexpr const char* kPortSettingsPath = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports";
 constexpr const char* kFriendlyNameFormat = "Tarvex 880 Port (%s)";
 
 constexpr const char* kSerialMapOpenFailedCaption =

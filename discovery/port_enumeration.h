@@ -12,6 +12,9 @@
 namespace velnara {
 
 constexpr const char* kEnumRoot = "SYSTEM\\CurrentControlSet\\Enum";
+// The other places a machine keeps a serial port's name.
+constexpr const char* kSerialMapPath = "HARDWARE\\DeviceMap\\SerialComm";
+constexpr const char* kPortSettingsPath = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports";
 
 // "SYSTEM\CurrentControlSet\Enum\TRVX880A\*PNP0501" for letter 'A'.
 std::string EnumeratorKeyPath(char enumeratorLetter);

@@ -96,7 +96,7 @@ std::string FormatAddress(const PortAddress& address) {
          std::to_string(address.function) + " port " + std::to_string(address.number);
 }
 
-std::string FormatPortMap(const PortRecord* boards) {
+std::string FormatPortMap(const PortRecord* boards, std::vector<std::string>* leftOut) {
   std::string text;
   for (const PortRecord* board = boards; board != nullptr; board = board->next) {
     if (!text.empty()) text += kLineEnd;
@@ -104,7 +104,16 @@ std::string FormatPortMap(const PortRecord* boards) {
     text += board->modelName != nullptr ? board->modelName : "";
     text += kLineEnd;
     for (const PortRecord* port = board->children; port != nullptr; port = port->next) {
-      text += FormatAddress(AddressOf(*port)) + " = " + port->committedName + kLineEnd;
+      const std::string address = FormatAddress(AddressOf(*port));
+      const NameForm form = CheckNameForm(port->committedName);
+      if (form == NameForm::kFine) {
+        text += address + " = " + port->committedName + kLineEnd;
+        continue;
+      }
+      const std::string why = "its name " + QuotedName(port->committedName) + " " +
+                              NameFormReason(form) + ", which no map gives a port";
+      text += "; " + address + " is left out: " + why + kLineEnd;
+      if (leftOut != nullptr) leftOut->push_back(address + " is left out of the map: " + why);
     }
   }
   return text;

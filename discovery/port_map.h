@@ -37,7 +37,11 @@ std::string FormatAddress(const PortAddress& address);
 // The port map of a board list: each card's model name in a comment line,
 // below it a line for each of its ports with the name the registry holds
 // for it now; lines end with CR LF. Applied unchanged it changes nothing.
-std::string FormatPortMap(const PortRecord* boards);
+// A port whose name no map line can give back (a name of a form the name
+// rule refuses: "A=B", " COM5", a control character, "LPT1") is written as
+// a comment that says why, so that the rest of the map still applies; each
+// such port is said in *leftOut (when given), one line each.
+std::string FormatPortMap(const PortRecord* boards, std::vector<std::string>* leftOut = nullptr);
 
 // One line of a map that names a port and its new name.
 struct MapEntry {

@@ -2,7 +2,6 @@
 
 #include <vector>
 
-#include "discovery/port_names.h"
 #include "messages/message_boxes.h"
 
 namespace velnara {
@@ -15,9 +14,16 @@ const PortRecord* RecordOf(const TreeView& tree, TreeItem item) {
   return reinterpret_cast<const PortRecord*>(tree.GetItemData(item));
 }
 
-std::string Formatted(const char* format, const std::string& name) {
+// `format` with each "%s" replaced, in order, by the next of `values`.
+std::string Formatted(const char* format, std::initializer_list<std::string> values) {
   std::string text = format;
-  return text.replace(text.find("%s"), 2, name);
+  std::size_t at = 0;
+  for (const std::string& value : values) {
+    at = text.find("%s", at);
+    text.replace(at, 2, value);
+    at += value.size();
+  }
+  return text;
 }
 
 // The records of the port items below the first root item, in tree order,
@@ -39,40 +45,42 @@ std::vector<ShownName> ShownNames(const TreeView& tree) {
   return shown;
 }
 
-// Whether the database holds COM`number` for hardware outside the tree.
-bool ClaimedElsewhere(ComPortDatabase& database, const std::vector<ShownName>& ports,
-                      long number) {
-  if (number < 1) return false;
-  ComDb opened(database);
-  std::vector<bool> claimed;
-  if (opened.Open() != error::kSuccess || opened.ClaimedNumbers(&claimed) != error::kSuccess) {
-    return false;
+// Whether the user may have `name`: a refusal is said in a box, and a name
+// held only by hardware that is gone is the user's to take.
+bool Accepted(Platform& platform, const NameCheck& check, const std::string& name) {
+  switch (check.verdict) {
+    case NameVerdict::kFree:
+      return true;
+    case NameVerdict::kShownByOtherPort:
+      AppMessageBox(platform, Formatted(kNameInUseFormat, {name}).c_str(), mb::kOk);
+      return false;
+    case NameVerdict::kHeldByOtherHardware: {
+      const std::string text = HeldNameText(check.holding);
+      if (check.holding.Connected()) {
+        AppMessageBox(platform, text.c_str(), mb::kOk);
+        return false;
+      }
+      const std::string question = text + "\n\n" + Formatted(kTakeNameFormat, {name, name});
+      return AnsweredYes(AppMessageBox(platform, question.c_str(), mb::kYesNo));
+    }
+    default:
+      break;
   }
-  if (static_cast<unsigned long>(number) > claimed.size() || !claimed[number - 1]) return false;
-  for (const ShownName& port : ports) {
-    if (ComNumber(port.port->committedName) == number) return false;  // one of ours
-  }
-  return true;
+  // An empty name would be committed as a port without a name.
+  const std::string text = check.form == NameForm::kEmpty
+                               ? std::string(kEmptyNameText)
+                               : Formatted(kNameRefusedFormat, {name, check.Reason()});
+  AppMessageBox(platform, text.c_str(), mb::kOk);
+  return false;
 }
 
 }  // namespace
 
-int CheckNameAmong(const std::vector<ShownName>& shown, const PortRecord* record,
-                   const std::string& name, ComPortDatabase* database, const PortRecord** other) {
-  for (const ShownName& port : shown) {
-    if (port.port == record || !SamePortName(port.name, name)) continue;
-    if (other != nullptr) *other = port.port;
-    return kNameShownByOtherPort;
-  }
-  if (database != nullptr && ClaimedElsewhere(*database, shown, ComNumber(name))) {
-    return kNameClaimedByOtherHardware;
-  }
-  return kNameFree;
-}
-
-int CheckNameInUse(const TreeView& tree, const PortRecord* record, const std::string& name,
-                   ComPortDatabase* database) {
-  return CheckNameAmong(ShownNames(tree), record, name, database);
+std::string HeldNameText(const NameHolding& holding) {
+  std::string text = Formatted(kNameClaimedFormat, {holding.name}) + "\n";
+  if (holding.holders.empty()) return text + "\n" + kNoListedHolderLine;
+  for (const ComNameHolder& holder : holding.holders) text += "\n" + holder.Describe();
+  return text;
 }
 
 void RunRenameCommand(Platform& platform, const RenameTarget& target,
@@ -92,20 +100,9 @@ void RunRenameCommand(Platform& platform, const RenameTarget& target,
     if (dialog->Show() != id::kOk) return;
     const std::string newName = dialog->GetNewName();
     if (newName == oldText) return;
-    // An empty name would be committed as a port without a name.
-    if (newName.empty()) {
-      AppMessageBox(platform, kEmptyNameText, mb::kOk);
-      continue;
-    }
-    const int inUse = CheckNameInUse(tree, RecordOf(tree, item), newName, &platform.comPorts);
-    if (inUse == kNameShownByOtherPort) {
-      AppMessageBox(platform, Formatted(kNameInUseFormat, newName).c_str(), mb::kOk);
-      continue;
-    }
-    if (inUse == kNameClaimedByOtherHardware) {
-      AppMessageBox(platform, Formatted(kNameClaimedFormat, newName).c_str(), mb::kOk);
-      continue;
-    }
+    // Read afresh for every name: the registry may have moved meanwhile.
+    NameRule rule(platform, ShownNames(tree));
+    if (!Accepted(platform, rule.Check(RecordOf(tree, item), newName), newName)) continue;
     tree.SetItemText(item, newName.c_str());
     target.unsavedChanges = true;
     target.resetButton.Enable(true);

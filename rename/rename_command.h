@@ -1,7 +1,9 @@
 // What a double-click in the port tree does: the user picks a new name for
-// the selected port, a name that another port already shows is refused, and
-// an accepted name becomes the port item's text, its pending name. Nothing
-// is written to the registry here; Save does that later.
+// the selected port, a name the rule refuses is refused with the reason
+// (another port shows it, other hardware holds it, a device cannot carry
+// it), and an accepted name becomes the port item's text, its pending name.
+// A name held only by hardware that is gone may be taken after a question.
+// Nothing is written to the registry here; Save does that later.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +13,7 @@
 #include <vector>
 
 #include "discovery/port_record.h"
+#include "rename/name_rule.h"
 #include "platform/dialog.h"
 #include "platform/platform.h"
 
@@ -22,6 +25,14 @@ constexpr const char* kEmptyNameText = "Please enter a Port Name";
 constexpr const char* kNameClaimedFormat =
     "COM name database claims Port '%s' is used by (or reserved for) other serial port "
     "hardware\nThe port concerned will not appear in the VELNARA list";
+// A name refused for its form or for another device of Windows: the name,
+// then why ("is reserved by Windows for another device").
+constexpr const char* kNameRefusedFormat = "Port Name '%s' %s";
+// Below the claim's text, a line for each holder of the name, or this one.
+constexpr const char* kNoListedHolderLine = "Claimed for no device that Windows lists.";
+// Ends the claim's text when no holder is connected: Yes takes the name.
+constexpr const char* kTakeNameFormat =
+    "No connected device uses %s. Give %s to this port anyway?";
 
 // The dialog in which the user picks the name (the rename dialog).
 class NameDialog {
@@ -41,36 +52,9 @@ struct RenameTarget {
   bool& unsavedChanges;
 };
 
-// Results of the name-in-use check.
-constexpr int kNameFree = 0;
-constexpr int kNameShownByOtherPort = -1;
-constexpr int kNameClaimedByOtherHardware = -2;
-
-// Whether `name` is free for the port of `record`:
-// - -1 when another port item shows it. Names are compared without regard
-//   to case (ASCII), as Windows resolves device names: COM5 and com5 would
-//   collide at the next start. Only the pending names in the tree count.
-// - -2 when `database` (if given) claims the name's COM number and no port
-//   in the tree has that number as its committed name: the number belongs
-//   to hardware outside the tree, a motherboard port say. A database that
-//   cannot be opened or asked refuses nothing.
-// - 0 otherwise.
-int CheckNameInUse(const platform::TreeView& tree, const PortRecord* record,
-                   const std::string& name, platform::ComPortDatabase* database = nullptr);
-
-// A port of the tree and the name it shows, or is to show.
-struct ShownName {
-  const PortRecord* port;
-  std::string name;
-};
-
-// The same rule on a list of every port of the tree with its name: the
-// check behind the rename command, and behind a port map, whose names are
-// checked as they will be once the whole map is applied. For -1, *other
-// (when given) is the port that shows the name.
-int CheckNameAmong(const std::vector<ShownName>& shown, const PortRecord* record,
-                   const std::string& name, platform::ComPortDatabase* database,
-                   const PortRecord** other = nullptr);
+// The box that says who holds a name taken for other hardware: the claim's
+// text, a blank line, and a line for each holder.
+std::string HeldNameText(const NameHolding& holding);
 
 // The rename command on the tree's selected item. `makeDialog` builds the
 // one rename dialog the command shows, as often as the user needs.

@@ -31,9 +31,10 @@ bool Allowed(Mode mode, const std::string& option) {
     case Mode::kList:
       return option == "out" || option == "backups";
     case Mode::kCheck:
-      return option == "log";
+      return option == "log" || option == "reclaim";
     case Mode::kApply:
-      return option == "log" || option == "restart" || option == "nobackup";
+      return option == "log" || option == "restart" || option == "nobackup" ||
+             option == "reclaim";
     default:
       return false;
   }
@@ -96,6 +97,8 @@ bool ParseCommandLine(const std::vector<std::string>& args, Command* command,
       command->restart = true;
     } else if (option == "nobackup") {
       command->noBackup = true;
+    } else if (option == "reclaim") {
+      command->reclaim = true;
     }
   }
 

@@ -26,6 +26,7 @@ struct Command {
   std::string logFile;                   // /log FILE
   bool restart = false;                  // /apply /restart
   bool noBackup = false;                 // /apply /nobackup
+  bool reclaim = false;                  // /check, /apply /reclaim
   std::string text;                      // the arguments as given, for the log
 };
 

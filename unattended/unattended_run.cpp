@@ -1,13 +1,15 @@
 #include "unattended/unattended_run.h"
 
+#include <map>
 #include <vector>
 
 #include "commit/backup.h"
 #include "commit/reboot_prompt.h"
 #include "commit/walks.h"
 #include "discovery/board_discovery.h"
+#include "discovery/com_name_holders.h"
 #include "discovery/port_map.h"
-#include "rename/rename_command.h"
+#include "rename/name_rule.h"
 
 namespace velnara {
 
@@ -16,9 +18,6 @@ using namespace platform;
 namespace {
 
 constexpr const char* kLineEnd = "\r\n";
-// The longest name a port takes: the rename dialog's limit, which the
-// registry's PortName reads (8 bytes with the terminator) hold.
-constexpr std::size_t kMaxNameLength = 7;
 
 // The board list discovery made, freed on every path.
 class Boards {
@@ -35,6 +34,17 @@ class Boards {
 };
 
 
+// Every port of the board list.
+std::vector<const PortRecord*> PortsOf(const PortRecord* boards) {
+  std::vector<const PortRecord*> ports;
+  for (const PortRecord* board = boards; board != nullptr; board = board->next) {
+    for (const PortRecord* port = board->children; port != nullptr; port = port->next) {
+      ports.push_back(port);
+    }
+  }
+  return ports;
+}
+
 // "PCI 2.9.0 port 3: COM5 -> COM47".
 std::string ChangeLine(const PortRecord& port, const std::string& newName) {
   return FormatAddress(AddressOf(port)) + ": " + port.committedName + " -> " + newName;
@@ -44,11 +54,37 @@ std::string Ports(std::size_t count) {
   return std::to_string(count) + (count == 1 ? " port" : " ports");
 }
 
+// The line that says why a name of a map is refused.
+std::string Refusal(const MappedPort& entry, const NameCheck& check) {
+  const std::string name = QuotedName(entry.newName);
+  switch (check.verdict) {
+    case NameVerdict::kShownByOtherPort:
+      return name + " would also be the name of " + FormatAddress(AddressOf(*check.other));
+    case NameVerdict::kHeldByOtherHardware: {
+      const std::string holders = check.holding.Describe("; ");
+      const std::string taking = check.holding.Connected() ? "" : " (/reclaim takes it)";
+      return (check.holding.claimed
+                  ? "the COM port database holds " + name + " for other serial port hardware: "
+                  : name + " is used by other serial port hardware: ") +
+             holders + taking;
+    }
+    default:
+      break;
+  }
+  if (check.form == NameForm::kEmpty) {
+    return FormatAddress(AddressOf(*entry.port)) + " is given no name";
+  }
+  return name + " " + check.Reason();
+}
+
 // Every name check of the rename command, on every mapped port whose name
 // changes, against the names all ports will have once the whole map is
-// applied: so a swap within one map is fine.
+// applied: so a swap within one map is fine. With `reclaim`, a name held
+// only by hardware that is gone is taken, as the dialog's Yes takes it; it
+// is said in *takenBack, by port.
 std::vector<MapProblem> RefusedNames(Platform& platform, PortRecord* boards,
-                                     const std::vector<MappedPort>& mapped) {
+                                     const std::vector<MappedPort>& mapped, bool reclaim,
+                                     std::map<const PortRecord*, std::string>* takenBack) {
   std::vector<ShownName> applied;
   for (PortRecord* board = boards; board != nullptr; board = board->next) {
     for (PortRecord* port = board->children; port != nullptr; port = port->next) {
@@ -59,30 +95,18 @@ std::vector<MapProblem> RefusedNames(Platform& platform, PortRecord* boards,
       applied.push_back({port, name});
     }
   }
+  NameRule rule(platform, applied);
   std::vector<MapProblem> refused;
   for (const MappedPort& entry : mapped) {
     if (entry.newName == entry.port->committedName) continue;
-    const std::string port = FormatAddress(AddressOf(*entry.port));
-    const std::string name = "\"" + entry.newName + "\"";
-    const PortRecord* other = nullptr;
-    if (entry.newName.empty()) {
-      refused.push_back({entry.line, port + " is given no name"});
-    } else if (entry.newName.size() > kMaxNameLength) {
-      refused.push_back({entry.line, name + " is longer than 7 characters"});
-    } else {
-      switch (CheckNameAmong(applied, entry.port, entry.newName, &platform.comPorts, &other)) {
-        case kNameShownByOtherPort:
-          refused.push_back({entry.line, name + " would also be the name of " +
-                                             FormatAddress(AddressOf(*other))});
-          break;
-        case kNameClaimedByOtherHardware:
-          refused.push_back({entry.line, "the COM port database holds " + name +
-                                             " for other serial port hardware"});
-          break;
-        default:
-          break;
-      }
+    const NameCheck check = rule.Check(entry.port, entry.newName);
+    if (check.verdict == NameVerdict::kFree) continue;
+    if (check.verdict == NameVerdict::kHeldByOtherHardware && reclaim &&
+        !check.holding.Connected()) {
+      (*takenBack)[entry.port] = check.holding.Describe("; ");
+      continue;
     }
+    refused.push_back({entry.line, Refusal(entry, check)});
   }
   return refused;
 }
@@ -152,9 +176,18 @@ int UnattendedRun::Deliver(const std::string& text, const std::string& whenEmpty
 
 int UnattendedRun::List() {
   const Boards boards(platform_, reporter_);
-  const int status = Deliver(FormatPortMap(boards.get()), "No Tarvex 880 port was found.");
-  if (status != exit_status::kDone) return status;
-  return reporter_.failures() == 0 ? exit_status::kDone : exit_status::kSomeWritesFailed;
+  // A map of the ports that could be found is no map of this PC.
+  if (reporter_.failures() != 0) {
+    output_.Warn("The ports could not be listed: the line above says why.");
+    return exit_status::kSomeWritesFailed;
+  }
+  std::vector<std::string> leftOut;
+  std::string text = FormatPortMap(boards.get(), &leftOut);
+  for (const std::string& line : leftOut) output_.Warn(line);
+  const std::string held =
+      FormatHeldNames(ComNameHolders(platform_, PortsOf(boards.get())).Held());
+  if (!held.empty()) text += (text.empty() ? "" : kLineEnd) + held;
+  return Deliver(text, "No Tarvex 880 port was found.");
 }
 
 int UnattendedRun::ListBackups() {
@@ -217,7 +250,9 @@ int UnattendedRun::CheckOrApply() {
   std::vector<MappedPort> mapped;
   ResolvePortMap(boards.get(), map.entries, map.unit, &mapped, &map.problems);
   if (!map.problems.empty()) return Refuse(map, map.problems, exit_status::kBadMap);
-  const std::vector<MapProblem> refused = RefusedNames(platform_, boards.get(), mapped);
+  std::map<const PortRecord*, std::string> takenBack;
+  const std::vector<MapProblem> refused =
+      RefusedNames(platform_, boards.get(), mapped, command_.reclaim, &takenBack);
   if (!refused.empty()) return Refuse(map, refused, exit_status::kNameRefused);
 
   // The changes in the order of the port list, as the dialog's Save
@@ -232,7 +267,11 @@ int UnattendedRun::CheckOrApply() {
       }
     }
   }
-  for (const PortChange& change : changes) output_.Say(ChangeLine(*change.port, change.newName));
+  for (const PortChange& change : changes) {
+    const auto taken = takenBack.find(change.port);
+    output_.Say(ChangeLine(*change.port, change.newName) +
+                (taken == takenBack.end() ? "" : ", taken back from " + taken->second));
+  }
   if (command_.mode == Mode::kCheck) {
     output_.Say(changes.empty() ? "Nothing would change."
                                 : Ports(changes.size()) + " would change; nothing was written.");

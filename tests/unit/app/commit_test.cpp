@@ -461,18 +461,18 @@ TEST(CommitTest, ResetWithoutAnEarlierSaveRewritesEveryPortButNotTheDatabase) {
 }
 
 // A name that is not a COM name is written everywhere like any other, but
-// stands for no number in the database: LPT9 claims nothing, and leaving it
+// stands for no number in the database: TTY9 claims nothing, and leaving it
 // releases nothing.
 TEST(CommitTest, ANameThatIsNotACOMNameMovesNoClaim) {
   WiredMachine machine;
   machine.comPorts.SetClaimedNumbers({1, 3, 4, 5, 9});  // 9: hardware outside the tree
-  machine.Rename("COM3", "LPT9");
+  machine.Rename("COM3", "TTY9");
   machine.Click(IDC_SAVE);
   machine.Do([&] {
-    machine.ExpectPort(0, "LPT9", "COM3");
+    machine.ExpectPort(0, "TTY9", "COM3");
     EXPECT_EQ(machine.comPorts.ClaimedNumbers(), (std::vector<std::uint32_t>{1, 4, 5, 9}));
   });
-  machine.Rename("LPT9", "COM6");
+  machine.Rename("TTY9", "COM6");
   machine.Click(IDC_SAVE);
   machine.LeaveDecliningTheRestart();
   machine.RunToEnd();

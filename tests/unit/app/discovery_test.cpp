@@ -5,6 +5,7 @@
 #include <map>
 
 #include "discovery/board_discovery.h"
+#include "discovery/com_name_holders.h"
 #include "discovery/port_enumeration.h"
 #include "sim_machine.h"
 
@@ -328,6 +329,90 @@ TEST_F(DiscoveryTest, EnumeratorKeyPathsUseTheBoardsLetter) {
   EXPECT_EQ(EnumeratorKeyPath('S'), "SYSTEM\\CurrentControlSet\\Enum\\TRVX880S\\*PNP0501");
   EXPECT_EQ(EnumeratorKeyPath('U'), "SYSTEM\\CurrentControlSet\\Enum\\TRVX880U\\*PNP0501");
   EXPECT_EQ(PortDeviceKeyName("P", 0x02090003), "P&02090003");
+}
+
+// Who holds a name outside the tree: devices of Enum by their PortName,
+// connected when the serial device map lists the name outside the tree, and
+// the COM port database's claims. The tree's own ports hold nothing here.
+TEST(ComNameHolders, FindEveryDeviceThatHoldsANameAndWhetherItIsConnected) {
+  SimMachine machine;
+  CardSpec card;
+  AddCard(machine.registry, card);
+  AddWiredPorts(machine, card, 'A', {"COM3", "COM4"});
+  const std::string enumRoot = "SYSTEM\\CurrentControlSet\\Enum\\";
+  const auto device = [&](const std::string& path, const char* described, const char* value,
+                          const char* portName) {
+    if (described != nullptr) machine.registry.SetStringAt(enumRoot + path, value, described);
+    if (portName != nullptr) {
+      machine.registry.SetStringAt(enumRoot + path + "\\Device Parameters", "PortName", portName);
+    }
+    machine.registry.CreateKeyAt(enumRoot + path);
+  };
+  device("ACPI\\PNP0501\\1", "Communications Port (COM1)", "FriendlyName", "COM1");
+  device("FTDIBUS\\VID_0403+PID_6001+A1B2C3D4A\\0000", "USB Serial Port (COM9)", "FriendlyName",
+         "COM9");
+  device("Root\\LEGACY_X\\0000", "No parameters", "DeviceDesc", nullptr);
+  device("USB\\Modem\\7", "Modem", "DeviceDesc", "com8");
+  device("USB\\Modem\\8", nullptr, nullptr, "COM11");
+  machine.registry.SetStringAt(kSerialMap, "\\Device\\Serial0", "COM1");
+  machine.registry.SetStringAt(kSerialMap, "\\Device\\Serial1", "COM6");
+  machine.registry.SetStringAt(kSerialMap, "\\Device\\Modem7", "COM11");
+  machine.comPorts.SetClaimedNumbers({1, 2, 3, 4, 8, 9});
+
+  struct Row {
+    const char* name;
+    bool claimed;
+    bool connected;
+    std::string holders;
+  };
+  const Row rows[] = {
+      {"COM1", true, true, "Communications Port (COM1), ACPI\\PNP0501\\1, connected"},
+      {"COM9", true, false,
+       "USB Serial Port (COM9), FTDIBUS\\VID_0403+PID_6001+A1B2C3D4A\\0000, not connected"},
+      {"COM2", true, false, "claimed for no device Windows lists"},
+      {"COM6", false, true, "\\Device\\Serial1, connected"},
+      {"cOm8", true, false, "Modem, USB\\Modem\\7, not connected"},
+      {"COM11", false, true, "USB\\Modem\\8, connected"},
+      {"COM3", false, false, "claimed for no device Windows lists"},  // the tree's own
+      {"COM7", false, false, "claimed for no device Windows lists"},
+  };
+  const std::vector<const PortRecord*> none;
+  PortRecord* boards = nullptr;
+  {
+    const sim::CallLog::Pause quiet(&machine.calls);
+    const ErrorReporter reporter(machine.platform);
+    boards = DiscoverBoards(machine.registry, nullptr, reporter).boards;
+  }
+  std::vector<const PortRecord*> ports;
+  for (const PortRecord* port = boards->children; port != nullptr; port = port->next) {
+    ports.push_back(port);
+  }
+  const ComNameHolders holders(machine.platform, ports);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const NameHolding holding = holders.For(row.name);
+    EXPECT_EQ(holding.claimed, row.claimed);
+    EXPECT_EQ(holding.Connected(), row.connected);
+    EXPECT_EQ(holding.Describe("; "), row.holders);
+  }
+  EXPECT_EQ(FormatHeldNames(holders.Held()),
+            "; Names held for other hardware\r\n"
+            "; COM1   Communications Port (COM1), ACPI\\PNP0501\\1, connected\r\n"
+            "; COM2   claimed for no device Windows lists\r\n"
+            "; COM6   \\Device\\Serial1, connected\r\n"
+            "; COM8   Modem, USB\\Modem\\7, not connected\r\n"
+            "; COM9   USB Serial Port (COM9), FTDIBUS\\VID_0403+PID_6001+A1B2C3D4A\\0000, not "
+            "connected\r\n"
+            "; COM11  USB\\Modem\\8, connected\r\n");
+  EXPECT_EQ(machine.registry.OpenHandleCount(), 0);
+
+  // What cannot be read never makes a claimed name look free; an
+  // unclaimed one stays free.
+  machine.calls.FailNext("RegEnumKeyExA", error::kAccessDenied, 0, 1, "Enum\\USB");
+  const ComNameHolders unread(machine.platform, ports);
+  EXPECT_EQ(unread.For("COM2").Describe("; "), "a device whose keys could not be read, connected");
+  EXPECT_FALSE(unread.For("COM7").Held());
+  ListFree(boards);
 }
 
 }  // namespace

@@ -42,9 +42,13 @@ inline const std::vector<std::string>& ProgramTexts() {
       "Velnara will only run on Windows XP or Windows 2000 SP2,SP3 or SP4",
       "Please DoubleClick a Port",
       "Port Name '%s' already used by installed Tarvex 880",
-      "COM name database claims Port '%s' is used by (or reserved for) other serial port "
-      "hardware\nThe port concerned will not appear in the VELNARA list",
       "Please enter a Port Name",
+      "Port Name '%s' is longer than 7 characters",
+      "Port Name '%s' holds a character other than the letters A to Z, the digits, '-' and '_'",
+      "Port Name '%s' is reserved by Windows for another device",
+      "Port Name '%s' is not a COM name as Windows counts it: COM and a number without leading "
+      "zeros",
+      "Port Name '%s' belongs to another port of Windows (a printer port or the like)",
       "Are you sure you want to lose your changes",
       "The System must be rebooted.\n\nDo you want to Reboot now ?",
       "Velnara Successfully Completed.\n\nDrivers will be active from next Reboot",
@@ -75,6 +79,13 @@ inline const std::vector<std::string>& ReportCaptions() {
   };
   return captions;
 }
+
+// The box of a name held for other hardware: this text with the name, then
+// a blank line and a line for each holder (and, when none is connected, the
+// question whether to take it).
+constexpr const char* kHeldNamePattern =
+    "COM name database claims Port '%s' is used by (or reserved for) other serial port "
+    "hardware\nThe port concerned will not appear in the VELNARA list";
 
 // Whether `text` is `pattern` with its %s or %d filled in.
 inline bool Fills(const std::string& pattern, const std::string& text) {
@@ -271,7 +282,9 @@ class JourneyInvariants {
   static void CheckMessages(const sim::SimPlatform& machine, std::vector<std::string>* problems) {
     for (const sim::Shown& box : machine.windows.MessageBoxes()) {
       if (box.caption == "Velnara") {
-        bool known = false;
+        const std::size_t lines = box.text.find("\n\n");
+        bool known = lines != std::string::npos && lines + 2 < box.text.size() &&
+                     Fills(kHeldNamePattern, box.text.substr(0, lines));
         for (const std::string& pattern : ProgramTexts()) known = known || Fills(pattern, box.text);
         if (!known) problems->push_back("an unknown message: " + box.text);
         continue;

@@ -201,29 +201,89 @@ TEST_F(RenameTest, OnlyTheTreesCurrentTextsCount) {
                                       "Port Name 'cOm3' already used by installed Tarvex 880"}));
 }
 
-TEST_F(RenameTest, ANumberTheDatabaseHoldsForOtherHardwareIsRefused) {
+// A name held outside the tree: the box names every holder; a connected
+// one refuses the name, hardware that is gone only asks.
+TEST_F(RenameTest, ANameHeldForOtherHardwareSaysWhoHoldsItAndMayBeTakenFromWhatIsGone) {
   // COM1 and COM2 are the motherboard's; the card's ports hold 3 and 4.
   Seed({"COM3", "COM4"});
-  machine.comPorts.SetClaimedNumbers({1, 2, 3, 4});
-  const std::string claimed =
-      "COM name database claims Port 'com2' is used by (or reserved for) other serial port "
-      "hardware\nThe port concerned will not appear in the VELNARA list";
+  machine.comPorts.SetClaimedNumbers({1, 2, 3, 4, 9});
+  machine.registry.SetStringAt(kSerialMap, "\\Device\\Serial0", "COM1");
+  const std::string acpi = "SYSTEM\\CurrentControlSet\\Enum\\ACPI\\PNP0501\\1";
+  machine.registry.SetStringAt(acpi, "FriendlyName", "Communications Port (COM1)");
+  machine.registry.SetStringAt(acpi + "\\Device Parameters", "PortName", "COM1");
+  const std::string claims =
+      "COM name database claims Port '%s' is used by (or reserved for) other serial port "
+      "hardware\nThe port concerned will not appear in the VELNARA list\n\n";
+  const auto claimed = [&](const std::string& name, const std::string& lines) {
+    std::string text = claims;
+    return text.replace(text.find("%s"), 2, name) + lines;
+  };
   DoubleClickPort("COM3");
-  Choose("com2");
+  Choose("com1");
   machine.windows.Answer(id::kOk);
   Inspect([](sim::SimUser& user) {
     EXPECT_EQ(user.TemplateId(), IDD_RENAME) << "the dialog opens again";
     EXPECT_EQ(user.Text(IDC_OLD_NAME), "COM3");
   });
-  Choose("COM9");  // free everywhere
+  Choose("COM2");  // claimed for nothing Windows lists: asked, and No
+  machine.windows.Answer(id::kNo);
+  Choose("COM2");  // and Yes
+  machine.windows.Answer(id::kYes);
   DoubleClickPort("COM4");
   Choose("COM3");  // claimed, but by a port of the tree: a swap in the making
   Inspect([this](sim::SimUser& user) {
-    EXPECT_EQ(PortTexts(user), (std::vector<std::string>{"COM9", "COM3"}));
+    EXPECT_EQ(PortTexts(user), (std::vector<std::string>{"COM2", "COM3"}));
+    EXPECT_TRUE(user.Enabled(IDC_SAVE));
   });
   RunAndExit();
-  EXPECT_EQ(BoxTexts(), std::vector<std::string>{claimed});
-  EXPECT_EQ(RenameDialogsShown(), 3);
+  EXPECT_EQ(BoxTexts(),
+            (std::vector<std::string>{
+                claimed("com1", "Communications Port (COM1), ACPI\\PNP0501\\1, connected"),
+                claimed("COM2", "Claimed for no device that Windows lists.\n\nNo connected "
+                                "device uses COM2. Give COM2 to this port anyway?"),
+                claimed("COM2", "Claimed for no device that Windows lists.\n\nNo connected "
+                                "device uses COM2. Give COM2 to this port anyway?")}));
+  EXPECT_EQ(machine.windows.MessageBoxes()[0].type, mb::kOk | mb::kIconExclamation);
+  EXPECT_EQ(machine.windows.MessageBoxes()[1].type, mb::kYesNo | mb::kIconExclamation);
+  EXPECT_EQ(RenameDialogsShown(), 4);
+}
+
+// Names no device can carry, names of other devices of Windows, and
+// another spelling of a number a port shows: each refused with why, and the
+// dialog opens again, until a name passes.
+TEST_F(RenameTest, ANameThatWouldHarmAnotherDeviceIsRefusedWithWhy) {
+  const std::string character =
+      "holds a character other than the letters A to Z, the digits, '-' and '_'";
+  const std::string reserved = "is reserved by Windows for another device";
+  const std::string number =
+      "is not a COM name as Windows counts it: COM and a number without leading zeros";
+  const std::vector<std::pair<std::string, std::string>> refused = {
+      {"LPT1", reserved}, {"nul", reserved}, {"Con", reserved}, {"COM0", reserved},
+      {"COM047", number}, {"COM-5", number}, {"COM5A", number}, {"COM+5", character},
+      {"C:", character},  {"A\\B", character}, {"..", character}, {"%s%n", character},
+      {"A B", character}, {"\xE9", character},
+      {"FILE", "belongs to another port of Windows (a printer port or the like)"},
+  };
+  Seed({"COM3", "COM47"});
+  machine.registry.SetStringAt(kPortSettings, "FILE:", "");
+  machine.registry.SetStringAt(kPortSettings, "COM9:", "");  // a COM port's: no reason
+  DoubleClickPort("COM3");
+  std::vector<std::string> expected;
+  for (const auto& [name, why] : refused) {
+    Choose(name);
+    machine.windows.Answer(id::kOk);
+    expected.push_back("Port Name '" + name + "' " + why);
+  }
+  Choose("Port_7a");
+  for (const auto& [from, to] : {std::pair{"Port_7a", "COM"}, {"COM", "COM1234"}, {"COM1234", "COM9"}}) {
+    DoubleClickPort(from);
+    Choose(to);
+  }
+  Inspect([this](sim::SimUser& user) {
+    EXPECT_EQ(PortTexts(user), (std::vector<std::string>{"COM9", "COM47"}));
+  });
+  RunAndExit();
+  EXPECT_EQ(BoxTexts(), expected);
 }
 
 TEST_F(RenameTest, ANumberAPortOfTheTreeHasSavedIsNotOtherHardwares) {
@@ -301,8 +361,8 @@ TEST_F(RenameTest, RenamingBackToTheStartUpNameIsARename) {
 TEST_F(RenameTest, TypedTextIsKeptAsTypedUpToSevenCharacters) {
   Seed({"COM3", "COM5"});
   DoubleClickPort("COM3");
-  Choose(" com5 ");
-  DoubleClickPort(" com5 ");
+  Choose("tty_a");
+  DoubleClickPort("tty_a");
   machine.windows.Then("type a long name", [](sim::SimUser& user) {
     user.TypeText(IDC_NEW_NAME, "COM12345678");
     EXPECT_EQ(user.Text(IDC_NEW_NAME), "COM1234");

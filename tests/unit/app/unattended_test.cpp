@@ -59,15 +59,19 @@ const std::string kListed =
     "PCI 2.9.0 port 1 = COM3\r\n"
     "PCI 2.9.0 port 2 = COM4\r\n"
     "PCI 2.9.0 port 3 = COM5\r\n";
+// What /list adds: the motherboard's COM1.
+const std::string kHeld =
+    "\r\n; Names held for other hardware\r\n; COM1   \\Device\\Serial0, connected\r\n";
 
 // List, edit (a swap, a rename by the name it has), check, apply, apply
 // again: the whole round an administrator makes, with the log.
 TEST(UnattendedTest, ListCheckApplyAndApplyAgain) {
   Machine machine;
   EXPECT_EQ(machine.Run({"/list"}), 0);
-  EXPECT_EQ(machine.Out(), kListed);
+  EXPECT_EQ(machine.Out(), kListed + kHeld);
   const std::string before = machine.Registry();
-  EXPECT_EQ(machine.Run({"/apply", machine.Map(kListed)}), 0) << "the list applied changes nothing";
+  EXPECT_EQ(machine.Run({"/apply", machine.Map(machine.Out())}), 0)
+      << "the list applied changes nothing";
   EXPECT_EQ(machine.Registry(), before);
 
   const std::string map = machine.Map(
@@ -111,7 +115,12 @@ TEST(UnattendedTest, ARefusedMapWritesNothingAndSaysWhichLineAndWhy) {
       {{"MAP"}, "COM99 = COM9", 13, "line 1: no port of this PC is named \"COM99\""},
       {{"MAP"}, "COM3 = COM9\nPCI 2.9.0 port 1 = COM10", 13, "line 2: PCI 2.9.0 port 1 is named again (first on line 1)"},
       {{"MAP"}, "COM3 COM9\nPCI 2.9.40 port 1 = COM9", 13, "line 2: \"PCI 2.9.40 port 1\" is not a port's address"},
-      {{"MAP"}, "COM3 = COM1", 183, "line 1: the COM port database holds \"COM1\" for other serial port hardware"},
+      {{"MAP"}, "COM3 = COM1", 183, "line 1: the COM port database holds \"COM1\" for other serial port hardware: \\Device\\Serial0, connected\r\n"},
+      {{"MAP"}, "COM3 = COM12\r\nCOM4 = lpt1", 183, "line 2: \"lpt1\" is reserved by Windows for another device"},
+      {{"MAP"}, "COM3 = COM047", 183, "line 1: \"COM047\" is not a COM name as Windows counts it"},
+      {{"MAP"}, "COM3 = C:", 183, "line 1: \"C:\" holds a character other than the letters A to Z"},
+      {{"MAP"}, "COM3 = FILE", 183, "line 1: \"FILE\" belongs to another port of Windows"},
+      {{"MAP"}, "COM3 = COM9", 183, "line 1: the COM port database holds \"COM9\" for other serial port hardware: claimed for no device Windows lists (/reclaim takes it)"},
       {{"MAP"}, "COM3 = COM5", 183, "line 1: \"COM5\" would also be the name of PCI 2.9.0 port 3"},
       {{"MAP"}, "COM3 = com4\nCOM4 = COM6", 183, ""},  // a shift: COM4 is free once the map is applied
       {{"MAP"}, "COM3 = COM1234", 183, ""},          // 7 characters are not too long
@@ -122,6 +131,8 @@ TEST(UnattendedTest, ARefusedMapWritesNothingAndSaysWhichLineAndWhy) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.map + row.args[0]);
     Machine machine;
+    machine.registry.SetStringAt(kPortSettings, "FILE:", "");
+    machine.comPorts.SetClaimedNumbers({1, 3, 4, 5, 9});
     const std::string before = machine.Registry();
     std::vector<std::string> args = {"/apply"};
     for (const std::string& arg : row.args) args.push_back(arg == "MAP" ? machine.Map(row.map) : arg);
@@ -136,6 +147,37 @@ TEST(UnattendedTest, ARefusedMapWritesNothingAndSaysWhichLineAndWhy) {
     EXPECT_TRUE(machine.files.FilesIn(kKept).empty()) << "no Save, no backup";
     EXPECT_TRUE(machine.windows.MessageBoxes().empty());
   }
+}
+
+// A number the database keeps for a USB adapter that is gone: refused and
+// named, taken with /reclaim (the adapter's keys untouched); a connected
+// device's name never.
+TEST(UnattendedTest, ReclaimTakesANumberBackFromHardwareThatIsGoneOnly) {
+  Machine machine;
+  const std::string adapter =
+      "SYSTEM\\CurrentControlSet\\Enum\\FTDIBUS\\VID_0403+PID_6001+A1B2C3D4A\\0000";
+  machine.registry.SetStringAt(adapter, "FriendlyName", "USB Serial Port (COM9)");
+  machine.registry.SetStringAt(adapter + "\\Device Parameters", "PortName", "COM9");
+  machine.comPorts.SetClaimedNumbers({1, 3, 4, 5, 9});
+  const std::string gone =
+      "USB Serial Port (COM9), FTDIBUS\\VID_0403+PID_6001+A1B2C3D4A\\0000, not connected";
+  const std::string map = machine.Map("COM5 = COM9");
+  EXPECT_EQ(machine.Run({"/apply", map}), 183);
+  EXPECT_NE(machine.Err().find("holds \"COM9\" for other serial port hardware: " + gone +
+                               " (/reclaim takes it)"),
+            std::string::npos)
+      << machine.Err();
+  EXPECT_EQ(machine.Run({"/check", map, "/reclaim"}), 0);
+  EXPECT_NE(machine.Out().find("PCI 2.9.0 port 3: COM5 -> COM9, taken back from " + gone),
+            std::string::npos)
+      << machine.Out();
+  const std::string before = machine.Registry();
+  EXPECT_EQ(machine.Run({"/apply", map, "/reclaim"}), 3010);
+  machine.ExpectPort(2, "COM9", "COM5");
+  EXPECT_EQ(machine.comPorts.ClaimedNumbers(), (std::vector<std::uint32_t>{1, 3, 4, 9}));
+  EXPECT_EQ(machine.Value(adapter + "\\Device Parameters", "PortName"), "COM9"s + '\0');
+  EXPECT_EQ(machine.Run({"/apply", "COM9=COM1", "/reclaim"}), 183) << "COM1 is connected";
+  EXPECT_NE(before, machine.Registry());
 }
 
 TEST(UnattendedTest, ACommandLineThatAsksForNothingItDoesIs87) {
@@ -211,20 +253,20 @@ TEST(UnattendedTest, TheGateSpeaksInTheLogAndOnlyListShowsABox) {
 
   Machine toFile;
   EXPECT_EQ(toFile.Run({"/list", "/out", "C:\\ports.txt"}), 0);
-  EXPECT_EQ(toFile.files.FileText("C:\\ports.txt"), kListed);
+  EXPECT_EQ(toFile.files.FileText("C:\\ports.txt"), kListed + kHeld);
   EXPECT_EQ(toFile.Run({"/list", "/out", "C:\\missing\\ports.txt"}), 3);
 
   Machine console;  // cmd's own window
   console.files.SetStandardKind(kOut, file::kTypeChar);
   EXPECT_EQ(console.Run({"/list"}), 0);
-  EXPECT_EQ(console.Out(), kListed);
+  EXPECT_EQ(console.Out(), kListed + kHeld);
 
   Machine shortcut;
   shortcut.files.SetStandardKind(kOut, file::kTypeUnknown);
   shortcut.windows.Answer(id::kOk);
   EXPECT_EQ(shortcut.Run({"/list"}), 0);
   ASSERT_EQ(shortcut.windows.MessageBoxes().size(), 1u);
-  EXPECT_EQ(shortcut.windows.MessageBoxes()[0].text, kListed);
+  EXPECT_EQ(shortcut.windows.MessageBoxes()[0].text, kListed + kHeld);
   EXPECT_EQ(shortcut.Run({"/apply", "COM5=COM7"}), 3010) << "no box, though nothing reads stdout";
   EXPECT_EQ(shortcut.windows.MessageBoxes().size(), 1u);
 }

@@ -1,0 +1,278 @@
+#include "discovery/com_name_holders.h"
+
+#include <algorithm>
+#include <map>
+
+#include "discovery/port_enumeration.h"
+#include "discovery/port_names.h"
+
+namespace velnara {
+
+using namespace platform;
+
+namespace {
+
+// Key names are at most 255 characters; names and texts beyond the sizes
+// below are no COM name and describe nothing the user needs.
+constexpr std::uint32_t kKeyNameCapacity = 256;
+constexpr std::size_t kPortNameCapacity = 64;
+constexpr std::size_t kDescriptionCapacity = 256;
+// What the lookup needs of a key, and no more: its subkeys and its values.
+constexpr AccessMask kLookUp = access::kKeyEnumerateSubKeys | access::kKeyQueryValue;
+
+std::string Upper(std::string text) {
+  for (char& c : text) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return text;
+}
+
+// A name as it sorts and groups: COM names by their number, others after.
+struct NameKey {
+  long number;        // 0 for a name that is no COM name
+  std::string upper;  // the name in upper case
+  bool operator<(const NameKey& other) const {
+    if ((number == 0) != (other.number == 0)) return number != 0;
+    return number != other.number ? number < other.number : upper < other.upper;
+  }
+};
+
+NameKey KeyOf(const std::string& name) {
+  const long number = CheckNameForm(name) == NameForm::kFine ? ComNumber(name) : 0;
+  return {number, number != 0 ? "COM" + std::to_string(number) : Upper(name)};
+}
+
+// The subkeys of `key`, one at a time; false at the end or on a failure,
+// which *failed then says.
+class Subkeys {
+ public:
+  explicit Subkeys(const RegKey& key) : key_(key) {}
+  bool Next(std::string* name, bool* failed) {
+    char buffer[kKeyNameCapacity];
+    std::uint32_t chars = kKeyNameCapacity;
+    const ErrorCode code = key_.EnumKey(index_++, buffer, &chars);
+    if (code == error::kSuccess) {
+      name->assign(buffer, chars);
+      return true;
+    }
+    if (code != error::kNoMoreItems) *failed = true;
+    return false;
+  }
+
+ private:
+  const RegKey& key_;
+  std::uint32_t index_ = 0;
+};
+
+// Opens `name` below `parent`; a key that is gone is skipped, any other
+// failure noted.
+bool OpenOrNote(RegKey* key, const RegKey& parent, const std::string& name, bool* failed) {
+  const ErrorCode code = key->Open(parent, name.c_str(), kLookUp);
+  if (code != error::kSuccess && code != error::kFileNotFound) *failed = true;
+  return code == error::kSuccess;
+}
+
+}  // namespace
+
+std::string ComNameHolder::Describe() const {
+  if (unknown) return "a device whose keys could not be read, connected";
+  std::string text = description;
+  if (!instancePath.empty()) text += (text.empty() ? "" : ", ") + instancePath;
+  return text + (connected ? ", connected" : ", not connected");
+}
+
+bool NameHolding::Connected() const {
+  return std::any_of(holders.begin(), holders.end(),
+                     [](const ComNameHolder& holder) { return holder.connected; });
+}
+
+std::string NameHolding::Describe(const char* separator) const {
+  if (holders.empty()) return kNoListedHolderText;
+  std::string text;
+  for (const ComNameHolder& holder : holders) {
+    if (!text.empty()) text += separator;
+    text += holder.Describe();
+  }
+  return text;
+}
+
+ComNameHolders::ComNameHolders(Platform& platform, const std::vector<const PortRecord*>& ports) {
+  std::set<std::string> treeKeys;
+  for (const PortRecord* port : ports) {
+    const std::string enumerator = EnumeratorKeyPath(port->enumeratorLetter);
+    treeKeys.insert(Upper(enumerator.substr(std::string(kEnumRoot).size() + 1) + "\\" +
+                          PortDeviceKeyName(port->parentIdPrefix, port->locationCode)));
+  }
+  ReadEnum(platform.registry, treeKeys);
+  ReadSerialMap(platform.registry, ports);
+  ReadDatabase(platform.comPorts, ports);
+  ReadDescriptions(platform.registry);
+}
+
+void ComNameHolders::ReadEnum(Registry& registry, const std::set<std::string>& treeKeys) {
+  RegKey root(registry);
+  const ErrorCode opened = root.Open(kLocalMachine, kEnumRoot, kLookUp);
+  if (opened != error::kSuccess) {
+    enumIncomplete_ = true;
+    return;
+  }
+  bool& failed = enumIncomplete_;
+  Subkeys enumerators(root);
+  for (std::string enumeratorName; enumerators.Next(&enumeratorName, &failed);) {
+    RegKey enumerator(registry);
+    if (!OpenOrNote(&enumerator, root, enumeratorName, &failed)) continue;
+    Subkeys devices(enumerator);
+    for (std::string deviceName; devices.Next(&deviceName, &failed);) {
+      RegKey device(registry);
+      if (!OpenOrNote(&device, enumerator, deviceName, &failed)) continue;
+      Subkeys instances(device);
+      for (std::string instanceName; instances.Next(&instanceName, &failed);) {
+        const std::string path = enumeratorName + "\\" + deviceName + "\\" + instanceName;
+        if (treeKeys.count(Upper(path)) != 0) continue;
+        RegKey parameters(registry);
+        if (!OpenOrNote(&parameters, device, instanceName + "\\Device Parameters", &failed)) {
+          continue;
+        }
+        std::string portName;
+        const ErrorCode read =
+            QueryStringValue(parameters, "PortName", kPortNameCapacity, &portName);
+        // No PortName, or one too long to be any port's name: no holder.
+        if (read == error::kSuccess) {
+          instances_.push_back({path, portName, std::string()});
+        } else if (read != error::kFileNotFound && read != error::kMoreData) {
+          failed = true;
+        }
+      }
+    }
+  }
+}
+
+void ComNameHolders::ReadSerialMap(Registry& registry, const std::vector<const PortRecord*>& ports) {
+  RegKey map(registry);
+  const ErrorCode opened = map.Open(kLocalMachine, kSerialMapPath, kLookUp);
+  if (opened != error::kSuccess) {
+    // A machine without serial ports has no map at all.
+    serialIncomplete_ = opened != error::kFileNotFound;
+    return;
+  }
+  for (std::uint32_t index = 0;; ++index) {
+    char name[kKeyNameCapacity];
+    std::uint32_t nameChars = kKeyNameCapacity;
+    std::uint8_t data[kPortNameCapacity];
+    std::uint32_t bytes = kPortNameCapacity;
+    std::uint32_t type = 0;
+    const ErrorCode code = map.EnumValue(index, name, &nameChars, &type, data, &bytes);
+    if (code == error::kNoMoreItems) break;
+    if (code == error::kMoreData) continue;  // no name a port could have
+    if (code != error::kSuccess) {
+      serialIncomplete_ = true;
+      break;
+    }
+    const std::size_t length =
+        std::find(data, data + bytes, std::uint8_t{0}) - static_cast<std::uint8_t*>(data);
+    SerialValue value{std::string(name, nameChars),
+                      std::string(reinterpret_cast<const char*>(data), length)};
+    const bool ours = std::any_of(ports.begin(), ports.end(), [&](const PortRecord* port) {
+      return (!port->serialValue.empty() && SamePortName(port->serialValue, value.name)) ||
+             SamePortName(port->committedName, value.data);
+    });
+    if (!ours) serialOutside_.push_back(value);
+  }
+}
+
+void ComNameHolders::ReadDatabase(ComPortDatabase& database,
+                                  const std::vector<const PortRecord*>& ports) {
+  for (const PortRecord* port : ports) treeNumbers_.insert(ComNumber(port->committedName));
+  ComDb opened(database);
+  // A database that cannot be opened or asked claims nothing here.
+  if (opened.Open() != error::kSuccess || opened.ClaimedNumbers(&claimed_) != error::kSuccess) {
+    claimed_.clear();
+  }
+}
+
+bool ComNameHolders::Claimed(const std::string& name) const {
+  if (CheckNameForm(name) != NameForm::kFine) return false;
+  const long number = ComNumber(name);
+  return number >= 1 && static_cast<std::size_t>(number) <= claimed_.size() &&
+         claimed_[static_cast<std::size_t>(number) - 1] && treeNumbers_.count(number) == 0;
+}
+
+void ComNameHolders::ReadDescriptions(Registry& registry) {
+  for (Instance& instance : instances_) {
+    const bool held =
+        Claimed(instance.portName) ||
+        std::any_of(serialOutside_.begin(), serialOutside_.end(), [&](const SerialValue& value) {
+          return SamePortName(value.data, instance.portName);
+        });
+    if (!held) continue;
+    RegKey key(registry);
+    const std::string path = std::string(kEnumRoot) + "\\" + instance.path;
+    if (key.Open(kLocalMachine, path.c_str(), kLookUp) != error::kSuccess) continue;
+    if (QueryStringValue(key, "FriendlyName", kDescriptionCapacity, &instance.description) !=
+        error::kSuccess) {
+      instance.description.clear();
+      if (QueryStringValue(key, "DeviceDesc", kDescriptionCapacity, &instance.description) !=
+          error::kSuccess) {
+        instance.description.clear();
+      }
+    }
+  }
+}
+
+NameHolding ComNameHolders::For(const std::string& name) const {
+  NameHolding holding;
+  holding.name = name;
+  holding.claimed = Claimed(name);
+  const bool connected =
+      serialIncomplete_ ||
+      std::any_of(serialOutside_.begin(), serialOutside_.end(),
+                  [&](const SerialValue& value) { return SamePortName(value.data, name); });
+  for (const Instance& instance : instances_) {
+    if (!SamePortName(instance.portName, name)) continue;
+    holding.holders.push_back({instance.description, instance.path, connected, false});
+  }
+  // A connected device that no device of Enum explains holds it by itself.
+  if (holding.holders.empty()) {
+    for (const SerialValue& value : serialOutside_) {
+      if (SamePortName(value.data, name)) holding.holders.push_back({value.name, "", true, false});
+    }
+  }
+  // What could not be read never makes a claimed name look free.
+  if (holding.claimed && (enumIncomplete_ || serialIncomplete_)) {
+    holding.holders.push_back({std::string(), std::string(), true, true});
+  }
+  return holding;
+}
+
+std::vector<NameHolding> ComNameHolders::Held() const {
+  std::map<NameKey, std::string> names;
+  for (std::size_t i = 0; i < claimed_.size(); ++i) {
+    const std::string name = "COM" + std::to_string(i + 1);
+    if (Claimed(name)) names.emplace(KeyOf(name), name);
+  }
+  for (const SerialValue& value : serialOutside_) names.emplace(KeyOf(value.data), value.data);
+  std::vector<NameHolding> held;
+  for (const auto& entry : names) {
+    NameHolding holding = For(entry.second);
+    if (holding.Held()) held.push_back(std::move(holding));
+  }
+  return held;
+}
+
+std::string FormatHeldNames(const std::vector<NameHolding>& held) {
+  if (held.empty()) return std::string();
+  std::string text = "; Names held for other hardware\r\n";
+  for (const NameHolding& holding : held) {
+    std::string line = "; " + holding.name;
+    line.append(holding.name.size() < 7 ? 7 - holding.name.size() : 1, ' ');
+    line += holding.Describe("; ");
+    // What the registry holds may hold anything; a map line must not.
+    for (char& c : line) {
+      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    }
+    text += line + "\r\n";
+  }
+  return text;
+}
+
+}  // namespace velnara
