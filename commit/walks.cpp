@@ -2,6 +2,7 @@
 
 #include "commit/backup.h"
 #include "commit/port_commit.h"
+#include "discovery/port_enumeration.h"
 #include "discovery/port_map.h"
 #include "discovery/port_record.h"
 
@@ -45,6 +46,10 @@ SaveOutcome SaveNames(Platform& platform, const ErrorReporter& reporter, PortRec
                       const std::vector<PortChange>& changes, BackupPolicy policy) {
   SaveOutcome outcome;
   if (changes.empty()) return outcome;  // nothing to write, nothing to keep
+  if (!PortNamesUnchanged(platform.registry, boards)) {
+    outcome.namesChanged = true;
+    return outcome;
+  }
   if (policy != BackupPolicy::kNone) {
     outcome.backupError = WriteBackup(platform, boards, &outcome.backupPath);
     if (outcome.backupError != error::kSuccess) {
@@ -66,17 +71,19 @@ SaveOutcome SaveNames(Platform& platform, const ErrorReporter& reporter, PortRec
   return outcome;
 }
 
-void RunSaveWalk(Platform& platform, const ErrorReporter& reporter, const WalkTarget& target) {
+SaveOutcome RunSaveWalk(Platform& platform, const ErrorReporter& reporter,
+                        const WalkTarget& target) {
   std::vector<PortChange> changes;
   ForEachPort(target.tree, reporter, [&](TreeItem item, PortRecord& record) {
     const std::string pending = target.tree.GetItemText(item);
     if (pending.empty()) return ReportUnreadable(reporter);
     if (pending != record.committedName) changes.push_back({&record, pending});
   });
-  SaveNames(platform, reporter, target.boards, changes, BackupPolicy::kReportAndGoOn);
+  return SaveNames(platform, reporter, target.boards, changes, BackupPolicy::kReportAndGoOn);
 }
 
-void RunResetWalk(Platform& platform, const ErrorReporter& reporter, const WalkTarget& target) {
+bool RunResetWalk(Platform& platform, const ErrorReporter& reporter, const WalkTarget& target) {
+  if (!PortNamesUnchanged(platform.registry, target.boards)) return false;
   CommitWalk walk(platform, reporter, target.resetMode, target.boards);
   ForEachPort(target.tree, reporter, [&](TreeItem item, PortRecord& record) {
     target.tree.SetItemText(item, record.portName);
@@ -87,6 +94,7 @@ void RunResetWalk(Platform& platform, const ErrorReporter& reporter, const WalkT
   walk.Finish();
   target.unsavedChanges = false;
   target.rebootNeeded = false;
+  return true;
 }
 
 }  // namespace velnara

@@ -39,15 +39,20 @@ enum class BackupPolicy { kReportAndGoOn, kWriteNothing, kNone };
 
 struct SaveOutcome {
   bool walked = false;                  // the changes went to the commits
+  // The registry no longer holds the names the ports were read with:
+  // something else renamed ports meanwhile. Nothing was written.
+  bool namesChanged = false;
   platform::ErrorCode backupError = 0;  // the file's failed call, reported
   std::string backupPath;               // the file written
 };
 
-// A Save: when there is a change at all, first the file that keeps the
-// names the registry holds now (reported under kBackupFailedCaption when it
-// fails, then as `policy` says), then every change committed in order, in
-// one walk, so that names may move among the ports (swaps, shifts,
-// rotations). Each change is the subject of its commit's reports.
+// A Save: when there is a change at all, first a look whether the registry
+// still holds the names the ports were read with (nothing is written from a
+// view that is out of date), then the file that keeps the names the
+// registry holds now (reported under kBackupFailedCaption when it fails,
+// then as `policy` says), then every change committed in order, in one
+// walk, so that names may move among the ports (swaps, shifts, rotations).
+// Each change is the subject of its commit's reports.
 SaveOutcome SaveNames(platform::Platform& platform, const ErrorReporter& reporter,
                       PortRecord* boards, const std::vector<PortChange>& changes,
                       BackupPolicy policy);
@@ -56,13 +61,14 @@ SaveOutcome SaveNames(platform::Platform& platform, const ErrorReporter& reporte
 // name (byte for byte) changes to that text, in tree order. Changes no
 // flag. A port item whose text cannot be read (it reads empty) is reported
 // like one without a record and passed over: no port is given an empty name.
-void RunSaveWalk(platform::Platform& platform, const ErrorReporter& reporter,
-                 const WalkTarget& target);
+SaveOutcome RunSaveWalk(platform::Platform& platform, const ErrorReporter& reporter,
+                        const WalkTarget& target);
 
 // Sets every port item's text to its record's start-up name and commits
 // every port with it, changed or not; then clears the unsaved-changes and
-// reboot-needed flags.
-void RunResetWalk(platform::Platform& platform, const ErrorReporter& reporter,
+// reboot-needed flags. False, with nothing done, when the registry no
+// longer holds the names the ports were read with.
+bool RunResetWalk(platform::Platform& platform, const ErrorReporter& reporter,
                   const WalkTarget& target);
 
 }  // namespace velnara

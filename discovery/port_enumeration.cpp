@@ -29,6 +29,25 @@ std::string PortDeviceKeyName(const char* parentIdPrefix, std::uint32_t location
   return std::string(parentIdPrefix) + "&" + code;
 }
 
+bool PortNamesUnchanged(Registry& registry, const PortRecord* boards) {
+  for (const PortRecord* board = boards; board != nullptr; board = board->next) {
+    for (const PortRecord* port = board->children; port != nullptr; port = port->next) {
+      const std::string path = EnumeratorKeyPath(port->enumeratorLetter) + "\\" +
+                               PortDeviceKeyName(port->parentIdPrefix, port->locationCode) +
+                               "\\Device Parameters";
+      RegKey parameters(registry);
+      std::string name;
+      if (parameters.Open(kLocalMachine, path.c_str(), access::kKeyQueryValue) !=
+              error::kSuccess ||
+          QueryStringValue(parameters, "PortName", kPortNameCapacity, &name) != error::kSuccess ||
+          name != port->committedName) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
 void EnumeratePorts(Registry& registry, const TreeView* tree, PortRecord* board,
                     char enumeratorLetter) {
   RegKey enumerator(registry);

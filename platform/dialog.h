@@ -93,6 +93,7 @@ class TreeView : public Control {
     return windows().TreeExpand(handle(), item, action);
   }
   bool SelectItem(TreeItem item) const { return windows().TreeSelectItem(handle(), item); }
+  bool DeleteAllItems() const { return windows().TreeDeleteAllItems(handle()); }
 };
 
 // Binds control objects to the controls of a dialog window by id.

@@ -43,6 +43,8 @@ struct LocalTime {
 
 // A token handle (HANDLE) of OpenProcessToken.
 using TokenHandle = void*;
+// A mutex handle (HANDLE) of CreateMutexA.
+using MutexHandle = void*;
 
 // LUID and a TOKEN_PRIVILEGES of one entry, as the SDK lays them out.
 struct Luid {
@@ -107,6 +109,18 @@ class System {
   virtual ErrorCode CloseToken(TokenHandle token) = 0;
   // ExitWindowsEx. Success means the restart (or shutdown) has begun.
   virtual ErrorCode ExitWindowsEx(std::uint32_t flags, std::uint32_t reason) = 0;
+
+  // CreateMutexA without security attributes, not taken yet: the named
+  // mutex, made or opened. On failure *mutex is null.
+  virtual ErrorCode CreateMutex(const char* name, MutexHandle* mutex) = 0;
+  // WaitForSingleObject on a mutex: success once the process holds it (also
+  // when its last holder ended without releasing it), WAIT_TIMEOUT (258)
+  // when another process still holds it after `milliseconds`.
+  virtual ErrorCode WaitForMutex(MutexHandle mutex, std::uint32_t milliseconds) = 0;
+  // ReleaseMutex of a mutex the process holds.
+  virtual ErrorCode ReleaseMutex(MutexHandle mutex) = 0;
+  // CloseHandle of a mutex.
+  virtual ErrorCode CloseMutex(MutexHandle mutex) = 0;
 
   // The runtime's exit(): runs the registered process clean-up, then ends the
   // process with `status`. Never returns.

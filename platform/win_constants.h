@@ -39,6 +39,7 @@ constexpr ErrorCode kPrivilegeNotHeld = 1314;
 constexpr ErrorCode kNoneMapped = 1332;
 constexpr ErrorCode kInvalidAcl = 1336;
 constexpr ErrorCode kInvalidWindowHandle = 1400;
+constexpr ErrorCode kWaitTimeout = 258;  // WAIT_TIMEOUT
 }  // namespace error
 
 using AccessMask = std::uint32_t;

@@ -153,6 +153,8 @@ class WindowSystem {
   virtual bool TreeExpand(WindowHandle tree, TreeItem item, std::uint32_t action) = 0;
   // TVM_SELECTITEM with TVGN_CARET.
   virtual bool TreeSelectItem(WindowHandle tree, TreeItem item) = 0;
+  // TVM_DELETEITEM with TVI_ROOT: every item goes.
+  virtual bool TreeDeleteAllItems(WindowHandle tree) = 0;
 
   // --- Combo box (CB_* messages) -----------------------------------------
   virtual int ComboAddString(WindowHandle combo, const char* text) = 0;

@@ -34,7 +34,8 @@ MainDialog::MainDialog(Platform& platform)
       platform_(platform),
       tree_(platform.windows),
       icon_(platform.windows.LoadIcon(IDR_MAINFRAME)),
-      reporter_(platform) {}
+      reporter_(platform),
+      lock_(platform.system) {}
 
 MainDialog::~MainDialog() = default;
 
@@ -57,8 +58,23 @@ bool MainDialog::OnInitDialog() {
     AppMessageBox(platform_, kUnsupportedSystemText, mb::kOk);
     platform_.system.ExitProcess(-1);
   }
+  if (!TakeLock()) return true;
   RunBoardDiscovery();
   return true;  // the focus goes to Exit
+}
+
+// The dialog holds the machine for its whole life; a second copy ends at
+// once, before it reads anything.
+bool MainDialog::TakeLock() {
+  const ErrorCode code = lock_.Take(0);
+  if (code == error::kSuccess) return true;
+  if (code == error::kWaitTimeout) {
+    AppMessageBox(platform_, kAlreadyRunningText, mb::kOk);
+  } else {
+    reporter_.Report(kLockFailedCaption, code);
+  }
+  EndDialog(id::kCancel);
+  return false;
 }
 
 void MainDialog::AppendAboutEntry() {
@@ -84,15 +100,29 @@ void MainDialog::FreeBoards() {
   boards_ = nullptr;
 }
 
-void MainDialog::RunSaveWalk() {
+bool MainDialog::RunSaveWalk() {
   resetMode_ = false;
-  velnara::RunSaveWalk(platform_, reporter_,
-                       WalkTarget{tree_, boards_, resetMode_, unsavedChanges_, rebootNeeded_});
+  const SaveOutcome outcome = velnara::RunSaveWalk(
+      platform_, reporter_, WalkTarget{tree_, boards_, resetMode_, unsavedChanges_, rebootNeeded_});
+  if (!outcome.namesChanged) return true;
+  ReadPortsAgain();
+  return false;
+}
+
+void MainDialog::ReadPortsAgain() {
+  AppMessageBox(platform_, kNamesChangedText, mb::kOk);
+  tree_.DeleteAllItems();
+  FreeBoards();
+  const bool rebootNeeded = rebootNeeded_;  // what an earlier Save wrote still needs it
+  RunBoardDiscovery();
+  rebootNeeded_ = rebootNeeded;
+  resetButton_.Enable(false);
+  saveButton_.Enable(false);
 }
 
 void MainDialog::OnSave() {
   if (!unsavedChanges_) return;
-  RunSaveWalk();
+  if (!RunSaveWalk()) return;
   resetButton_.Enable(false);
   saveButton_.Enable(false);
   unsavedChanges_ = false;
@@ -102,16 +132,21 @@ void MainDialog::OnSave() {
 void MainDialog::OnReset() {
   if (!AnsweredYes(AppMessageBox(platform_, kResetQuestion, mb::kYesNo))) return;
   resetMode_ = true;  // stays set until a Save walk clears it
-  RunResetWalk(platform_, reporter_, WalkTarget{tree_, boards_, resetMode_, unsavedChanges_, rebootNeeded_});
+  if (!RunResetWalk(platform_, reporter_,
+                    WalkTarget{tree_, boards_, resetMode_, unsavedChanges_, rebootNeeded_})) {
+    ReadPortsAgain();
+    return;
+  }
   resetButton_.Enable(false);
   saveButton_.Enable(false);
 }
 
 // Exit: leaving with Exit saves. The buttons and the unsaved-changes flag
-// stay as they are; the dialog ends.
+// stay as they are; the dialog ends, unless the Save found the names
+// changed outside: then the user sees them as they are and may save again.
 void MainDialog::OnOK() {
   if (unsavedChanges_) {
-    RunSaveWalk();
+    if (!RunSaveWalk()) return;
     rebootNeeded_ = true;
   }
   if (rebootNeeded_) RunRebootPrompt(platform_);

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "commit/writer_lock.h"
 #include "discovery/port_record.h"
 #include "messages/message_boxes.h"
 #include "platform/dialog.h"
@@ -12,6 +13,14 @@
 namespace velnara {
 
 constexpr const char* kResetQuestion = "Are you sure you want to lose your changes";
+// Another copy of the program holds the machine: this one ends at once.
+constexpr const char* kAlreadyRunningText = "Velnara is already running.";
+// The lock that keeps a second copy out cannot be made.
+constexpr const char* kLockFailedCaption = "Failed opening the lock of Velnara";
+// Save or Reset found the registry holding other names than the ones read.
+constexpr const char* kNamesChangedText =
+    "The port names were changed outside Velnara after it read them.\n\nNothing was written. "
+    "Velnara now shows the names as they are; please make your changes again.";
 
 class MainDialog : public platform::Dialog {
  public:
@@ -42,9 +51,13 @@ class MainDialog : public platform::Dialog {
   static const platform::MessageEntry<MainDialog> kMessageTable[];
 
   void AppendAboutEntry();
+  bool TakeLock();
   void RunBoardDiscovery();
   void FreeBoards();
-  void RunSaveWalk();
+  // The Save walk; false when it found the names changed and wrote nothing.
+  bool RunSaveWalk();
+  // After another program renamed ports: says so and reads the ports again.
+  void ReadPortsAgain();
 
   // Handlers bound by the message table.
   bool OnSysCommand(const platform::Message& message, std::intptr_t* result);
@@ -65,6 +78,7 @@ class MainDialog : public platform::Dialog {
   bool unsavedChanges_ = false;
   bool rebootNeeded_ = false;
   ErrorReporter reporter_;
+  WriterLock lock_;
 };
 
 }  // namespace velnara

@@ -117,7 +117,8 @@ UnattendedRun::UnattendedRun(Platform& platform, const Command& command)
     : platform_(platform),
       command_(command),
       output_(platform, command.logFile),
-      reporter_(platform, output_) {}
+      reporter_(platform, output_),
+      lock_(platform.system) {}
 
 int UnattendedRun::Begin() {
   const ErrorCode code = output_.Begin(command_.text);
@@ -233,6 +234,21 @@ int UnattendedRun::ReadEntries(ReadMap* map) {
   return exit_status::kDone;
 }
 
+int UnattendedRun::TakeLock() {
+  ErrorCode code = lock_.Take(0);
+  if (code == error::kWaitTimeout) {
+    output_.Say("Another Velnara is running; waiting up to " +
+                std::to_string(kWriterLockWaitMs / 1000) + " seconds for it to end.");
+    code = lock_.Take(kWriterLockWaitMs);
+  }
+  if (code == error::kSuccess) return exit_status::kDone;
+  output_.Warn(code == error::kWaitTimeout
+                   ? "Another Velnara still runs: nothing was written. Try again later."
+                   : "Cannot make sure no other Velnara runs (" + CodeAndText(reporter_, code) +
+                         "): nothing was written. Try again later.");
+  return exit_status::kAnotherCopyRunning;
+}
+
 int UnattendedRun::Refuse(const ReadMap& map, const std::vector<MapProblem>& problems,
                           int status) {
   for (const MapProblem& problem : problems) {
@@ -245,6 +261,9 @@ int UnattendedRun::Refuse(const ReadMap& map, const std::vector<MapProblem>& pro
 int UnattendedRun::CheckOrApply() {
   ReadMap map;
   if (const int status = ReadEntries(&map); status != exit_status::kDone) return status;
+  // Nothing is read before the lock: the names another copy writes first
+  // are the ones this run checks against.
+  if (const int status = TakeLock(); status != exit_status::kDone) return status;
   const Boards boards(platform_, reporter_);
   if (reporter_.failures() != 0) return exit_status::kSomeWritesFailed;  // no port list to go by
   std::vector<MappedPort> mapped;
@@ -288,6 +307,11 @@ int UnattendedRun::Apply(PortRecord* boards, const std::vector<PortChange>& chan
   const SaveOutcome saved =
       SaveNames(platform_, reporter_, boards, changes,
                 command_.noBackup ? BackupPolicy::kNone : BackupPolicy::kWriteNothing);
+  if (saved.namesChanged) {
+    output_.Warn("Something else renamed ports while Velnara ran: nothing was written. Try "
+                 "again.");
+    return exit_status::kAnotherCopyRunning;
+  }
   if (!saved.walked) {
     output_.Warn("Nothing was written (/nobackup writes the names without keeping the old ones).");
     return static_cast<int>(saved.backupError);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "commit/walks.h"
+#include "commit/writer_lock.h"
 #include "discovery/port_map.h"
 #include "platform/platform.h"
 #include "unattended/command_line.h"
@@ -25,6 +26,8 @@ constexpr int kBadMap = 13;            // ERROR_INVALID_DATA
 constexpr int kBadCommandLine = 87;    // ERROR_INVALID_PARAMETER
 constexpr int kNameRefused = 183;      // ERROR_ALREADY_EXISTS: nothing written
 constexpr int kRestartStarted = 1641;  // ERROR_SUCCESS_REBOOT_INITIATED
+// ERROR_INSTALL_ALREADY_RUNNING: another copy holds the machine; try later.
+constexpr int kAnotherCopyRunning = 1618;
 constexpr int kRestartNeeded = 3010;   // ERROR_SUCCESS_REBOOT_REQUIRED
 constexpr int kUnsupportedSystem = -1;
 }  // namespace exit_status
@@ -55,6 +58,8 @@ class UnattendedRun {
     std::string where;          // "names.txt, line ", "argument "
   };
   int CheckOrApply();
+  // Waits for the machine-wide lock; 0, or the status to end with.
+  int TakeLock();
   // The map's entries, from its file or the arguments; 0, or the status
   // when the file cannot be read.
   int ReadEntries(ReadMap* map);
@@ -70,6 +75,7 @@ class UnattendedRun {
   const Command& command_;
   Output output_;
   LogReporter reporter_;
+  WriterLock lock_;
 };
 
 // A command line that asks for nothing this program does: the problem and

@@ -260,6 +260,90 @@ ErrorCode SimSystem::ExitWindowsEx(std::uint32_t flags, std::uint32_t reason) {
   return error::kSuccess;
 }
 
+// --- Named mutexes ------------------------------------------------------------
+
+ErrorCode SimSystem::CreateMutex(const char* name, MutexHandle* mutex) {
+  if (mutex != nullptr) *mutex = nullptr;
+  if (log_ != nullptr) {
+    if (const ErrorCode forced = log_->Enter("CreateMutexA", name != nullptr ? name : "<null>")) {
+      return forced;
+    }
+  }
+  if (mutex == nullptr || name == nullptr) return error::kInvalidParameter;
+  mutexes_[name];  // made when it is not there yet
+  const auto handle = reinterpret_cast<MutexHandle>(nextToken_);
+  nextToken_ += 4;
+  mutexHandles_[handle] = name;
+  *mutex = handle;
+  return error::kSuccess;
+}
+
+ErrorCode SimSystem::WaitForMutex(MutexHandle mutex, std::uint32_t milliseconds) {
+  const auto found = mutexHandles_.find(mutex);
+  if (log_ != nullptr) {
+    const std::string name = found != mutexHandles_.end() ? found->second : std::string();
+    if (const ErrorCode forced = log_->Enter("WaitForSingleObject", name, milliseconds)) {
+      return forced;
+    }
+  }
+  if (found == mutexHandles_.end()) return error::kInvalidHandle;
+  Mutex& held = mutexes_[found->second];
+  if (held.holder != 0 && held.holder != process_ && whileWaiting_) {
+    // The other processes go on meanwhile; this one waits.
+    const std::function<void()> meanwhile = whileWaiting_;
+    const int waiting = process_;
+    meanwhile();
+    process_ = waiting;
+  }
+  if (held.holder != 0 && held.holder != process_) return error::kWaitTimeout;
+  held.holder = process_;
+  ++held.count;
+  return error::kSuccess;
+}
+
+ErrorCode SimSystem::ReleaseMutex(MutexHandle mutex) {
+  if (log_ != nullptr) log_->Note("ReleaseMutex");
+  const auto found = mutexHandles_.find(mutex);
+  if (found == mutexHandles_.end()) return error::kInvalidHandle;
+  Mutex& held = mutexes_[found->second];
+  if (held.holder != process_) return 288;  // ERROR_NOT_OWNER
+  if (--held.count == 0) held.holder = 0;
+  return error::kSuccess;
+}
+
+ErrorCode SimSystem::CloseMutex(MutexHandle mutex) {
+  const auto found = mutexHandles_.find(mutex);
+  if (log_ != nullptr) {
+    log_->Enter("CloseHandle", found != mutexHandles_.end() ? found->second : std::string());
+  }
+  if (found == mutexHandles_.end()) return error::kInvalidHandle;
+  mutexHandles_.erase(found);
+  return error::kSuccess;
+}
+
+void SimSystem::RunAs(int process, const std::function<void()>& run) {
+  const int before = process_;
+  process_ = process;
+  run();
+  process_ = before;
+}
+
+void SimSystem::HoldMutex(const std::string& name, int process) {
+  Mutex& held = mutexes_[name];
+  held.holder = process;
+  ++held.count;
+}
+
+void SimSystem::ReleaseMutexOf(const std::string& name, int process) {
+  Mutex& held = mutexes_[name];
+  if (held.holder == process && --held.count == 0) held.holder = 0;
+}
+
+bool SimSystem::HoldsMutex(const std::string& name, int process) const {
+  const auto found = mutexes_.find(name);
+  return found != mutexes_.end() && found->second.holder == process;
+}
+
 void SimSystem::ExitProcess(int status) {
   throw ProcessExit{status};
 }

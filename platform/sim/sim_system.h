@@ -2,6 +2,7 @@
 // process token with its privileges, restart of Windows and process exit.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -32,6 +33,10 @@ class SimSystem : public System {
                                   const TokenPrivileges& newState) override;
   ErrorCode CloseToken(TokenHandle token) override;
   ErrorCode ExitWindowsEx(std::uint32_t flags, std::uint32_t reason) override;
+  ErrorCode CreateMutex(const char* name, MutexHandle* mutex) override;
+  ErrorCode WaitForMutex(MutexHandle mutex, std::uint32_t milliseconds) override;
+  ErrorCode ReleaseMutex(MutexHandle mutex) override;
+  ErrorCode CloseMutex(MutexHandle mutex) override;
   [[noreturn]] void ExitProcess(int status) override;
 
   // The process token. An administrator's holds the shutdown privilege,
@@ -68,6 +73,22 @@ class SimSystem : public System {
 
   void SetModuleFileName(const std::string& path) { moduleFileName_ = path; }
 
+  // Named mutexes, shared by every process of the machine. The program runs
+  // as process 1; another copy of it, or any other program, is another
+  // process: RunAs runs `run` as process `process` (another copy of the
+  // program started on the same machine), HoldMutex makes `process` hold the
+  // mutex `name` as if it had taken it, ReleaseMutexOf gives that back.
+  void RunAs(int process, const std::function<void()>& run);
+  void HoldMutex(const std::string& name, int process);
+  void ReleaseMutexOf(const std::string& name, int process);
+  // What other processes do while the program waits for a mutex one of them
+  // holds: called once per wait, before the wait ends; it may release the
+  // mutex. Without it the wait times out.
+  void WhileWaiting(std::function<void()> meanwhile) { whileWaiting_ = std::move(meanwhile); }
+  // Mutex handles open, and whether `process` holds the mutex `name`.
+  int OpenMutexCount() const { return static_cast<int>(mutexHandles_.size()); }
+  bool HoldsMutex(const std::string& name, int process) const;
+
   // The clock: 2026-12-09 05:12:00 at first; every reading advances it by
   // `step` seconds (0: it stands still).
   void SetClock(const LocalTime& now, int stepSeconds = 0) {
@@ -90,6 +111,14 @@ class SimSystem : public System {
   std::map<TokenHandle, AccessMask> tokens_;  // open token handles and their access
   std::uintptr_t nextToken_ = 0x400;
   std::vector<std::uint32_t> restarts_;
+  struct Mutex {
+    int holder = 0;  // the process that holds it; 0: free
+    int count = 0;   // how often its holder took it
+  };
+  std::map<std::string, Mutex> mutexes_;            // by name (case matters)
+  std::map<MutexHandle, std::string> mutexHandles_;  // open handles
+  int process_ = 1;
+  std::function<void()> whileWaiting_;
   CallLog* log_ = nullptr;
   struct Texts;
   std::shared_ptr<Texts> texts_;

@@ -1102,6 +1102,13 @@ bool SimWindowSystem::TreeExpand(WindowHandle handle, TreeItem item, std::uint32
   }
 }
 
+bool SimWindowSystem::TreeDeleteAllItems(WindowHandle handle) {
+  SimWindow* window = impl_->FindControl(handle, ControlKind::TreeView);
+  if (window == nullptr) return false;
+  window->tree = TreeState();
+  return true;
+}
+
 bool SimWindowSystem::TreeSelectItem(WindowHandle handle, TreeItem item) {
   SimWindow* window = impl_->FindControl(handle, ControlKind::TreeView);
   if (window == nullptr) return false;

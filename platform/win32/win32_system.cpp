@@ -115,6 +115,38 @@ ErrorCode Win32System::ExitWindowsEx(std::uint32_t flags, std::uint32_t reason) 
   return ERROR_SUCCESS;
 }
 
+ErrorCode Win32System::CreateMutex(const char* name, MutexHandle* mutex) {
+  *mutex = nullptr;
+  // An existing mutex of that name is opened (the last error then says
+  // ERROR_ALREADY_EXISTS, which is no failure).
+  const HANDLE made = ::CreateMutexA(nullptr, FALSE, name);
+  if (made == nullptr) return LastErrorCode();
+  *mutex = made;
+  return ERROR_SUCCESS;
+}
+
+ErrorCode Win32System::WaitForMutex(MutexHandle mutex, std::uint32_t milliseconds) {
+  switch (WaitForSingleObject(mutex, milliseconds)) {
+    case WAIT_OBJECT_0:
+    case WAIT_ABANDONED:  // its holder ended without giving it back: ours now
+      return ERROR_SUCCESS;
+    case WAIT_TIMEOUT:
+      return WAIT_TIMEOUT;
+    default:
+      return LastErrorCode();
+  }
+}
+
+ErrorCode Win32System::ReleaseMutex(MutexHandle mutex) {
+  if (!::ReleaseMutex(mutex)) return LastErrorCode();
+  return ERROR_SUCCESS;
+}
+
+ErrorCode Win32System::CloseMutex(MutexHandle mutex) {
+  if (!CloseHandle(mutex)) return LastErrorCode();
+  return ERROR_SUCCESS;
+}
+
 void Win32System::ExitProcess(int status) {
   // The runtime's exit() rather than the kernel's ExitProcess: the static
   // objects' destructors and atexit handlers run first.

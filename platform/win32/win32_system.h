@@ -23,6 +23,10 @@ class Win32System final : public System {
                                   const TokenPrivileges& newState) override;
   ErrorCode CloseToken(TokenHandle token) override;
   ErrorCode ExitWindowsEx(std::uint32_t flags, std::uint32_t reason) override;
+  ErrorCode CreateMutex(const char* name, MutexHandle* mutex) override;
+  ErrorCode WaitForMutex(MutexHandle mutex, std::uint32_t milliseconds) override;
+  ErrorCode ReleaseMutex(MutexHandle mutex) override;
+  ErrorCode CloseMutex(MutexHandle mutex) override;
   [[noreturn]] void ExitProcess(int status) override;
 };
 

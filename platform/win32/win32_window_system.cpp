@@ -275,6 +275,10 @@ bool Win32WindowSystem::TreeSelectItem(WindowHandle tree, TreeItem item) {
   return Send(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(ToItem(item))) != FALSE;
 }
 
+bool Win32WindowSystem::TreeDeleteAllItems(WindowHandle tree) {
+  return Send(tree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT)) != FALSE;
+}
+
 // --- Combo box -------------------------------------------------------------
 
 int Win32WindowSystem::ComboAddString(WindowHandle combo, const char* text) {

@@ -64,6 +64,7 @@ class Win32WindowSystem final : public WindowSystem {
   TreeItem TreeGetNextItem(WindowHandle tree, TreeItem item, std::uint32_t code) override;
   bool TreeExpand(WindowHandle tree, TreeItem item, std::uint32_t action) override;
   bool TreeSelectItem(WindowHandle tree, TreeItem item) override;
+  bool TreeDeleteAllItems(WindowHandle tree) override;
 
   int ComboAddString(WindowHandle combo, const char* text) override;
   int ComboSetCurSel(WindowHandle combo, int index) override;

@@ -54,6 +54,9 @@ std::vector<ErrorCode> CodesFor(const std::string& function) {
   if (function == "CreateFileA") return {3, 5};
   if (function == "WriteFile") return {5, 112};
   if (function == "FindFirstFileA" || function == "GetComputerNameA") return {5};
+  // The lock that keeps a second copy out.
+  if (function == "CreateMutexA") return {5};
+  if (function == "WaitForSingleObject") return {6};
   return {};
 }
 
@@ -67,9 +70,9 @@ std::string ExpectedMessage(const sim::Call& call, bool committing) {
   const std::string& f = call.function;
   const std::string& t = call.target;
   if (f == "RegOpenKeyExA") {
-    if (EndsWith(t, "\\Enum\\PCI")) return "Failed opening PCI Registry Key";
-    // The commit's opens; the name check reads the same keys with other
-    // rights, and says nothing when it cannot.
+    // Discovery's and the commit's opens; the name check reads the same
+    // keys with other rights, and says nothing when it cannot.
+    if (EndsWith(t, "\\Enum\\PCI")) return call.value == 0x20019 ? "Failed opening PCI Registry Key" : "";
     constexpr std::uint32_t kCommitMasks[] = {0xF003F, 0x20019, 0x20006};
     if (!committing || std::find(std::begin(kCommitMasks), std::end(kCommitMasks), call.value) ==
                            std::end(kCommitMasks)) {
@@ -94,6 +97,7 @@ std::string ExpectedMessage(const sim::Call& call, bool committing) {
     if (EndsWith(t, " : PortName")) return "Failed writing 'PortName' Key";
     return "";
   }
+  if (f == "CreateMutexA" || f == "WaitForSingleObject") return "Failed opening the lock of Velnara";
   if (f == "GetNamedSecurityInfoA") return "GetNamedSecurityInfo Failed";
   if (f == "GetEffectiveRightsFromAclA") return "RegGetKeySecurity Failed";
   if (f == "SetEntriesInAclA") return "SetEntriesInAcl Failed";

@@ -50,6 +50,9 @@ inline const std::vector<std::string>& ProgramTexts() {
       "zeros",
       "Port Name '%s' belongs to another port of Windows (a printer port or the like)",
       "Are you sure you want to lose your changes",
+      "Velnara is already running.",
+      "The port names were changed outside Velnara after it read them.\n\nNothing was written. "
+      "Velnara now shows the names as they are; please make your changes again.",
       "The System must be rebooted.\n\nDo you want to Reboot now ?",
       "Velnara Successfully Completed.\n\nDrivers will be active from next Reboot",
       "OpenProcessToken Failed\nError Code = %d",
@@ -76,6 +79,7 @@ inline const std::vector<std::string>& ReportCaptions() {
       "SetSecurityInfo Failed",
       "Missing Private Tree Entry",
       "Failed writing Port Names Backup",
+      "Failed opening the lock of Velnara",
   };
   return captions;
 }

@@ -138,12 +138,14 @@ TEST_F(MainDialogTest, InitialisationRunsInItsOrderUpToDiscovery) {
     if (call.function == "RegOpenKeyExA") break;
   }
   // The About entry after a separator, the big icon then the small one, the
-  // version query (the extended record first), then discovery.
+  // version query (the extended record first), the lock that keeps a second
+  // copy out, then discovery.
   EXPECT_EQ(events,
             (std::vector<std::string>{
                 "DialogBoxParamA 102 102", "AppendMenuA  2048", "AppendMenuA &About Velnara... 0",
                 "SendMessageA WM_SETICON 1", "SendMessageA WM_SETICON 0", "GetVersionExA  156",
-                "RegOpenKeyExA HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\PCI "
+                "CreateMutexA Global\\Velnara.Writer 0",
+                "WaitForSingleObject Global\\Velnara.Writer 0", "RegOpenKeyExA HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\PCI "
                 "131097"}));
 }
 

@@ -180,6 +180,45 @@ TEST(UnattendedTest, ReclaimTakesANumberBackFromHardwareThatIsGoneOnly) {
   EXPECT_NE(before, machine.Registry());
 }
 
+// One writer at a time: a second dialog ends at once, before it reads
+// anything; /check and /apply wait for the copy that holds the machine and
+// give up with 1618, or check against the names it wrote.
+TEST(UnattendedTest, OneCopyWritesAtATime) {
+  const std::string lock = "Global\\Velnara.Writer";
+  Machine machine;
+  machine.system.HoldMutex(lock, 2);  // a dialog open in another session
+  machine.windows.Answer(id::kOk);
+  EXPECT_EQ(machine.Run(), 0);
+  EXPECT_EQ(machine.BoxTexts(), std::vector<std::string>{"Velnara is already running."});
+  EXPECT_TRUE(machine.calls.CallsOf("RegOpenKeyExA").empty()) << "nothing was read";
+  const std::string before = machine.Registry();
+  for (const char* command : {"/check", "/apply"}) {
+    EXPECT_EQ(machine.Run({command, machine.Map("COM5=COM47"), "/log", "v.log"}), 1618);
+    EXPECT_EQ(machine.calls.CallsOf("WaitForSingleObject").back().value, 30000u);
+  }
+  EXPECT_EQ(machine.Registry(), before);
+  EXPECT_NE(machine.files.FileText("v.log").find(
+                "Another Velnara is running; waiting up to 30 seconds for it to end.\r\n"
+                "Another Velnara still runs: nothing was written. Try again later.\r\n"
+                "Exit status 1618."),
+            std::string::npos)
+      << machine.files.FileText("v.log");
+
+  // The other copy is an /apply that names the first port COM47 and ends.
+  machine.system.WhileWaiting([&] {
+    machine.system.RunAs(2, [&] { EXPECT_EQ(machine.Run({"/apply", "COM3=COM47"}), 3010); });
+    machine.system.ReleaseMutexOf(lock, 2);
+  });
+  EXPECT_EQ(machine.Run({"/apply", "COM4=COM47"}), 183);
+  EXPECT_NE(machine.Err().find("\"COM47\" would also be the name of PCI 2.9.0 port 1"),
+            std::string::npos);
+  machine.ExpectPort(0, "COM47", "COM3");
+  machine.ExpectPort(1, "COM4", "COM4");
+  EXPECT_EQ(machine.system.OpenMutexCount(), 0);
+  EXPECT_FALSE(machine.system.HoldsMutex(lock, 1));
+  EXPECT_FALSE(machine.system.HoldsMutex(lock, 2));
+}
+
 TEST(UnattendedTest, ACommandLineThatAsksForNothingItDoesIs87) {
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
            {"/lst"}, {"names.txt"}, {"/apply"}, {"/check", "a.txt", "b.txt"},
