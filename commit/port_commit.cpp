@@ -213,10 +213,12 @@ bool CommitWalk::WritePortKeys(const PortRecord& record, const std::string& newN
       enumeratorPath + "\\" + PortDeviceKeyName(record.parentIdPrefix, record.locationCode);
 
   // The port device key is writable by SYSTEM alone until the grant.
-  GrantKeyAccess(platform_.security, reporter_, keyPath);
+  KeyAccessWindow window(platform_.security, reporter_, keyPath);
+  window.Open();
   {
     RegKey device(platform_.registry);
-    const ErrorCode code = device.Open(kLocalMachine, keyPath.c_str(), access::kKeyWrite);
+    // KEY_SET_VALUE alone: the right the window gives, and all the write needs.
+    const ErrorCode code = device.Open(kLocalMachine, keyPath.c_str(), access::kKeySetValue);
     if (code != error::kSuccess) {
       reporter_.Report(kPortKeyOpenFailedCaption, code);
     } else if (const ErrorCode written = device.SetString("FriendlyName", FriendlyName(newName));
@@ -238,7 +240,7 @@ bool CommitWalk::WritePortKeys(const PortRecord& record, const std::string& newN
       *portNameWritten = true;
     }
   }
-  RevokeKeyAccess(platform_.security, reporter_, keyPath);
+  window.Close();
   return true;  // the enumerator key closes here
 }
 

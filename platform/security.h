@@ -25,6 +25,13 @@ struct SidAuthority {
 namespace security {
 constexpr std::uint32_t kSeRegistryKey = 4;            // SE_OBJECT_TYPE SE_REGISTRY_KEY
 constexpr std::uint32_t kDaclSecurityInformation = 4;  // DACL_SECURITY_INFORMATION
+// With kDaclSecurityInformation when a list is stored: whether it takes what
+// the parent passes on from now on (unprotected) or not (protected).
+constexpr std::uint32_t kProtectedDacl = 0x80000000;    // PROTECTED_DACL_SECURITY_INFORMATION
+constexpr std::uint32_t kUnprotectedDacl = 0x20000000;  // UNPROTECTED_DACL_SECURITY_INFORMATION
+// SECURITY_DESCRIPTOR_CONTROL bits.
+constexpr std::uint16_t kSeDaclPresent = 0x0004;
+constexpr std::uint16_t kSeDaclProtected = 0x1000;
 // ACCESS_MODE
 constexpr std::uint32_t kGrantAccess = 1;
 constexpr std::uint32_t kSetAccess = 2;
@@ -41,10 +48,15 @@ constexpr std::uint32_t kTrusteeIsSid = 0;
 constexpr std::uint32_t kTrusteeIsName = 1;
 constexpr std::uint32_t kTrusteeIsUnknown = 0;
 constexpr std::uint32_t kTrusteeIsUser = 1;
+constexpr std::uint32_t kTrusteeIsGroup = 2;
 constexpr std::uint32_t kNoMultipleTrustee = 0;
 // The group of every account, S-1-1-0, in every language.
 constexpr SidAuthority kWorldAuthority = {{0, 0, 0, 0, 0, 1}};  // SECURITY_WORLD_SID_AUTHORITY
 constexpr std::uint32_t kWorldRid = 0;                          // SECURITY_WORLD_RID
+// BUILTIN\Administrators, S-1-5-32-544, in every language.
+constexpr SidAuthority kNtAuthority = {{0, 0, 0, 0, 0, 5}};  // SECURITY_NT_AUTHORITY
+constexpr std::uint32_t kBuiltinDomainRid = 32;              // SECURITY_BUILTIN_DOMAIN_RID
+constexpr std::uint32_t kAliasRidAdmins = 544;               // DOMAIN_ALIAS_RID_ADMINS
 constexpr std::uint8_t kMaxSubAuthorities = 8;  // what AllocateAndInitializeSid takes
 }  // namespace security
 
@@ -89,9 +101,16 @@ class Security {
   virtual ErrorCode SetEntriesInAcl(std::uint32_t count, const ExplicitAccess* entries,
                                     AclHandle oldAcl, AclHandle* newAcl) = 0;
 
-  // SetNamedSecurityInfoA for the DACL alone.
+  // SetNamedSecurityInfoA for the DACL alone; `securityInfo` may add
+  // kProtectedDacl or kUnprotectedDacl (without either the object keeps the
+  // protection it has).
   virtual ErrorCode SetNamedSecurityInfo(const char* objectName, std::uint32_t objectType,
                                          std::uint32_t securityInfo, AclHandle dacl) = 0;
+
+  // GetSecurityDescriptorControl of a descriptor GetNamedSecurityInfo
+  // handed out (security::kSe* bits).
+  virtual ErrorCode GetSecurityDescriptorControl(SecurityDescriptorHandle descriptor,
+                                                 std::uint16_t* control) = 0;
 
   // LocalFree of memory the calls above handed out; null is ignored.
   virtual void LocalFree(void* memory) = 0;
@@ -131,11 +150,11 @@ class Sid {
   Sid& operator=(const Sid&) = delete;
   ~Sid() { security_.FreeSid(sid_); }
 
-  // The group of every account, S-1-1-0.
-  ErrorCode AllocateWorld() {
+  // BUILTIN\Administrators, S-1-5-32-544.
+  ErrorCode AllocateAdministrators() {
     if (sid_ != nullptr) return error::kSuccess;
-    const std::uint32_t rid = security::kWorldRid;
-    return security_.AllocateAndInitializeSid(security::kWorldAuthority, 1, &rid, &sid_);
+    const std::uint32_t rids[] = {security::kBuiltinDomainRid, security::kAliasRidAdmins};
+    return security_.AllocateAndInitializeSid(security::kNtAuthority, 2, rids, &sid_);
   }
   SidHandle get() const { return sid_; }
 

@@ -148,7 +148,11 @@ class SimRegistry : public Registry {
   // unless the list is protected; the key's subkeys then receive its
   // inheritable entries in place of those they had from it.
   ErrorCode ReadKeyDacl(RawKey root, const std::string& path, Dacl* dacl) const;
-  ErrorCode WriteKeyDacl(RawKey root, const std::string& path, const Dacl& dacl);
+  // `protection` says whether the key's list is protected from now on; by
+  // default it keeps the protection it has.
+  enum class Protection { kKeep, kProtect, kUnprotect };
+  ErrorCode WriteKeyDacl(RawKey root, const std::string& path, const Dacl& dacl,
+                         Protection protection = Protection::kKeep);
 
   // Enters every Registry call into `log` (null: none), which may fail it.
   void SetCallLog(CallLog* log) { log_ = log; }

@@ -241,6 +241,26 @@ const Dacl* SimSecurity::FindAcl(AclHandle acl, const char* function) {
   return nullptr;
 }
 
+ErrorCode SimSecurity::GetSecurityDescriptorControl(SecurityDescriptorHandle descriptor,
+                                                   std::uint16_t* control) {
+  if (log_ != nullptr) {
+    if (const ErrorCode forced = log_->Enter("GetSecurityDescriptorControl")) return forced;
+  }
+  const auto found = std::find_if(allocations_.begin(), allocations_.end(),
+                                  [descriptor](const std::unique_ptr<Allocation>& a) {
+                                    return a->descriptor && descriptor == a.get();
+                                  });
+  if (found == allocations_.end() || control == nullptr) {
+    misuses_.push_back("GetSecurityDescriptorControl was given no descriptor the calls handed out");
+    return error::kInvalidParameter;
+  }
+  const Dacl& dacl = (*found)->dacl;
+  *control = static_cast<std::uint16_t>(0x8000 /* SE_SELF_RELATIVE */ |
+                                        (dacl.present ? security::kSeDaclPresent : 0) |
+                                        (dacl.isProtected ? security::kSeDaclProtected : 0));
+  return error::kSuccess;
+}
+
 void SimSecurity::LocalFree(void* memory) {
   if (memory == nullptr) return;
   const auto found = std::find_if(allocations_.begin(), allocations_.end(),
@@ -409,10 +429,16 @@ ErrorCode SimSecurity::SetNamedSecurityInfo(const char* objectName, std::uint32_
       return forced;
     }
   }
+  constexpr std::uint32_t kProtection = security::kProtectedDacl | security::kUnprotectedDacl;
   if (objectType != security::kSeRegistryKey ||
-      securityInfo != security::kDaclSecurityInformation) {
+      (securityInfo & ~kProtection) != security::kDaclSecurityInformation ||
+      (securityInfo & kProtection) == kProtection) {
     return error::kInvalidParameter;
   }
+  const SimRegistry::Protection protection =
+      (securityInfo & security::kProtectedDacl) != 0     ? SimRegistry::Protection::kProtect
+      : (securityInfo & security::kUnprotectedDacl) != 0 ? SimRegistry::Protection::kUnprotect
+                                                         : SimRegistry::Protection::kKeep;
   RawKey root = kNoKey;
   std::string path;
   if (!ParseObjectName(objectName, &root, &path)) return error::kInvalidParameter;
@@ -423,7 +449,7 @@ ErrorCode SimSecurity::SetNamedSecurityInfo(const char* objectName, std::uint32_
     if (given == nullptr) return error::kInvalidParameter;
     list = *given;
   }
-  return registry_.WriteKeyDacl(root, path, list);
+  return registry_.WriteKeyDacl(root, path, list, protection);
 }
 
 }  // namespace velnara::platform::sim

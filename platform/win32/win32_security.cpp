@@ -21,6 +21,7 @@ struct Win32Security::Functions {
   decltype(&SetNamedSecurityInfoA) setNamed = nullptr;
   decltype(&::AllocateAndInitializeSid) allocateSid = nullptr;
   decltype(&::FreeSid) freeSid = nullptr;
+  decltype(&::GetSecurityDescriptorControl) getControl = nullptr;
 };
 
 Win32Security::Win32Security() : functions_(LookUp()) {}
@@ -36,6 +37,8 @@ const Win32Security::Functions& Win32Security::LookUp() {
     found.allocateSid =
         LookUpFunction<decltype(found.allocateSid)>(kDll, "AllocateAndInitializeSid");
     found.freeSid = LookUpFunction<decltype(found.freeSid)>(kDll, "FreeSid");
+    found.getControl =
+        LookUpFunction<decltype(found.getControl)>(kDll, "GetSecurityDescriptorControl");
     return found;
   }();
   return functions;
@@ -90,6 +93,16 @@ ErrorCode Win32Security::SetNamedSecurityInfo(const char* objectName, std::uint3
   std::string name = objectName != nullptr ? objectName : "";  // the call takes a mutable name
   return functions_.setNamed(name.data(), static_cast<SE_OBJECT_TYPE>(objectType), securityInfo,
                              nullptr, nullptr, static_cast<PACL>(dacl), nullptr);
+}
+
+ErrorCode Win32Security::GetSecurityDescriptorControl(SecurityDescriptorHandle descriptor,
+                                                     std::uint16_t* control) {
+  if (functions_.getControl == nullptr) return ERROR_PROC_NOT_FOUND;
+  SECURITY_DESCRIPTOR_CONTROL bits = 0;
+  DWORD revision = 0;
+  if (!functions_.getControl(descriptor, &bits, &revision)) return LastErrorCode();
+  *control = bits;
+  return ERROR_SUCCESS;
 }
 
 void Win32Security::LocalFree(void* memory) {

@@ -21,6 +21,8 @@ class Win32Security final : public Security {
                             AclHandle* newAcl) override;
   ErrorCode SetNamedSecurityInfo(const char* objectName, std::uint32_t objectType,
                                  std::uint32_t securityInfo, AclHandle dacl) override;
+  ErrorCode GetSecurityDescriptorControl(SecurityDescriptorHandle descriptor,
+                                         std::uint16_t* control) override;
   void LocalFree(void* memory) override;
   ErrorCode AllocateAndInitializeSid(const SidAuthority& authority, std::uint8_t count,
                                      const std::uint32_t* subAuthorities, SidHandle* sid) override;

@@ -1,7 +1,7 @@
 // The access-list calls as the program uses them, checked against every
 // backend: a key locked the way Windows locks a port device key (SYSTEM full
-// control, Administrators read) is opened to EVERYONE for writing and closed
-// again, and the list is read back after each step. Where Wine differs from
+// control, Administrators read) is opened to the Administrators for setting
+// values and its list set back, and the list is read back after each step. Where Wine differs from
 // Windows the test says so, and the stand-in keeps to Windows.
 //
 // Each test works below HKCU\Software\VelnaraContract\<Test> and removes it
@@ -110,37 +110,46 @@ class SecurityContract : public ::testing::TestWithParam<BackendFactory> {
     return entries;
   }
 
-  // The four calls the program makes, with its entry: GENERIC_WRITE for
-  // EVERYONE by name (or by its SID, S-1-1-0), this key only. Answers the
-  // first failure.
-  ErrorCode Change(const std::string& name, std::uint32_t mode, bool bySid = false) {
+  // The calls of the program's grant: the list and its protection read,
+  // KEY_SET_VALUE for the Administrators by SID on this key only, stored
+  // with the protection read. Answers the first failure; *original keeps
+  // the list read, *protection how it was stored.
+  ErrorCode Grant(const std::string& name, SecurityMemory* original, AclHandle* dacl,
+                  std::uint32_t* protection) {
     const std::string object = ObjectName(name);
-    SecurityMemory descriptor(sec());
-    AclHandle dacl = nullptr;
     ErrorCode code =
         sec().GetNamedSecurityInfo(object.c_str(), security::kSeRegistryKey,
-                                   security::kDaclSecurityInformation, &dacl, descriptor.receive());
+                                   security::kDaclSecurityInformation, dacl, original->receive());
     if (code != error::kSuccess) return code;
-    platform::Trustee trustee{nullptr, security::kNoMultipleTrustee, security::kTrusteeIsName,
-                              security::kTrusteeIsUser, "EVERYONE"};
-    platform::Sid world(sec());
-    if (bySid) {
-      if ((code = world.AllocateWorld()) != error::kSuccess) return code;
-      trustee.form = security::kTrusteeIsSid;
-      trustee.name = static_cast<const char*>(world.get());
-    }
-    AccessMask rights = 0;
-    if ((code = sec().GetEffectiveRightsFromAcl(dacl, trustee, &rights)) != error::kSuccess) {
+    std::uint16_t control = 0;
+    if ((code = sec().GetSecurityDescriptorControl(original->get(), &control)) != error::kSuccess) {
       return code;
     }
-    platform::ExplicitAccess entry{access::kGenericWrite, mode, security::kNoInheritance, trustee};
-    entry.trustee.type = security::kTrusteeIsUnknown;
+    *protection = (control & security::kSeDaclProtected) != 0 ? security::kProtectedDacl
+                                                               : security::kUnprotectedDacl;
+    platform::Sid administrators(sec());
+    if ((code = administrators.AllocateAdministrators()) != error::kSuccess) return code;
+    const platform::Trustee trustee{nullptr, security::kNoMultipleTrustee,
+                                    security::kTrusteeIsSid, security::kTrusteeIsGroup,
+                                    static_cast<const char*>(administrators.get())};
+    AccessMask rights = 0;
+    if ((code = sec().GetEffectiveRightsFromAcl(*dacl, trustee, &rights)) != error::kSuccess) {
+      return code;
+    }
+    const platform::ExplicitAccess entry{access::kKeySetValue, security::kGrantAccess,
+                                         security::kNoInheritance, trustee};
     SecurityMemory merged(sec());
-    if ((code = sec().SetEntriesInAcl(1, &entry, dacl, merged.receive())) != error::kSuccess) {
+    if ((code = sec().SetEntriesInAcl(1, &entry, *dacl, merged.receive())) != error::kSuccess) {
       return code;
     }
     return sec().SetNamedSecurityInfo(object.c_str(), security::kSeRegistryKey,
-                                      security::kDaclSecurityInformation, merged.get());
+                                      security::kDaclSecurityInformation | *protection,
+                                      merged.get());
+  }
+  // The revoke: the list read, set back.
+  ErrorCode SetBack(const std::string& name, AclHandle dacl, std::uint32_t protection) {
+    return sec().SetNamedSecurityInfo(ObjectName(name).c_str(), security::kSeRegistryKey,
+                                      security::kDaclSecurityInformation | protection, dacl);
   }
 
   void GrantAndRevoke(bool bySid);
@@ -152,59 +161,46 @@ class SecurityContract : public ::testing::TestWithParam<BackendFactory> {
 const std::vector<std::string> kLockedEntries = {"allow 0xF003F S-1-5-18",
                                                  "allow 0x30019 S-1-5-32-544"};
 
-// The trustee given by name, and by the SID a Windows in any language knows.
-TEST_P(SecurityContract, GrantOpensTheKeyAloneForWritingAndRevokeClosesItAgain) {
-  for (const bool bySid : {false, true}) {
-    SCOPED_TRACE(bySid ? "by SID" : "by name");
+// The grant lets the Administrators set values of the key alone; the list
+// set back is the one before, entries and protection.
+TEST_P(SecurityContract, GrantOpensTheKeyToAdministratorsAloneAndSettingBackClosesIt) {
+  for (const bool everyoneReads : {false, true}) {
+    SCOPED_TRACE(everyoneReads ? "Everyone may read it" : "locked");
     DeleteTree(scratch_ + "\\Port");
-    GrantAndRevoke(bySid);
+    CreateLocked("Port\\Device Parameters");
+    CreateLocked("Port", everyoneReads ? "D:P(A;;KA;;;SY)(A;;KRSD;;;BA)(A;;KR;;;WD)" : kLockedSddl);
+    const std::vector<std::string> before = Entries("Port");
+    EXPECT_EQ(error::kAccessDenied, OpenFor("Port", access::kKeySetValue));
+
+    SecurityMemory original(sec());
+    AclHandle dacl = nullptr;
+    std::uint32_t protection = 0;
+    ASSERT_EQ(error::kSuccess, Grant("Port", &original, &dacl, &protection));
+    // Windows reads the list back protected; Wine drops the flag when it
+    // stores a key's list.
+    EXPECT_EQ(protection, IsWine() ? security::kUnprotectedDacl : security::kProtectedDacl);
+    // Nobody but the Administrators gained anything.
+    for (const std::string& entry : Entries("Port")) {
+      if (entry.find("S-1-5-32-544") != std::string::npos) continue;
+      EXPECT_NE(std::find(before.begin(), before.end(), entry), before.end()) << entry;
+    }
+    RawKey key = kNoKey;
+    ASSERT_EQ(error::kSuccess, reg().OpenKey(kCurrentUser, (scratch_ + "\\Port").c_str(),
+                                             access::kKeySetValue, &key));
+    const char text[] = "Tarvex 880 Port (COM7)";
+    EXPECT_EQ(error::kSuccess,
+              reg().SetValue(key, "FriendlyName", platform::value_type::kSz,
+                             reinterpret_cast<const std::uint8_t*>(text), sizeof text));
+    reg().CloseKey(key);
+    // The entry does not reach the subkey.
+    EXPECT_EQ(error::kAccessDenied, OpenFor("Port\\Device Parameters", access::kKeySetValue));
+    EXPECT_EQ(kLockedEntries, Entries("Port\\Device Parameters"));
+
+    ASSERT_EQ(error::kSuccess, SetBack("Port", dacl, protection));
+    EXPECT_EQ(before, Entries("Port"));
+    EXPECT_EQ(error::kAccessDenied, OpenFor("Port", access::kKeySetValue));
+    EXPECT_EQ(error::kSuccess, OpenFor("Port", access::kKeyRead));
   }
-}
-
-void SecurityContract::GrantAndRevoke(bool bySid) {
-  CreateLocked("Port\\Device Parameters");
-  CreateLocked("Port");
-  ASSERT_EQ(kLockedEntries, Entries("Port"));
-  EXPECT_EQ(error::kAccessDenied, OpenFor("Port", access::kKeyWrite));
-
-  ASSERT_EQ(error::kSuccess, Change("Port", security::kGrantAccess, bySid));
-  const std::vector<std::string> granted = Entries("Port");
-  EXPECT_NE(std::find(granted.begin(), granted.end(), "allow 0x20006 S-1-1-0"), granted.end())
-      << "no write entry for Everyone";
-  RawKey key = kNoKey;
-  ASSERT_EQ(error::kSuccess,
-            reg().OpenKey(kCurrentUser, (scratch_ + "\\Port").c_str(), access::kKeyWrite, &key));
-  const char text[] = "Tarvex 880 Port (COM7)";
-  EXPECT_EQ(error::kSuccess,
-            reg().SetValue(key, "FriendlyName", platform::value_type::kSz,
-                           reinterpret_cast<const std::uint8_t*>(text), sizeof text));
-  reg().CloseKey(key);
-  // The entry does not reach the subkey.
-  EXPECT_EQ(error::kAccessDenied, OpenFor("Port\\Device Parameters", access::kKeyWrite));
-  EXPECT_EQ(kLockedEntries, Entries("Port\\Device Parameters"));
-
-  ASSERT_EQ(error::kSuccess, Change("Port", security::kRevokeAccess, bySid));
-  EXPECT_EQ(kLockedEntries, Entries("Port"));
-  EXPECT_EQ(error::kAccessDenied, OpenFor("Port", access::kKeyWrite));
-  EXPECT_EQ(error::kSuccess, OpenFor("Port", access::kKeyRead));
-}
-
-TEST_P(SecurityContract, RevokeRemovesAnEveryoneEntryThatWasThereBeforeTheGrant) {
-  CreateLocked("Port", "D:P(A;;KA;;;SY)(A;;KRSD;;;BA)(A;;KR;;;WD)");
-  ASSERT_EQ(error::kSuccess, Change("Port", security::kGrantAccess));
-  const std::vector<std::string> granted = Entries("Port");
-  // Windows merges the new rights into Everyone's allow entry, which goes
-  // first among the allow entries; Wine adds an entry of its own there and
-  // keeps the old one.
-  const std::vector<std::string> expected =
-      IsWine() ? std::vector<std::string>{"allow 0x20006 S-1-1-0", "allow 0xF003F S-1-5-18",
-                                          "allow 0x30019 S-1-5-32-544", "allow 0x20019 S-1-1-0"}
-               : std::vector<std::string>{"allow 0x2001F S-1-1-0", "allow 0xF003F S-1-5-18",
-                                          "allow 0x30019 S-1-5-32-544"};
-  EXPECT_EQ(expected, granted);
-
-  ASSERT_EQ(error::kSuccess, Change("Port", security::kRevokeAccess));
-  EXPECT_EQ(kLockedEntries, Entries("Port"));
 }
 
 TEST_P(SecurityContract, AMissingKeyIsNotFoundAndNothingIsHandedOut) {

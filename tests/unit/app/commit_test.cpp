@@ -90,7 +90,7 @@ TEST(CommitTest, SaveWritesEveryPlaceOnceInTheGivenOrderAndExitOffersTheRestart)
                        "NT\\CurrentVersion\\Ports 0xF003F",
                        "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\TRVX880A\\*PNP0501 "
                        "0x20019",
-                       kPort5Key + " 0x20006", kPort5Key + "\\Device Parameters 0x20006"}));
+                       kPort5Key + " 0x2", kPort5Key + "\\Device Parameters 0x20006"}));
   EXPECT_EQ(machine.registry.OpenHandleCount(), 0);
   EXPECT_EQ(machine.comPorts.OpenCount(), 0);
   EXPECT_EQ(machine.security.OutstandingAllocations(), 0);

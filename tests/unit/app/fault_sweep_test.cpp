@@ -43,7 +43,12 @@ std::vector<ErrorCode> CodesFor(const std::string& function) {
   if (function == "GetNamedSecurityInfoA" || function == "SetNamedSecurityInfoA") {
     return {2, 5, 8};
   }
-  if (function == "GetEffectiveRightsFromAclA" || function == "SetEntriesInAclA") return {8, 87};
+  if (function == "GetEffectiveRightsFromAclA" || function == "SetEntriesInAclA" ||
+      function == "GetSecurityDescriptorControl") {
+    return {8, 87};
+  }
+  if (function == "GetFileAttributesA" || function == "GetTokenInformation") return {5};
+  if (function == "AllocateAndInitializeSid") return {8};
   if (function.rfind("ComDB", 0) == 0) return {5, 87};
   if (function == "OpenProcessToken" || function == "AdjustTokenPrivileges") return {5, 87};
   if (function == "ExitWindowsEx") return {5};
@@ -73,7 +78,7 @@ std::string ExpectedMessage(const sim::Call& call, bool committing) {
     // Discovery's and the commit's opens; the name check reads the same
     // keys with other rights, and says nothing when it cannot.
     if (EndsWith(t, "\\Enum\\PCI")) return call.value == 0x20019 ? "Failed opening PCI Registry Key" : "";
-    constexpr std::uint32_t kCommitMasks[] = {0xF003F, 0x20019, 0x20006};
+    constexpr std::uint32_t kCommitMasks[] = {0xF003F, 0x20019, 0x20006, 0x2};
     if (!committing || std::find(std::begin(kCommitMasks), std::end(kCommitMasks), call.value) ==
                            std::end(kCommitMasks)) {
       return "";
@@ -98,10 +103,20 @@ std::string ExpectedMessage(const sim::Call& call, bool committing) {
     return "";
   }
   if (f == "CreateMutexA" || f == "WaitForSingleObject") return "Failed opening the lock of Velnara";
-  if (f == "GetNamedSecurityInfoA") return "GetNamedSecurityInfo Failed";
-  if (f == "GetEffectiveRightsFromAclA") return "RegGetKeySecurity Failed";
+  // The same calls on the folder of the kept names: its owner, its list.
+  const bool backupFolder = EndsWith(t, "\\Velnara");
+  if (backupFolder && (f == "GetFileAttributesA" || f == "GetNamedSecurityInfoA" ||
+                       f == "SetNamedSecurityInfoA")) {
+    return "Failed writing Port Names Backup";
+  }
+  const bool key = t.rfind("MACHINE\\", 0) == 0;
+  if (f == "GetNamedSecurityInfoA" && key) return "GetNamedSecurityInfo Failed";
+  if (f == "GetSecurityDescriptorControl") return "GetNamedSecurityInfo Failed";
+  if (f == "GetEffectiveRightsFromAclA" || f == "AllocateAndInitializeSid") {
+    return "RegGetKeySecurity Failed";
+  }
   if (f == "SetEntriesInAclA") return "SetEntriesInAcl Failed";
-  if (f == "SetNamedSecurityInfoA") return "SetSecurityInfo Failed";
+  if (f == "SetNamedSecurityInfoA" && key) return "SetSecurityInfo Failed";
   if (f == "OpenProcessToken") return "OpenProcessToken Failed\nError Code = %d";
   if (f == "AdjustTokenPrivileges") return "AdjustTokenPrivileges Failed\nError Code = %d";
   if (f == "ExitWindowsEx") return "ExitWindowsEx Failed\nError Code = %d";

@@ -150,7 +150,7 @@ class JourneyInvariants {
     databaseKnown_ = machine.registry.GetValueAt(kJourneyArbiter, platform::kComDbValueName,
                                                  &databaseType_, &database_);
     ForEachKey(machine.registry, kJourneyEnum, [&](const std::string& path) {
-      everyoneBefore_[Upper(path)] = EveryoneAllows(machine.registry.GetDaclAt(path));
+      listsBefore_[Upper(path)] = OwnEntries(machine.registry.GetDaclAt(path));
     });
   }
 
@@ -196,13 +196,30 @@ class JourneyInvariants {
     }
   }
 
-  static int EveryoneAllows(const sim::Dacl& dacl) {
-    int count = 0;
+  // A key's own list, its protection included: what the program stores.
+  // (The entries a key inherits follow from the key above.)
+  static std::string OwnEntries(sim::Dacl dacl) {
+    dacl.aces.erase(std::remove_if(dacl.aces.begin(), dacl.aces.end(),
+                                   [](const sim::Ace& ace) {
+                                     return (ace.flags & sim::ace_flag::kInherited) != 0;
+                                   }),
+                    dacl.aces.end());
+    return sim::FormatSddlDacl(dacl);
+  }
+
+  // The entries of a list that let anyone but SYSTEM and the
+  // Administrators change the key.
+  static std::set<std::string> OthersWriting(const sim::Dacl& dacl) {
+    constexpr platform::AccessMask kWriting = 0x2 | 0x4 | 0x20 | 0x10000 | 0x40000 | 0x80000 |
+                                              0x40000000 | 0x10000000;
+    std::set<std::string> entries;
     for (const sim::Ace& ace : dacl.aces) {
-      count +=
-          ace.allow && !(ace.flags & sim::ace_flag::kInherited) && ace.sid == sim::kSidEveryone;
+      if (ace.allow && (ace.mask & kWriting) != 0 && ace.sid != sim::kSidSystem &&
+          ace.sid != sim::kSidAdministrators) {
+        entries.insert(ace.sid + " " + std::to_string(ace.mask));
+      }
     }
-    return count;
+    return entries;
   }
 
   // A port's settings value that is gone must have taken its data to
@@ -239,44 +256,32 @@ class JourneyInvariants {
     }
   }
 
-  // Every access granted was tried to be taken back: an explicit EVERYONE
-  // allow entry stays only where the revoke itself was made to fail.
+  // Every key's access list ends as it began, unless setting it back was
+  // itself made to fail; and no key ends letting anyone but SYSTEM and the
+  // Administrators write that could not before.
   void CheckAccessLists(const sim::SimPlatform& machine, std::vector<std::string>* problems) const {
-    // Each grant or revoke is a run of the four calls from
-    // GetNamedSecurityInfoA on; its mode shows in SetEntriesInAclA.
-    struct Routine {
-      std::string key;  // upper-cased, below HKEY_LOCAL_MACHINE
-      bool granting = false;
-      bool forced = false;
-    };
-    std::vector<Routine> routines;
+    std::set<std::string> setBackFailed;  // upper-cased, below HKEY_LOCAL_MACHINE
     for (const sim::Call& call : machine.calls.calls()) {
-      if (call.function == "GetNamedSecurityInfoA") {
-        routines.push_back({Upper(call.target.substr(call.target.find('\\') + 1))});
+      if (call.function == "SetNamedSecurityInfoA" && call.forced != 0) {
+        setBackFailed.insert(Upper(call.target.substr(call.target.find('\\') + 1)));
       }
-      if (routines.empty()) continue;
-      Routine& routine = routines.back();
-      if (call.function == "SetEntriesInAclA") {
-        routine.granting = call.target.find("mode=1") != std::string::npos;
-      }
-      if (call.forced != 0 &&
-          (call.function == "GetNamedSecurityInfoA" ||
-           call.function == "GetEffectiveRightsFromAclA" || call.function == "SetEntriesInAclA" ||
-           call.function == "SetNamedSecurityInfoA")) {
-        routine.forced = true;
-      }
-    }
-    std::set<std::string> revokeFailed;
-    for (const Routine& routine : routines) {
-      if (routine.forced && !routine.granting) revokeFailed.insert(routine.key);
     }
     ForEachKey(machine.registry, kJourneyEnum, [&](const std::string& path) {
-      const auto before = everyoneBefore_.find(Upper(path));
-      const int was = before == everyoneBefore_.end() ? 0 : before->second;
-      if (EveryoneAllows(machine.registry.GetDaclAt(path)) <= was) return;
+      const std::string now = OwnEntries(machine.registry.GetDaclAt(path));
+      const auto before = listsBefore_.find(Upper(path));
+      const std::string was = before == listsBefore_.end() ? std::string() : before->second;
+      sim::Dacl wasDacl;
+      sim::Dacl nowDacl;
+      sim::ParseSddlDacl(was, &wasDacl);
+      sim::ParseSddlDacl(now, &nowDacl);
+      for (const std::string& entry : OthersWriting(nowDacl)) {
+        if (OthersWriting(wasDacl).count(entry) == 0) {
+          problems->push_back(path + " lets " + entry + " write");
+        }
+      }
       const std::string below = Upper(path.substr(std::string("HKEY_LOCAL_MACHINE\\").size()));
-      if (revokeFailed.count(below) == 0) {
-        problems->push_back("EVERYONE may still write to " + path);
+      if (now != was && setBackFailed.count(below) == 0) {
+        problems->push_back("the access list of " + path + " changed: " + now);
       }
     });
   }
@@ -309,7 +314,7 @@ class JourneyInvariants {
   bool databaseKnown_ = false;
   std::uint32_t databaseType_ = 0;
   std::vector<std::uint8_t> database_;
-  std::map<std::string, int> everyoneBefore_;
+  std::map<std::string, std::string> listsBefore_;
 };
 
 // The user of a journey whose course is not known in advance: renames,

@@ -1,6 +1,9 @@
 // The key access grant and revoke on the stand-in: a port device key of a
-// real machine (SYSTEM full control, Administrators read) opened to
-// EVERYONE and closed again, and every step failing in turn.
+// real machine (SYSTEM full control, Administrators and Users read) opened
+// to the Administrators for setting values and closed again, and every
+// step failing in turn. At no moment may anyone but SYSTEM and the
+// Administrators write to the key, and afterwards its list is the one it
+// had, byte for byte.
 #include "commit/key_access.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +21,8 @@ using namespace platform;
 
 constexpr const char* kPortKey =
     "SYSTEM\\CurrentControlSet\\Enum\\TRVX880A\\*PNP0501\\4&2d3a2b1c&0&02090000";
+const std::string kLockedKey = "D:P(A;;KA;;;SY)(A;;KR;;;BA)(A;;KR;;;BU)";
+const std::string kParameters = "D:P(A;;KA;;;SY)(A;;KA;;;BA)(A;;KR;;;BU)";
 
 class KeyAccessTest : public ::testing::Test {
  protected:
@@ -30,23 +35,37 @@ class KeyAccessTest : public ::testing::Test {
   std::string Sddl(const std::string& path) const {
     return sim::FormatSddlDacl(machine_.registry.GetDaclAt(path));
   }
-  ErrorCode OpenForWriting(const std::string& path) {
+  ErrorCode OpenFor(const std::string& path, AccessMask desired) {
     RegKey key(machine_.registry);
-    return key.Open(kLocalMachine, path.c_str(), access::kKeyWrite);
+    return key.Open(kLocalMachine, path.c_str(), desired);
+  }
+  // Whether the key's list lets anyone but SYSTEM and the Administrators
+  // change anything.
+  bool OthersMayWrite() const {
+    constexpr AccessMask kWriting = access::kKeySetValue | access::kKeyCreateSubKey |
+                                    access::kKeyCreateLink | access::kDelete | access::kWriteDac |
+                                    access::kWriteOwner | access::kGenericWrite |
+                                    access::kGenericAll;
+    for (const sim::Ace& ace : machine_.registry.GetDaclAt(kPortKey).aces) {
+      if (ace.allow && (ace.mask & kWriting) != 0 && ace.sid != sim::kSidSystem &&
+          ace.sid != sim::kSidAdministrators) {
+        return true;
+      }
+    }
+    return false;
   }
   // The access-control calls made, in order.
   std::vector<sim::Call> SecurityCalls() const {
     std::vector<sim::Call> calls;
     for (const sim::Call& call : machine_.calls.calls()) {
       if (call.function.find("Security") != std::string::npos ||
-          call.function.find("Acl") != std::string::npos) {
+          call.function.find("Acl") != std::string::npos ||
+          call.function.find("Sid") != std::string::npos) {
         calls.push_back(call);
       }
     }
     return calls;
   }
-  void Grant() { GrantKeyAccess(machine_.security, reporter_, kPortKey); }
-  void Revoke() { RevokeKeyAccess(machine_.security, reporter_, kPortKey); }
   void ExpectNothingHeld() const {
     EXPECT_EQ(0, machine_.security.OutstandingAllocations());
     for (const std::string& misuse : machine_.security.misuses()) ADD_FAILURE() << misuse;
@@ -56,155 +75,125 @@ class KeyAccessTest : public ::testing::Test {
   ErrorReporter reporter_{machine_.platform};
 };
 
-const std::string kLockedKey = "D:P(A;;KA;;;SY)(A;;KR;;;BA)(A;;KR;;;BU)";
-const std::string kParameters = "D:P(A;;KA;;;SY)(A;;KA;;;BA)(A;;KR;;;BU)";
-
-TEST_F(KeyAccessTest, GrantOpensThePortKeyForWritingAndRevokeClosesItAgain) {
+TEST_F(KeyAccessTest, TheWindowOpensTheKeyToAdministratorsForSettingValuesOnly) {
   const std::string parameters = std::string(kPortKey) + "\\Device Parameters";
   ASSERT_EQ(kLockedKey, Sddl(kPortKey));
-  EXPECT_EQ(error::kAccessDenied, OpenForWriting(kPortKey));
-
-  Grant();
-  EXPECT_EQ("D:P(A;;GW;;;WD)(A;;KA;;;SY)(A;;KR;;;BA)(A;;KR;;;BU)", Sddl(kPortKey));
-  EXPECT_EQ(error::kSuccess, OpenForWriting(kPortKey));
-  EXPECT_EQ(kParameters, Sddl(parameters));  // the entry is for the key alone
-
-  Revoke();
+  EXPECT_EQ(error::kAccessDenied, OpenFor(kPortKey, access::kKeySetValue));
+  {
+    KeyAccessWindow window(machine_.security, reporter_, kPortKey);
+    window.Open();
+    // The Administrators' entry gains KEY_SET_VALUE; nobody else gains anything.
+    EXPECT_EQ("D:P(A;;0x2001B;;;BA)(A;;KA;;;SY)(A;;KR;;;BU)", Sddl(kPortKey));
+    EXPECT_FALSE(OthersMayWrite());
+    EXPECT_EQ(error::kSuccess, OpenFor(kPortKey, access::kKeySetValue));
+    EXPECT_EQ(error::kAccessDenied, OpenFor(kPortKey, access::kKeyCreateSubKey));
+    EXPECT_EQ(kParameters, Sddl(parameters));  // the entry is for the key alone
+    window.Close();
+  }
   EXPECT_EQ(kLockedKey, Sddl(kPortKey));
-  EXPECT_EQ(error::kAccessDenied, OpenForWriting(kPortKey));
+  EXPECT_EQ(error::kAccessDenied, OpenFor(kPortKey, access::kKeySetValue));
   EXPECT_TRUE(machine_.windows.MessageBoxes().empty());
   ExpectNothingHeld();
 
-  // Both runs made the same four calls, on "MACHINE\" and the key's path,
-  // with the trustee and the entry exactly as the program defines them.
-  const std::vector<std::string> four = {"GetNamedSecurityInfoA", "GetEffectiveRightsFromAclA",
-                                         "SetEntriesInAclA", "SetNamedSecurityInfoA"};
-  std::vector<std::string> both = four;
-  both.insert(both.end(), four.begin(), four.end());
-  const std::vector<sim::Call> calls = SecurityCalls();
-  std::vector<std::string> names;
-  for (const sim::Call& call : calls) names.push_back(call.function);
-  ASSERT_EQ(both, names);
-  const std::string object =
-      "MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\TRVX880A\\*PNP0501\\4&2d3a2b1c&0&02090000";
-  EXPECT_EQ(object, calls[0].target);
-  EXPECT_EQ(4u, calls[0].value);  // DACL_SECURITY_INFORMATION
-  EXPECT_EQ("name=EVERYONE form=1 type=1 multiple=none operation=0", calls[1].target);
-  EXPECT_EQ(
-      "name=EVERYONE form=1 type=0 multiple=none operation=0 mode=1 inheritance=0x0 "
-      "rights=0x40000000",
-      calls[2].target);
-  EXPECT_EQ(object, calls[3].target);
-  EXPECT_EQ(
-      "name=EVERYONE form=1 type=0 multiple=none operation=0 mode=4 inheritance=0x0 "
-      "rights=0x40000000",
-      calls[6].target);
+  // The calls, on "MACHINE\" and the key's path, with the trustee and the
+  // entry exactly as the program defines them; the list set back is
+  // stored protected, as it was read.
+  std::vector<std::string> made;
+  for (const sim::Call& call : SecurityCalls()) {
+    made.push_back(call.function + " " + call.target + " " + std::to_string(call.value));
+  }
+  const std::string object = std::string("MACHINE\\") + kPortKey;
+  const std::string trustee = "sid=S-1-5-32-544 form=0 type=2 multiple=none operation=0";
+  EXPECT_EQ(made, (std::vector<std::string>{
+                      "GetNamedSecurityInfoA " + object + " 4",
+                      "GetSecurityDescriptorControl  0",
+                      "AllocateAndInitializeSid S-1-5-32-544 2",
+                      "GetEffectiveRightsFromAclA " + trustee + " 0",
+                      "SetEntriesInAclA " + trustee + " mode=1 inheritance=0x0 rights=0x2 2",
+                      "SetNamedSecurityInfoA " + object + " 2147483652", "FreeSid S-1-5-32-544 0",
+                      "SetNamedSecurityInfoA " + object + " 2147483652",
+                  }));
 }
 
-TEST_F(KeyAccessTest, GrantMergesWithEveryonesRightsAndRevokeTakesThemAllAway) {
-  // EVERYONE may already read the key: the grant adds writing to that
-  // entry, and the revoke removes the entry, the earlier reading included;
-  // deny entries and inherited entries stay. The list is not protected, so
-  // storing it brings in what the enumerator key passes on.
-  machine_.registry.SetSddlAt(std::string("HKLM\\") + kPortKey,
-                              "D:(D;;SD;;;WD)(A;;KR;;;WD)(A;;KA;;;SY)");
-  const std::string inherited = "(A;CIID;KA;;;BA)(A;CIID;KA;;;SY)(A;CIID;KR;;;BU)";
-  Grant();
-  EXPECT_EQ("D:(D;;SD;;;WD)(A;;0x40020019;;;WD)(A;;KA;;;SY)" + inherited, Sddl(kPortKey));
-  Revoke();
-  EXPECT_EQ("D:(D;;SD;;;WD)(A;;KA;;;SY)" + inherited, Sddl(kPortKey));
+// An unprotected list, with a deny entry and a read entry of Everyone and
+// entries inherited from the enumerator key: set back as it was, nothing
+// of it lost.
+TEST_F(KeyAccessTest, TheListSetBackIsTheOneReadWhateverItHeld) {
+  const std::string before =
+      "D:(D;;SD;;;WD)(A;;KR;;;WD)(A;;KA;;;SY)(A;;KR;;;BA)"
+      "(A;CIID;KA;;;BA)(A;CIID;KA;;;SY)(A;CIID;KR;;;BU)";  // what the enumerator key passes on
+  machine_.registry.SetSddlAt(std::string("HKLM\\") + kPortKey, before);
+  {
+    KeyAccessWindow window(machine_.security, reporter_, kPortKey);
+    window.Open();
+    EXPECT_FALSE(OthersMayWrite()) << Sddl(kPortKey);
+    EXPECT_EQ(error::kSuccess, OpenFor(kPortKey, access::kKeySetValue));
+    window.Close();
+  }
+  EXPECT_EQ(before, Sddl(kPortKey));
   ExpectNothingHeld();
+
+  // A key without a list is open to everyone already: nothing is stored.
+  machine_.registry.SetSddlAt(std::string("HKLM\\") + kPortKey, "D:NO_ACCESS_CONTROL");
+  machine_.calls.Clear();
+  KeyAccessWindow open(machine_.security, reporter_, kPortKey);
+  open.Open();
+  open.Close();
+  EXPECT_TRUE(machine_.calls.CallsOf("SetNamedSecurityInfoA").empty());
+  EXPECT_TRUE(machine_.windows.MessageBoxes().empty());
 }
 
-TEST_F(KeyAccessTest, EachFailingStepIsReportedWithItsOwnCodeAndEndsTheRoutine) {
+// Each call of the window failing: reported with its own code; the key is
+// never opened to anyone else, and afterwards holds the list it had, but
+// where setting it back was what failed.
+TEST_F(KeyAccessTest, EachFailingCallIsReportedAndOpensTheKeyToNoOneElse) {
   struct Row {
     const char* call;
+    int skip;  // calls of that function to let pass first
     ErrorCode code;
     const char* caption;
-    const char* text;
-    std::size_t callsMade;
+    bool setBack;  // the list afterwards is the one before
   };
   const Row rows[] = {
-      {"GetNamedSecurityInfoA", 5, "GetNamedSecurityInfo Failed", "Access is denied.\r\n", 1},
-      {"GetEffectiveRightsFromAclA", 1336, "RegGetKeySecurity Failed",
-       "The access control list (ACL) structure is invalid.\r\n", 2},
-      {"SetEntriesInAclA", 8, "SetEntriesInAcl Failed",
-       "Not enough storage is available to process this command.\r\n", 3},
-      {"SetNamedSecurityInfoA", 87, "SetSecurityInfo Failed", "The parameter is incorrect.\r\n", 4},
+      {"GetNamedSecurityInfoA", 0, 5, "GetNamedSecurityInfo Failed", true},
+      {"GetSecurityDescriptorControl", 0, 87, "GetNamedSecurityInfo Failed", true},
+      {"AllocateAndInitializeSid", 0, 8, "RegGetKeySecurity Failed", true},
+      {"GetEffectiveRightsFromAclA", 0, 1336, "RegGetKeySecurity Failed", true},
+      {"SetEntriesInAclA", 0, 8, "SetEntriesInAcl Failed", true},
+      {"SetNamedSecurityInfoA", 0, 87, "SetSecurityInfo Failed", true},
+      {"SetNamedSecurityInfoA", 1, 5, "SetSecurityInfo Failed", false},
   };
   for (const Row& row : rows) {
-    for (const bool grant : {true, false}) {
-      SCOPED_TRACE(std::string(row.call) + (grant ? " in the grant" : " in the revoke"));
-      machine_.registry.SetSddlAt(std::string("HKLM\\") + kPortKey,
-                                  grant ? kLockedKey : "D:P(A;;GW;;;WD)(A;;KA;;;SY)");
-      const std::string before = Sddl(kPortKey);
-      machine_.calls.Clear();
-      machine_.calls.ClearFailures();
-      machine_.calls.FailNext(row.call, row.code);
-      machine_.windows.Answer(id::kOk);
-      const std::size_t boxes = machine_.windows.MessageBoxes().size();
-      grant ? Grant() : Revoke();
-
-      ASSERT_EQ(row.callsMade, SecurityCalls().size());
-      EXPECT_EQ(row.call, SecurityCalls().back().function);
-      ASSERT_EQ(boxes + 1, machine_.windows.MessageBoxes().size());
-      const sim::Shown box = machine_.windows.MessageBoxes().back();
-      EXPECT_EQ(row.caption, box.caption);
-      EXPECT_EQ(row.text, box.text);
-      EXPECT_EQ(0u, box.type);  // MB_OK, no icon
-      EXPECT_EQ(before, Sddl(kPortKey));
-      ExpectNothingHeld();
+    SCOPED_TRACE(std::string(row.call) + " after " + std::to_string(row.skip));
+    machine_.registry.SetSddlAt(std::string("HKLM\\") + kPortKey, kLockedKey);
+    machine_.calls.ClearFailures();
+    machine_.calls.FailNext(row.call, row.code, row.skip);
+    machine_.windows.Answer(id::kOk);
+    const std::size_t boxes = machine_.windows.MessageBoxes().size();
+    {
+      KeyAccessWindow window(machine_.security, reporter_, kPortKey);
+      window.Open();
+      EXPECT_FALSE(OthersMayWrite());
+      window.Close();
     }
+    ASSERT_EQ(boxes + 1, machine_.windows.MessageBoxes().size());
+    const sim::Shown box = machine_.windows.MessageBoxes().back();
+    EXPECT_EQ(row.caption, box.caption);
+    std::string text;
+    machine_.system.FormatSystemMessage(row.code, &text);
+    EXPECT_EQ(text, box.text);
+    EXPECT_EQ(0u, box.type);  // MB_OK, no icon
+    EXPECT_EQ(row.setBack, Sddl(kPortKey) == kLockedKey) << Sddl(kPortKey);
+    EXPECT_FALSE(OthersMayWrite());
+    ExpectNothingHeld();
   }
   EXPECT_TRUE(machine_.windows.errors().empty());
-}
-
-TEST_F(KeyAccessTest, ALocalisedSystemIsGrantedAndRevokedByTheWorldSid) {
-  // A German Windows names the group "Jeder": each call that finds no
-  // account named EVERYONE is made again with S-1-1-0, and the SID goes back.
-  machine_.security.RenameAccount(sim::kSidEveryone, "Jeder");
-  Grant();
-  EXPECT_EQ("D:P(A;;GW;;;WD)(A;;KA;;;SY)(A;;KR;;;BA)(A;;KR;;;BU)", Sddl(kPortKey));
-  EXPECT_EQ(error::kSuccess, OpenForWriting(kPortKey));
-  Revoke();
-  EXPECT_EQ(kLockedKey, Sddl(kPortKey));
-  EXPECT_TRUE(machine_.windows.MessageBoxes().empty());
-  ExpectNothingHeld();
-  std::vector<std::string> trustees;
-  for (const sim::Call& call : SecurityCalls()) {
-    if (call.function != "GetNamedSecurityInfoA" && call.function != "SetNamedSecurityInfoA") {
-      trustees.push_back(call.function + " " + call.target.substr(0, call.target.find(' ')));
-    }
-  }
-  const std::vector<std::string> once = {
-      "GetEffectiveRightsFromAclA name=EVERYONE", "GetEffectiveRightsFromAclA sid=S-1-1-0",
-      "SetEntriesInAclA name=EVERYONE", "SetEntriesInAclA sid=S-1-1-0"};
-  std::vector<std::string> twice = once;
-  twice.insert(twice.end(), once.begin(), once.end());
-  EXPECT_EQ(twice, trustees);
-
-  // Only the failure of a call made with the SID is reported, with its own
-  // code; the name's 1332 is not.
-  for (const char* call : {"GetEffectiveRightsFromAclA", "SetEntriesInAclA"}) {
-    machine_.calls.FailNext(call, 8, 1);
-    machine_.windows.Answer(id::kOk);
-    Grant();
-    const sim::Shown box = machine_.windows.MessageBoxes().back();
-    EXPECT_EQ("Not enough storage is available to process this command.\r\n", box.text) << call;
-    EXPECT_EQ(kLockedKey, Sddl(kPortKey));
-  }
-  machine_.calls.FailNext("AllocateAndInitializeSid", 8);
-  machine_.windows.Answer(id::kOk);
-  Grant();
-  EXPECT_EQ("RegGetKeySecurity Failed", machine_.windows.MessageBoxes().back().caption);
-  EXPECT_EQ(3u, machine_.windows.MessageBoxes().size());
-  ExpectNothingHeld();
 }
 
 TEST_F(KeyAccessTest, AMissingOrUnreachableKeyChangesNothing) {
   const std::string missing = std::string(kPortKey) + "5";
   machine_.windows.Answer(id::kOk);
-  GrantKeyAccess(machine_.security, reporter_, missing);
+  KeyAccessWindow(machine_.security, reporter_, missing).Open();
   ASSERT_EQ(1u, machine_.windows.MessageBoxes().size());
   EXPECT_EQ("GetNamedSecurityInfo Failed", machine_.windows.MessageBoxes()[0].caption);
   EXPECT_EQ("The system cannot find the file specified.\r\n",
@@ -215,8 +204,13 @@ TEST_F(KeyAccessTest, AMissingOrUnreachableKeyChangesNothing) {
   // read, and storing it is refused.
   machine_.registry.SetOwnerAt(std::string("HKLM\\") + kPortKey, sim::kSidSystem);
   machine_.windows.Answer(id::kOk);
-  Grant();
-  ASSERT_EQ(2u, machine_.windows.MessageBoxes().size());
+  machine_.windows.Answer(id::kOk);
+  {
+    KeyAccessWindow window(machine_.security, reporter_, kPortKey);
+    window.Open();
+    window.Close();
+  }
+  ASSERT_EQ(3u, machine_.windows.MessageBoxes().size());
   EXPECT_EQ("SetSecurityInfo Failed", machine_.windows.MessageBoxes()[1].caption);
   EXPECT_EQ("Access is denied.\r\n", machine_.windows.MessageBoxes()[1].text);
   EXPECT_EQ(kLockedKey, Sddl(kPortKey));
@@ -225,10 +219,11 @@ TEST_F(KeyAccessTest, AMissingOrUnreachableKeyChangesNothing) {
   // into the name of another key: nothing is asked at all.
   machine_.calls.Clear();
   machine_.windows.Answer(id::kOk);
-  GrantKeyAccess(machine_.security, reporter_, std::string(kPortKey) + std::string(200, 'x'));
+  KeyAccessWindow(machine_.security, reporter_, std::string(kPortKey) + std::string(200, 'x'))
+      .Open();
   EXPECT_TRUE(SecurityCalls().empty());
-  ASSERT_EQ(3u, machine_.windows.MessageBoxes().size());
-  EXPECT_EQ("GetNamedSecurityInfo Failed", machine_.windows.MessageBoxes()[2].caption);
+  ASSERT_EQ(4u, machine_.windows.MessageBoxes().size());
+  EXPECT_EQ("GetNamedSecurityInfo Failed", machine_.windows.MessageBoxes()[3].caption);
   ExpectNothingHeld();
 }
 
