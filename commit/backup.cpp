@@ -71,22 +71,51 @@ struct Kept {
   std::string name;
   std::string stamp;
   unsigned number;
+  bool operator<(const Kept& other) const {  // older
+    return stamp != other.stamp ? stamp < other.stamp : number < other.number;
+  }
 };
 
-// The files of `folder` this program wrote, newest first.
-ErrorCode KeptFiles(Files& files, const std::string& folder, std::vector<Kept>* kept) {
+// The accounts a kept file or its folder may belong to: the administrators,
+// the system, and the administrator running the program (Windows makes an
+// administrator's folders his own where the system is set up so, and under
+// Wine).
+std::vector<std::string> TrustedOwners(Platform& platform) {
+  std::vector<std::string> owners = {"S-1-5-32-544", "S-1-5-18"};
+  std::string user;
+  if (platform.system.GetProcessUserSid(&user) == error::kSuccess) owners.push_back(user);
+  return owners;
+}
+
+bool Trusted(const std::vector<std::string>& owners, const std::string& owner) {
+  for (const std::string& trusted : owners) {
+    if (trusted == owner) return true;
+  }
+  return false;
+}
+
+// The files of `folder` this program wrote, newest first: of the name
+// form, and owned by a trusted account (a file another user left there
+// while the folder was open to him is not taken for one).
+ErrorCode KeptFiles(Platform& platform, const std::string& folder, std::vector<Kept>* kept) {
   std::vector<std::string> names;
   const std::string pattern = folder + "\\" + kPrefix + "*" + kSuffix;
-  if (const ErrorCode code = files.FindFiles(pattern.c_str(), &names); code != error::kSuccess) {
+  if (const ErrorCode code = platform.files.FindFiles(pattern.c_str(), &names);
+      code != error::kSuccess) {
     return code;
   }
+  const std::vector<std::string> owners = TrustedOwners(platform);
   for (const std::string& name : names) {
     Kept file{name, std::string(), 0};
-    if (BackupOrder(name, &file.stamp, &file.number)) kept->push_back(file);
+    if (!BackupOrder(name, &file.stamp, &file.number)) continue;
+    std::string owner;
+    if (platform.files.GetOwner((folder + "\\" + name).c_str(), &owner) != error::kSuccess ||
+        !Trusted(owners, owner)) {
+      continue;
+    }
+    kept->push_back(file);
   }
-  std::sort(kept->begin(), kept->end(), [](const Kept& a, const Kept& b) {
-    return a.stamp != b.stamp ? a.stamp > b.stamp : a.number > b.number;
-  });
+  std::sort(kept->begin(), kept->end(), [](const Kept& a, const Kept& b) { return b < a; });
   return error::kSuccess;
 }
 
@@ -96,7 +125,7 @@ std::string Header(Platform& platform, const LocalTime& now, const std::string& 
   const char* end = "\r\n";
   return std::string("; Velnara: the names of the ports before a Save") + end +
          "; Computer: " + computer + end + "; Saved: " + Readable(now) + end +
-         "; Program: Velnara " VELNARA_VERSION + end + "; To put these names back: \"" +
+         "; Program: Velnara " VELNARA_SHOWN_VERSION + end + "; To put these names back: \"" +
          platform.system.ModuleFileName() + "\" /apply \"" + path + "\"" + end + end;
 }
 
@@ -114,50 +143,108 @@ ErrorCode FolderPath(Platform& platform, std::string* folder) {
   return error::kSuccess;
 }
 
-}  // namespace
-
-ErrorCode BackupFolder(Platform& platform, std::string* folder) {
-  if (const ErrorCode code = FolderPath(platform, folder); code != error::kSuccess) return code;
-  const ErrorCode made = platform.files.CreateDirectory(folder->c_str());
-  return made == error::kAlreadyExists ? error::kSuccess : made;
+bool Fail(BackupProblem* problem, ErrorCode code, const std::string& path,
+          const std::string& reason = std::string()) {
+  *problem = BackupProblem{code, reason, path};
+  return false;
 }
 
-ErrorCode WriteBackup(Platform& platform, const PortRecord* boards, std::string* path) {
-  std::string folder;
-  if (const ErrorCode code = BackupFolder(platform, &folder); code != error::kSuccess) {
-    return code;
+// A folder that is there already: the program's only when it is a folder
+// itself (not a file, not a link to elsewhere) and a trusted account owns
+// it. False with *problem otherwise.
+bool CheckFolder(Platform& platform, const std::string& folder, BackupProblem* problem) {
+  std::uint32_t attributes = 0;
+  if (const ErrorCode code = platform.files.GetFileAttributes(folder.c_str(), &attributes);
+      code != error::kSuccess) {
+    return Fail(problem, code, folder);
   }
+  if ((attributes & file::kAttributeDirectory) == 0) {
+    return Fail(problem, error::kAccessDenied, folder,
+                folder + " is a file, not a folder: the names are not kept there.");
+  }
+  if ((attributes & file::kAttributeReparsePoint) != 0) {
+    return Fail(problem, error::kAccessDenied, folder,
+                folder + " leads elsewhere (a junction or a link): the names are not kept there.");
+  }
+  std::string owner;
+  if (const ErrorCode code = platform.files.GetOwner(folder.c_str(), &owner);
+      code != error::kSuccess) {
+    return Fail(problem, code, folder);
+  }
+  if (!Trusted(TrustedOwners(platform), owner)) {
+    return Fail(problem, error::kAccessDenied, folder,
+                folder + " belongs to " + owner +
+                    ", not to the administrators: the names are not kept there.");
+  }
+  return true;
+}
+
+// The folder, made with the administrators' access list when missing; one
+// that is there is checked and given that list again.
+bool BackupFolder(Platform& platform, std::string* folder, BackupProblem* problem) {
+  if (const ErrorCode code = FolderPath(platform, folder); code != error::kSuccess) {
+    return Fail(problem, code, std::string());
+  }
+  const ErrorCode made = platform.files.CreateDirectory(folder->c_str(), kBackupFolderSddl);
+  if (made == error::kSuccess) return true;
+  if (made != error::kAlreadyExists) return Fail(problem, made, *folder);
+  if (!CheckFolder(platform, *folder, problem)) return false;
+  if (const ErrorCode code = platform.files.SetSecurity(folder->c_str(), kBackupFolderSddl);
+      code != error::kSuccess) {
+    return Fail(problem, code, *folder);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool WriteBackup(Platform& platform, const PortRecord* boards, std::string* path,
+                 BackupProblem* problem) {
+  std::string folder;
+  if (!BackupFolder(platform, &folder, problem)) return false;
   const LocalTime now = platform.system.GetLocalTime();
   const std::string body = FormatPortMap(boards);
   ErrorCode code = error::kFileExists;
+  Kept written{std::string(), Stamp(now), 0};
   for (unsigned number = 1; code == error::kFileExists && number <= kMostInOneSecond; ++number) {
+    written.number = number;
     *path = folder + "\\" + kPrefix + Stamp(now) +
             (number > 1 ? "-" + std::to_string(number) : std::string()) + kSuffix;
     code = WriteNewFile(platform.files, *path, file::kCreateNew,
                         Header(platform, now, *path) + body);
   }
-  if (code != error::kSuccess) return code;
+  if (code != error::kSuccess) return Fail(problem, code, *path);
 
-  // Only the newest are kept; a file that will not go stays (the Save has
-  // what it needs).
+  // Of the files older than this one, only the newest are kept; a file
+  // dated later (a clock put back, or a planted one) counts for nothing
+  // and is left alone. A file that will not go stays: the Save has what it
+  // needs.
   std::vector<Kept> kept;
-  if (KeptFiles(platform.files, folder, &kept) == error::kSuccess) {
-    for (std::size_t i = kBackupsKept; i < kept.size(); ++i) {
-      platform.files.DeleteFile((folder + "\\" + kept[i].name).c_str());
+  if (KeptFiles(platform, folder, &kept) == error::kSuccess) {
+    std::size_t older = 0;
+    for (const Kept& file : kept) {
+      if (!(file < written)) continue;
+      if (++older >= kBackupsKept) platform.files.DeleteFile((folder + "\\" + file.name).c_str());
     }
   }
-  return error::kSuccess;
+  return true;
 }
 
-ErrorCode ListBackups(Platform& platform, std::vector<std::string>* paths) {
+bool ListBackups(Platform& platform, std::vector<std::string>* paths, BackupProblem* problem) {
   std::string folder;
-  if (const ErrorCode code = FolderPath(platform, &folder); code != error::kSuccess) return code;
+  if (const ErrorCode code = FolderPath(platform, &folder); code != error::kSuccess) {
+    return Fail(problem, code, std::string());
+  }
+  std::uint32_t attributes = 0;
+  const ErrorCode there = platform.files.GetFileAttributes(folder.c_str(), &attributes);
+  if (there == error::kFileNotFound || there == error::kPathNotFound) return true;  // no Save yet
+  if (!CheckFolder(platform, folder, problem)) return false;
   std::vector<Kept> kept;
-  const ErrorCode code = KeptFiles(platform.files, folder, &kept);
-  if (code == error::kPathNotFound) return error::kSuccess;  // no Save yet
-  if (code != error::kSuccess) return code;
+  if (const ErrorCode code = KeptFiles(platform, folder, &kept); code != error::kSuccess) {
+    return Fail(problem, code, folder);
+  }
   for (const Kept& file : kept) paths->push_back(folder + "\\" + file.name);
-  return error::kSuccess;
+  return true;
 }
 
 }  // namespace velnara

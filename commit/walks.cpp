@@ -51,10 +51,17 @@ SaveOutcome SaveNames(Platform& platform, const ErrorReporter& reporter, PortRec
     return outcome;
   }
   if (policy != BackupPolicy::kNone) {
-    outcome.backupError = WriteBackup(platform, boards, &outcome.backupPath);
-    if (outcome.backupError != error::kSuccess) {
+    BackupProblem problem;
+    if (!WriteBackup(platform, boards, &outcome.backupPath, &problem)) {
+      outcome.backupError = problem.code;
       outcome.backupPath.clear();
-      reporter.Report(kBackupFailedCaption, outcome.backupError);
+      if (problem.reason.empty()) {
+        reporter.SetSubject(problem.path);
+        reporter.Report(kBackupFailedCaption, problem.code);
+        reporter.SetSubject(std::string());
+      } else {
+        reporter.ReportProblem(kBackupFailedCaption, problem.reason);
+      }
       if (policy == BackupPolicy::kWriteNothing) return outcome;
     }
   }

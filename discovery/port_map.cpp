@@ -96,6 +96,20 @@ std::string FormatAddress(const PortAddress& address) {
          std::to_string(address.function) + " port " + std::to_string(address.number);
 }
 
+std::string FormatCards(const PortRecord* boards) {
+  std::string text;
+  for (const PortRecord* board = boards; board != nullptr; board = board->next) {
+    std::size_t ports = 0;
+    for (const PortRecord* port = board->children; port != nullptr; port = port->next) ++ports;
+    PortAddress address = AddressOf(*board);
+    text += std::string(text.empty() ? "" : ", ") + "PCI " + std::to_string(address.bus) + "." +
+            std::to_string(address.device) + "." + std::to_string(address.function) + " (" +
+            (board->modelName != nullptr ? board->modelName : "") + ", " +
+            std::to_string(ports) + (ports == 1 ? " port)" : " ports)");
+  }
+  return text.empty() ? "no Tarvex 880 card" : text;
+}
+
 std::string FormatPortMap(const PortRecord* boards, std::vector<std::string>* leftOut) {
   std::string text;
   for (const PortRecord* board = boards; board != nullptr; board = board->next) {
@@ -132,7 +146,14 @@ bool ParseMapLine(const std::string& text, int number, MapEntry* entry, std::str
       return false;
     }
   }
-  const std::string line = Trimmed(text);
+  std::string line = Trimmed(text);
+  // A comment at the end of the line begins with a blank.
+  for (std::size_t i = 1; i < line.size(); ++i) {
+    if ((line[i] == ';' || line[i] == '#') && IsBlank(line[i - 1])) {
+      line = Trimmed(line.substr(0, i));
+      break;
+    }
+  }
   if (line.empty() || line[0] == ';' || line[0] == '#') return true;
   const std::size_t equals = line.find('=');
   if (equals == std::string::npos) {
@@ -207,8 +228,10 @@ void ResolvePortMap(PortRecord* boards, const std::vector<MapEntry>& entries, co
     const std::string what =
         entry.byAddress ? FormatAddress(entry.address) : Quoted(entry.currentName);
     if (found.empty()) {
-      problems->push_back({entry.line, entry.byAddress ? "no port is at " + what
-                                                       : "no port of this PC is named " + what});
+      problems->push_back({entry.line,
+                           entry.byAddress ? "no port is at " + what
+                                           : "no port of this PC is named " + what,
+                           entry.byAddress});
       continue;
     }
     if (found.size() > 1) {

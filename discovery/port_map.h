@@ -9,8 +9,10 @@
 // PCI bus, device and function (decimal) and its number on the card, from
 // 1 (its port device key's index + 1). "COM14" names a port by the name the
 // registry holds for it now. Blank lines and lines that begin with ';' or
-// '#' say nothing; keywords are read without regard to case, and the
-// spaces around '=' and between the words may be left out.
+// '#' say nothing, and a ';' or '#' after a blank begins a comment that
+// runs to the end of the line (so a name holds neither); keywords are read
+// without regard to case, and the spaces around '=' and between the words
+// may be left out.
 #pragma once
 
 #include <cstdint>
@@ -34,6 +36,10 @@ PortAddress AddressOf(const PortRecord& port);
 // "PCI 2.12.0 port 1".
 std::string FormatAddress(const PortAddress& address);
 
+// Where this PC's cards are, for a map made on another: "PCI 2.9.0 (Tarvex
+// 880-4 RJ45, 4 ports), PCI 2.10.0 (...)"; "no Tarvex 880 card" for none.
+std::string FormatCards(const PortRecord* boards);
+
 // The port map of a board list: each card's model name in a comment line,
 // below it a line for each of its ports with the name the registry holds
 // for it now; lines end with CR LF. Applied unchanged it changes nothing.
@@ -56,6 +62,7 @@ struct MapEntry {
 struct MapProblem {
   int line = 0;
   std::string text;
+  bool noPortThere = false;  // its address names no port of this PC
 };
 
 // The longest line and the largest map read: far beyond any real map, small

@@ -25,7 +25,10 @@ std::string ErrorReporter::TextFor(ErrorCode code) const {
 }
 
 void ErrorReporter::Report(const char* caption, ErrorCode code) const {
-  const std::string text = TextFor(code);
+  ReportProblem(caption, TextFor(code));
+}
+
+void ErrorReporter::ReportProblem(const char* caption, const std::string& text) const {
   // A box that fails to show is not reported further.
   platform_.windows.MessageBox(platform_.windows.MainWindow(), text.c_str(), caption, mb::kOk);
 }

@@ -33,6 +33,9 @@ class ErrorReporter {
   virtual ~ErrorReporter() = default;
 
   virtual void Report(const char* caption, platform::ErrorCode code) const;
+  // A failure that no system call's code says: `text` in the place of the
+  // system's text.
+  virtual void ReportProblem(const char* caption, const std::string& text) const;
 
   // What the reports that follow concern ("PCI 2.9.0 port 3, COM5 -> COM7"),
   // until the next call; empty for nothing in particular. A box needs no

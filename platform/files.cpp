@@ -5,9 +5,10 @@
 
 namespace velnara::platform {
 
-ErrorCode File::Open(const std::string& path, std::uint32_t access, std::uint32_t disposition) {
+ErrorCode File::Open(const std::string& path, std::uint32_t access, std::uint32_t disposition,
+                     std::uint32_t share) {
   FileHandle opened = nullptr;
-  const ErrorCode code = files_.CreateFile(path.c_str(), access, disposition, &opened);
+  const ErrorCode code = files_.CreateFile(path.c_str(), access, disposition, share, &opened);
   if (code != error::kSuccess) return code;
   Close();
   handle_ = opened;

@@ -23,6 +23,9 @@ constexpr std::uint32_t kCreateNew = 1;
 constexpr std::uint32_t kCreateAlways = 2;
 constexpr std::uint32_t kOpenExisting = 3;
 constexpr std::uint32_t kOpenAlways = 4;
+// CreateFileA's share mode: what other opens of the file may do meanwhile.
+constexpr std::uint32_t kShareRead = 0x1;   // FILE_SHARE_READ
+constexpr std::uint32_t kShareWrite = 0x2;  // FILE_SHARE_WRITE
 // GetStdHandle.
 constexpr std::uint32_t kStdOutput = 0xFFFFFFF5u;  // STD_OUTPUT_HANDLE, (DWORD)-11
 constexpr std::uint32_t kStdError = 0xFFFFFFF4u;   // STD_ERROR_HANDLE, (DWORD)-12
@@ -33,18 +36,22 @@ constexpr std::uint32_t kTypeChar = 2;
 constexpr std::uint32_t kTypePipe = 3;
 // SHGetFolderPathA: the folder every account's programs share.
 constexpr int kCsidlCommonAppData = 0x23;
+// GetFileAttributesA.
+constexpr std::uint32_t kAttributeDirectory = 0x10;      // FILE_ATTRIBUTE_DIRECTORY
+constexpr std::uint32_t kAttributeReparsePoint = 0x400;  // FILE_ATTRIBUTE_REPARSE_POINT
 }  // namespace file
 
 class Files {
  public:
   virtual ~Files() = default;
 
-  // CreateFileA of a normal file, shared for reading. On failure *file is
-  // null. CREATE_NEW on an existing file answers ERROR_FILE_EXISTS (80);
+  // CreateFileA of a normal file, shared as `share` says. On failure *file
+  // is null. CREATE_NEW on an existing file answers ERROR_FILE_EXISTS (80);
   // OPEN_EXISTING on a missing one ERROR_FILE_NOT_FOUND (2); a missing
-  // folder on the way ERROR_PATH_NOT_FOUND (3).
+  // folder on the way ERROR_PATH_NOT_FOUND (3); a file another open does
+  // not share that way ERROR_SHARING_VIOLATION (32).
   virtual ErrorCode CreateFile(const char* path, std::uint32_t access, std::uint32_t disposition,
-                               FileHandle* file) = 0;
+                               std::uint32_t share, FileHandle* file) = 0;
   // GetFileSize of an open file.
   virtual ErrorCode GetFileSize(FileHandle file, std::uint64_t* size) = 0;
   // ReadFile from the file's position; *read is 0 at its end.
@@ -59,12 +66,23 @@ class Files {
   virtual ErrorCode CloseFile(FileHandle file) = 0;
   // DeleteFileA.
   virtual ErrorCode DeleteFile(const char* path) = 0;
-  // CreateDirectoryA; ERROR_ALREADY_EXISTS (183) when it is there.
-  virtual ErrorCode CreateDirectory(const char* path) = 0;
+  // CreateDirectoryA; ERROR_ALREADY_EXISTS (183) when it is there. With
+  // `sddl` ("D:P(A;OICI;FA;;;SY)...") the folder is made with that security
+  // descriptor, so it never exists with another list; null: the default.
+  virtual ErrorCode CreateDirectory(const char* path, const char* sddl) = 0;
+  // GetFileAttributesA of a file or folder (file::kAttribute*).
+  virtual ErrorCode GetFileAttributes(const char* path, std::uint32_t* attributes) = 0;
+  // The owner of a file or folder as a SID string ("S-1-5-32-544"):
+  // GetNamedSecurityInfoA (SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION).
+  virtual ErrorCode GetOwner(const char* path, std::string* sid) = 0;
+  // Sets the access list that `sddl` gives on a file or folder, protected
+  // from what the folder above passes on (SetNamedSecurityInfoA with
+  // PROTECTED_DACL_SECURITY_INFORMATION).
+  virtual ErrorCode SetSecurity(const char* path, const char* sddl) = 0;
   // FindFirstFileA, FindNextFileA and FindClose: the names, without their
-  // folder, of the files (not folders) that `pattern` ("C:\X\names-*.txt")
-  // matches. No match is success with no names; a missing folder answers
-  // ERROR_PATH_NOT_FOUND.
+  // folder, of the files that `pattern` ("C:\X\names-*.txt") matches;
+  // folders and reparse points (links to elsewhere) are left out. No match
+  // is success with no names; a missing folder answers ERROR_PATH_NOT_FOUND.
   virtual ErrorCode FindFiles(const char* pattern, std::vector<std::string>* names) = 0;
   // SHGetFolderPathA (no window, no token, the current path) of shell32,
   // looked up when the program runs: ERROR_PROC_NOT_FOUND where the system
@@ -87,7 +105,8 @@ class File {
   File& operator=(const File&) = delete;
   ~File() { Close(); }
 
-  ErrorCode Open(const std::string& path, std::uint32_t access, std::uint32_t disposition);
+  ErrorCode Open(const std::string& path, std::uint32_t access, std::uint32_t disposition,
+                 std::uint32_t share = file::kShareRead);
   ErrorCode Close();
   bool IsOpen() const { return handle_ != nullptr; }
 

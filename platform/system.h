@@ -107,6 +107,9 @@ class System {
                                           const TokenPrivileges& newState) = 0;
   // CloseHandle of a token.
   virtual ErrorCode CloseToken(TokenHandle token) = 0;
+  // The account the process runs as, as a SID string ("S-1-5-21-...-500"):
+  // OpenProcessToken (TOKEN_QUERY), then GetTokenInformation (TokenUser).
+  virtual ErrorCode GetProcessUserSid(std::string* sid) = 0;
   // ExitWindowsEx. Success means the restart (or shutdown) has begun.
   virtual ErrorCode ExitWindowsEx(std::uint32_t flags, std::uint32_t reason) = 0;
 

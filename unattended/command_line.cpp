@@ -29,7 +29,7 @@ std::string Joined(const std::vector<std::string>& args) {
 bool Allowed(Mode mode, const std::string& option) {
   switch (mode) {
     case Mode::kList:
-      return option == "out" || option == "backups";
+      return option == "out" || option == "backups" || option == "log";
     case Mode::kCheck:
       return option == "log" || option == "reclaim";
     case Mode::kApply:
@@ -108,19 +108,14 @@ bool ParseCommandLine(const std::vector<std::string>& args, Command* command,
       if (operands.empty()) return true;
       *problem = "/list takes no \"" + operands[0] + "\"";
       return false;
-    case Mode::kCheck:
-      if (operands.size() == 1 && operands[0].find('=') == std::string::npos) {
-        command->mapFile = operands[0];
-        return true;
-      }
-      *problem = "/check needs one map file";
-      return false;
     default:
       break;
   }
-  // /apply: one map file, or names given as PORT=NAME, one an argument.
+  // /check and /apply: one map file, or names given as PORT=NAME, one an
+  // argument.
+  const std::string name = base == Mode::kCheck ? "/check" : "/apply";
   if (operands.empty()) {
-    *problem = "/apply needs a map file, or names such as COM5=COM47";
+    *problem = name + " needs a map file, or names such as COM5=COM47";
     return false;
   }
   if (operands.size() == 1 && operands[0].find('=') == std::string::npos) {
@@ -129,7 +124,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, Command* command,
   }
   for (const std::string& operand : operands) {
     if (operand.find('=') == std::string::npos) {
-      *problem = "\"" + operand + "\" is neither PORT=NAME nor the only argument of /apply";
+      *problem = "\"" + operand + "\" is neither PORT=NAME nor the only argument of " + name;
       return false;
     }
   }
@@ -138,34 +133,55 @@ bool ParseCommandLine(const std::vector<std::string>& args, Command* command,
 }
 
 std::string UsageText() {
-  return "Velnara 2.03 names the COM ports of Tarvex 880 cards.\r\n"
+  // Lines short enough for a message box, which wraps long ones.
+  return "Velnara " VELNARA_SHOWN_VERSION " names the COM ports of Tarvex 880 cards.\r\n"
          "\r\n"
-         "Velnara.exe                               the dialog\r\n"
-         "Velnara.exe /list [/out FILE]             the port map of this PC\r\n"
-         "Velnara.exe /list /backups                the names kept before each Save, "
-         "newest first\r\n"
-         "Velnara.exe /check FILE                   what a map would change; writes nothing\r\n"
-         "Velnara.exe /apply FILE [/restart] [/log FILE] [/nobackup]\r\n"
-         "                                          writes the names of a map\r\n"
-         "Velnara.exe /apply COM5=COM47 [COM6=COM48 ...]\r\n"
-         "                                          the same, the names given here\r\n"
-         "Velnara.exe /?                            this text\r\n"
+         "Velnara.exe\r\n"
+         "    the dialog\r\n"
+         "Velnara.exe /list [/out FILE] [/log FILE]\r\n"
+         "    the port map of this PC, then the names held\r\n"
+         "    for other hardware\r\n"
+         "Velnara.exe /list /backups [/out FILE] [/log FILE]\r\n"
+         "    the names kept before each Save, newest first\r\n"
+         "Velnara.exe /check MAP [/reclaim] [/log FILE]\r\n"
+         "    what a map would change; writes nothing\r\n"
+         "Velnara.exe /apply MAP [/reclaim] [/restart]\r\n"
+         "            [/nobackup] [/log FILE]\r\n"
+         "    writes the names of a map\r\n"
+         "Velnara.exe /?   (or -?)\r\n"
+         "    this text\r\n"
          "\r\n"
-         "A map has a line for each port to name: \"PCI 2.12.0 port 1 = COM3\" (its card's\r\n"
-         "PCI bus.device.function and its number on the card) or \"COM14 = COM16\" (the\r\n"
-         "name it has now). Lines that begin with ; or # are comments.\r\n"
+         "MAP is a file, or names given here: COM5=COM47 ...\r\n"
+         "A map has a line for each port to name:\r\n"
+         "    PCI 2.12.0 port 1 = COM3\r\n"
+         "        (its card's PCI bus.device.function and\r\n"
+         "        its number on the card)\r\n"
+         "    COM14 = COM16   (the name it has now)\r\n"
+         "; or # begins a comment: at the start of a line,\r\n"
+         "or after a blank.\r\n"
+         "/reclaim takes a name held only by hardware that\r\n"
+         "is gone; a connected device's name never.\r\n"
+         "/log FILE is appended to, one part per run.\r\n"
          "\r\n"
          "Exit status:\r\n"
-         "  0     nothing needed writing (or /list, /check passed)\r\n"
-         "  3010  names written; they take effect when Windows starts again\r\n"
+         "  0     nothing needed writing; /list, /check passed\r\n"
+         "  3010  names written; they take effect after\r\n"
+         "        Windows starts again\r\n"
          "  1641  names written and the restart started\r\n"
+         "  1618  another Velnara holds the machine (or the\r\n"
+         "        names changed meanwhile): try again later\r\n"
          "  87    bad command line\r\n"
-         "  13    bad map: a line that cannot be read, an unknown port, a port named twice\r\n"
+         "  13    bad map: a line that cannot be read, an\r\n"
+         "        unknown port, a port named twice, no port\r\n"
          "  183   a name refused; nothing written\r\n"
-         "  1     some writes failed (the log says which port and which place)\r\n"
-         "  -1    Windows other than 2000 SP2 or later, XP or Server 2003\r\n"
-         "  other the error of a file that could not be read or written (the map, the\r\n"
-         "        log, /out, or the backup of the names, which /nobackup leaves out)\r\n";
+         "  1     some writes failed (the log says which\r\n"
+         "        port and which place)\r\n"
+         "  -1    Windows other than 2000 SP2 or later, XP\r\n"
+         "        or Server 2003\r\n"
+         "  other the error of a file that could not be read\r\n"
+         "        or written: the map, the log, /out, or the\r\n"
+         "        names kept before a Save (5 too when their\r\n"
+         "        folder is not the administrators' own)\r\n";
 }
 
 }  // namespace velnara

@@ -1,12 +1,13 @@
 // The command line: no argument runs the dialog; the rest is for
 // administrators who set up many PCs and want nothing to wait for a click.
 //
-//   Velnara.exe /list [/out FILE]                    the port map of this PC
-//   Velnara.exe /list /backups                       the kept names, newest first
-//   Velnara.exe /check FILE                          what a map would change
-//   Velnara.exe /apply FILE [/restart] [/log FILE] [/nobackup]
-//   Velnara.exe /apply COM5=COM47 [COM6=COM48 ...]
+//   Velnara.exe /list [/out FILE] [/log FILE]          the port map of this PC
+//   Velnara.exe /list /backups [/out FILE] [/log FILE] the kept names, newest first
+//   Velnara.exe /check MAP [/reclaim] [/log FILE]      what a map would change
+//   Velnara.exe /apply MAP [/reclaim] [/restart] [/nobackup] [/log FILE]
 //   Velnara.exe /?
+//
+// MAP is a map file, or names given as arguments: COM5=COM47 COM6=COM48.
 //
 // Options are read without regard to case, and "-" does what "/" does.
 #pragma once
@@ -21,7 +22,7 @@ enum class Mode { kDialog, kUsage, kList, kListBackups, kCheck, kApply };
 struct Command {
   Mode mode = Mode::kDialog;
   std::string mapFile;                   // /check FILE, /apply FILE
-  std::vector<std::string> assignments;  // /apply COM5=COM47 ...
+  std::vector<std::string> assignments;  // /check, /apply COM5=COM47 ...
   std::string outFile;                   // /list /out FILE
   std::string logFile;                   // /log FILE
   bool restart = false;                  // /apply /restart

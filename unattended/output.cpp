@@ -27,30 +27,44 @@ std::string CodeAndText(const ErrorReporter& reporter, ErrorCode code) {
   return std::to_string(static_cast<unsigned long>(code)) + " " + text;
 }
 
+std::string CodeAndText(Platform& platform, ErrorCode code) {
+  return CodeAndText(ErrorReporter(platform), code);
+}
+
 Output::Output(Platform& platform, std::string logPath)
-    : platform_(platform), logPath_(std::move(logPath)) {}
+    : platform_(platform), logPath_(std::move(logPath)), log_(platform.files) {}
 
 ErrorCode Output::Begin(const std::string& commandLine) {
   if (logPath_.empty()) return error::kSuccess;
   const LocalTime now = platform_.system.GetLocalTime();
   std::string computer;
   if (platform_.system.GetComputerName(&computer) != error::kSuccess) computer = "(unknown)";
-  const std::string header = std::to_string(now.year) + "-" + TwoDigits(now.month) + "-" +
-                             TwoDigits(now.day) + " " + TwoDigits(now.hour) + ":" +
-                             TwoDigits(now.minute) + ":" + TwoDigits(now.second) +
-                             " Velnara " VELNARA_VERSION " on " + computer + ": " + commandLine;
-  const ErrorCode code = AppendToFile(platform_.files, logPath_, header + kLineEnd);
-  if (code != error::kSuccess) logFailed_ = true;
+  const std::string header =
+      std::to_string(now.year) + "-" + TwoDigits(now.month) + "-" + TwoDigits(now.day) + " " +
+      TwoDigits(now.hour) + ":" + TwoDigits(now.minute) + ":" + TwoDigits(now.second) +
+      " Velnara " VELNARA_SHOWN_VERSION " on " + computer + ": " + commandLine;
+  ErrorCode code = log_.Open(logPath_, file::kGenericWrite, file::kOpenAlways,
+                             file::kShareRead | file::kShareWrite);
+  if (code == error::kSuccess) code = log_.SeekToEnd();
+  if (code == error::kSuccess) code = log_.Write(header + kLineEnd);
+  if (code == error::kSuccess) return code;
+  log_.Close();
+  WriteStandard(platform_.files, file::kStdError,
+                "Cannot write the log " + logPath_ + ": " + CodeAndText(platform_, code) + kLineEnd);
   return code;
 }
 
 void Output::Log(const std::string& line) const {
-  if (logPath_.empty() || logFailed_) return;
-  if (AppendToFile(platform_.files, logPath_, line + kLineEnd) == error::kSuccess) return;
+  if (!log_.IsOpen()) return;
+  // At its end each time: another copy of the program may have written.
+  ErrorCode code = log_.SeekToEnd();
+  if (code == error::kSuccess) code = log_.Write(line + kLineEnd);
+  if (code == error::kSuccess) return;
   // Said once; the run goes on with what it can still reach.
-  logFailed_ = true;
+  log_.Close();
   WriteStandard(platform_.files, file::kStdError,
-                "Velnara: the log " + logPath_ + " can no longer be written" + kLineEnd);
+                "Cannot write the log " + logPath_ + ": " + CodeAndText(platform_, code) +
+                    kLineEnd);
 }
 
 void Output::Say(const std::string& line) const {
@@ -63,13 +77,22 @@ void Output::Warn(const std::string& line) const {
   WriteStandard(platform_.files, file::kStdError, line + kLineEnd);
 }
 
-void Output::End(int status) const { Log("Exit status " + std::to_string(status) + "."); }
+void Output::Note(const std::string& line) const { Log(line); }
+
+void Output::End(int status) {
+  Log("Exit status " + std::to_string(status) + ".");
+  log_.Close();
+}
 
 void LogReporter::Report(const char* caption, ErrorCode code) const {
+  ReportProblem(caption, CodeAndText(*this, code));
+}
+
+void LogReporter::ReportProblem(const char* caption, const std::string& text) const {
   ++failures_;
   std::string line = caption;
   if (!subject_.empty()) line += " (" + subject_ + ")";
-  output_.Warn(line + ": " + CodeAndText(*this, code));
+  output_.Warn(line + ": " + text);
 }
 
 }  // namespace velnara

@@ -17,23 +17,27 @@ class Output {
   // `logPath` empty: no log.
   Output(platform::Platform& platform, std::string logPath);
 
-  // Starts the run's part of the log (it is appended to, never replaced)
-  // with the date and time, the program and the command line. The code of
-  // a log that cannot be written; the run must not go on without it.
+  // Opens the log for the whole run (it is appended to, never replaced, and
+  // shared, so that another copy of the program may append to it too) and
+  // starts the run's part with the date and time, the program and the
+  // command line. The code of a log that cannot be written, which is said
+  // on standard error: the run must not go on without it.
   platform::ErrorCode Begin(const std::string& commandLine);
   // What was found or done: to the log and to standard output.
   void Say(const std::string& line) const;
   // What went wrong: to the log and to standard error.
   void Warn(const std::string& line) const;
-  // The last line of the run's part of the log.
-  void End(int status) const;
+  // What only the log keeps (standard output may be a map being written).
+  void Note(const std::string& line) const;
+  // The last line of the run's part of the log; the log is closed.
+  void End(int status);
 
  private:
   void Log(const std::string& line) const;
 
   platform::Platform& platform_;
   std::string logPath_;
-  mutable bool logFailed_ = false;
+  mutable platform::File log_;
 };
 
 // The error reporter of the unattended run: each failure, with the port it
@@ -45,6 +49,7 @@ class LogReporter : public ErrorReporter {
       : ErrorReporter(platform), output_(output) {}
 
   void Report(const char* caption, platform::ErrorCode code) const override;
+  void ReportProblem(const char* caption, const std::string& text) const override;
   void SetSubject(const std::string& subject) const override { subject_ = subject; }
   int failures() const { return failures_; }
 
@@ -56,5 +61,6 @@ class LogReporter : public ErrorReporter {
 
 // "5 Access is denied.": a code and the system's text for it, on one line.
 std::string CodeAndText(const ErrorReporter& reporter, platform::ErrorCode code);
+std::string CodeAndText(platform::Platform& platform, platform::ErrorCode code);
 
 }  // namespace velnara

@@ -18,6 +18,8 @@ using namespace platform;
 namespace {
 
 constexpr const char* kLineEnd = "\r\n";
+// The most problems of a map said one by one.
+constexpr std::size_t kMostProblemsSaid = 100;
 
 // The board list discovery made, freed on every path.
 class Boards {
@@ -122,11 +124,7 @@ UnattendedRun::UnattendedRun(Platform& platform, const Command& command)
 
 int UnattendedRun::Begin() {
   const ErrorCode code = output_.Begin(command_.text);
-  if (code == error::kSuccess) return exit_status::kDone;
-  WriteStandard(platform_.files, file::kStdError,
-                "Velnara: cannot write the log " + command_.logFile + ": " +
-                    CodeAndText(reporter_, code) + kLineEnd);
-  return static_cast<int>(code);
+  return code == error::kSuccess ? exit_status::kDone : static_cast<int>(code);
 }
 
 int UnattendedRun::RefuseSystem(const char* text) {
@@ -140,7 +138,7 @@ int UnattendedRun::Run() {
       const std::string text = UsageText();
       if (StandardHandleWritable(platform_.files, file::kStdOutput)) {
         WriteStandard(platform_.files, file::kStdOutput, text);
-      } else {
+      } else if (MayShowBox()) {
         AppMessageBox(platform_, text.c_str(), mb::kOk | mb::kIconAsterisk);
       }
       return exit_status::kDone;
@@ -157,20 +155,31 @@ int UnattendedRun::Run() {
   }
 }
 
-int UnattendedRun::Deliver(const std::string& text, const std::string& whenEmpty) {
+bool UnattendedRun::MayShowBox() const {
+  return command_.outFile.empty() && command_.logFile.empty() &&
+         !StandardHandleWritable(platform_.files, file::kStdOutput) &&
+         !StandardHandleWritable(platform_.files, file::kStdError);
+}
+
+int UnattendedRun::Deliver(const std::string& text, const std::string& whenEmpty,
+                           const std::string& what) {
   if (!command_.outFile.empty()) {
     const ErrorCode code =
         WriteNewFile(platform_.files, command_.outFile, file::kCreateAlways, text);
-    if (code == error::kSuccess) return exit_status::kDone;
-    output_.Warn("Cannot write " + command_.outFile + ": " + CodeAndText(reporter_, code));
-    return static_cast<int>(code);
-  }
-  if (StandardHandleWritable(platform_.files, file::kStdOutput)) {
+    if (code != error::kSuccess) {
+      output_.Warn("Cannot write " + command_.outFile + ": " + CodeAndText(reporter_, code));
+      return static_cast<int>(code);
+    }
+    output_.Note(what + " to " + command_.outFile + ".");
+  } else if (StandardHandleWritable(platform_.files, file::kStdOutput)) {
     WriteStandard(platform_.files, file::kStdOutput, text);
-  } else {
+    output_.Note(what + " to standard output.");
+  } else if (MayShowBox()) {
     // Started from a shortcut: a double-click still shows something.
     const std::string shown = text.empty() ? whenEmpty : text;
     AppMessageBox(platform_, shown.c_str(), mb::kOk | mb::kIconAsterisk);
+  } else {
+    output_.Note(what + "; nothing leads anywhere to write them (use /out).");
   }
   return exit_status::kDone;
 }
@@ -185,21 +194,26 @@ int UnattendedRun::List() {
   std::vector<std::string> leftOut;
   std::string text = FormatPortMap(boards.get(), &leftOut);
   for (const std::string& line : leftOut) output_.Warn(line);
-  const std::string held =
-      FormatHeldNames(ComNameHolders(platform_, PortsOf(boards.get())).Held());
+  const std::vector<const PortRecord*> ports = PortsOf(boards.get());
+  const std::string held = FormatHeldNames(ComNameHolders(platform_, ports).Held());
   if (!held.empty()) text += (text.empty() ? "" : kLineEnd) + held;
-  return Deliver(text, "No Tarvex 880 port was found.");
+  return Deliver(text, "No Tarvex 880 port was found.", "Listed " + Ports(ports.size()));
 }
 
 int UnattendedRun::ListBackups() {
   std::vector<std::string> paths;
-  if (const ErrorCode code = velnara::ListBackups(platform_, &paths); code != error::kSuccess) {
-    output_.Warn("Cannot list the kept names: " + CodeAndText(reporter_, code));
-    return static_cast<int>(code);
+  BackupProblem problem;
+  if (!velnara::ListBackups(platform_, &paths, &problem)) {
+    output_.Warn("Cannot list the kept names: " + (problem.reason.empty()
+                                                       ? problem.path + ": " +
+                                                             CodeAndText(reporter_, problem.code)
+                                                       : problem.reason));
+    return static_cast<int>(problem.code);
   }
   std::string text;
   for (const std::string& path : paths) text += path + kLineEnd;
-  return Deliver(text, "No Save has kept names yet.");
+  return Deliver(text, "No Save has kept names yet.",
+                 "Listed " + std::to_string(paths.size()) + " files of kept names");
 }
 
 int UnattendedRun::ReadEntries(ReadMap* map) {
@@ -249,10 +263,21 @@ int UnattendedRun::TakeLock() {
   return exit_status::kAnotherCopyRunning;
 }
 
-int UnattendedRun::Refuse(const ReadMap& map, const std::vector<MapProblem>& problems,
-                          int status) {
+int UnattendedRun::Refuse(const ReadMap& map, const std::vector<MapProblem>& problems, int status,
+                          const PortRecord* boards) {
+  // A wrong file of a million lines is not said a million times.
+  const std::size_t said = problems.size() < kMostProblemsSaid ? problems.size() : kMostProblemsSaid;
+  for (std::size_t i = 0; i < said; ++i) {
+    output_.Warn(map.where + std::to_string(problems[i].line) + ": " + problems[i].text);
+  }
+  if (problems.size() > said) {
+    output_.Warn("... and " + std::to_string(problems.size() - said) + " more.");
+  }
+  // A map made on a PC whose cards sit elsewhere: where they are here.
   for (const MapProblem& problem : problems) {
-    output_.Warn(map.where + std::to_string(problem.line) + ": " + problem.text);
+    if (!problem.noPortThere) continue;
+    output_.Warn("This PC has " + FormatCards(boards) + ".");
+    break;
   }
   output_.Warn("Nothing was written.");
   return status;
@@ -261,6 +286,12 @@ int UnattendedRun::Refuse(const ReadMap& map, const std::vector<MapProblem>& pro
 int UnattendedRun::CheckOrApply() {
   ReadMap map;
   if (const int status = ReadEntries(&map); status != exit_status::kDone) return status;
+  // A file that lost its lines on the way is no map that changes nothing.
+  if (map.entries.empty() && map.problems.empty()) {
+    output_.Warn(command_.mapFile + " names no port.");
+    output_.Warn("Nothing was written.");
+    return exit_status::kBadMap;
+  }
   // Nothing is read before the lock: the names another copy writes first
   // are the ones this run checks against.
   if (const int status = TakeLock(); status != exit_status::kDone) return status;
@@ -268,11 +299,11 @@ int UnattendedRun::CheckOrApply() {
   if (reporter_.failures() != 0) return exit_status::kSomeWritesFailed;  // no port list to go by
   std::vector<MappedPort> mapped;
   ResolvePortMap(boards.get(), map.entries, map.unit, &mapped, &map.problems);
-  if (!map.problems.empty()) return Refuse(map, map.problems, exit_status::kBadMap);
+  if (!map.problems.empty()) return Refuse(map, map.problems, exit_status::kBadMap, boards.get());
   std::map<const PortRecord*, std::string> takenBack;
   const std::vector<MapProblem> refused =
       RefusedNames(platform_, boards.get(), mapped, command_.reclaim, &takenBack);
-  if (!refused.empty()) return Refuse(map, refused, exit_status::kNameRefused);
+  if (!refused.empty()) return Refuse(map, refused, exit_status::kNameRefused, boards.get());
 
   // The changes in the order of the port list, as the dialog's Save
   // walks its tree.

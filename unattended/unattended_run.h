@@ -45,7 +45,7 @@ class UnattendedRun {
   // Runs the command; the exit status.
   int Run();
   // Ends the log with the exit status.
-  void End(int status) const { output_.End(status); }
+  void End(int status) { output_.End(status); }
 
  private:
   int List();
@@ -63,13 +63,21 @@ class UnattendedRun {
   // The map's entries, from its file or the arguments; 0, or the status
   // when the file cannot be read.
   int ReadEntries(ReadMap* map);
-  // Says every refused line and that nothing was written; `status`.
-  int Refuse(const ReadMap& map, const std::vector<MapProblem>& problems, int status);
+  // Says the refused lines (the first hundred), where this PC's cards are
+  // when a line names a port that is not here, and that nothing was
+  // written; `status`.
+  int Refuse(const ReadMap& map, const std::vector<MapProblem>& problems, int status,
+             const PortRecord* boards);
   // Writes the changes with the Save walk, the names before them kept
   // first, and restarts when asked to.
   int Apply(PortRecord* boards, const std::vector<PortChange>& changes);
-  // /list's text: to /out, else to standard output, else in a box.
-  int Deliver(const std::string& text, const std::string& whenEmpty);
+  // /list's text: to /out, else to standard output, else in a box if one
+  // may show; `what` says in the log what was delivered.
+  int Deliver(const std::string& text, const std::string& whenEmpty, const std::string& what);
+  // Whether the run may show a box: only where nothing else leads out of
+  // it (no /out, no /log, no standard handle to write to), as for a
+  // shortcut someone double-clicks. Nothing unattended waits for a click.
+  bool MayShowBox() const;
 
   platform::Platform& platform_;
   const Command& command_;

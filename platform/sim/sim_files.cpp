@@ -72,6 +72,20 @@ void SimFiles::PutFile(const std::string& path, const std::string& contents) {
   const std::string key = Key(path);
   AddFolder(FolderOf(key));
   files_[key] = Entry{FullPath(path), contents, false};
+  security_.erase(key);
+}
+
+void SimFiles::SetOwner(const std::string& path, const std::string& sid) {
+  security_[Key(path)].owner = sid;
+}
+
+void SimFiles::SetReparsePoint(const std::string& path) {
+  security_[Key(path)].reparsePoint = true;
+}
+
+std::string SimFiles::SecurityOf(const std::string& path) const {
+  const auto found = security_.find(Key(path));
+  return found == security_.end() ? std::string() : found->second.sddl;
 }
 
 void SimFiles::SetReadOnly(const std::string& path, bool readOnly) {
@@ -105,7 +119,7 @@ std::string SimFiles::StandardText(std::uint32_t which) const {
 }
 
 ErrorCode SimFiles::CreateFile(const char* path, std::uint32_t access, std::uint32_t disposition,
-                               FileHandle* file) {
+                               std::uint32_t share, FileHandle* file) {
   if (file != nullptr) *file = nullptr;
   const std::string target = path != nullptr ? path : "<null>";
   if (const ErrorCode forced = Enter("CreateFileA", target, disposition)) return forced;
@@ -130,14 +144,26 @@ ErrorCode SimFiles::CreateFile(const char* path, std::uint32_t access, std::uint
       return error::kInvalidParameter;
   }
   if (exists && writing && found->second.readOnly) return error::kAccessDenied;
+  // Every open of the file must share what the others do with it.
+  for (const auto& [handle, other] : handles_) {
+    if (other.key != key) continue;
+    const auto conflicts = [](std::uint32_t wants, std::uint32_t shares) {
+      return ((wants & file::kGenericRead) != 0 && (shares & file::kShareRead) == 0) ||
+             ((wants & file::kGenericWrite) != 0 && (shares & file::kShareWrite) == 0);
+    };
+    if (conflicts(access, other.share) || conflicts(other.access, share)) {
+      return error::kSharingViolation;
+    }
+  }
   if (!exists) {
     found = files_.emplace(key, Entry{FullPath(path), std::string(), false}).first;
+    security_.erase(key);
   } else if (disposition == file::kCreateAlways) {
     found->second.contents.clear();
   }
   const auto handle = reinterpret_cast<FileHandle>(nextHandle_);
   nextHandle_ += 4;
-  handles_[handle] = Open{key, access, 0};
+  handles_[handle] = Open{key, access, share, 0};
   *file = handle;
   return error::kSuccess;
 }
@@ -227,10 +253,11 @@ ErrorCode SimFiles::DeleteFile(const char* path) {
     if (open.key == key) return error::kSharingViolation;
   }
   files_.erase(found);
+  security_.erase(key);
   return error::kSuccess;
 }
 
-ErrorCode SimFiles::CreateDirectory(const char* path) {
+ErrorCode SimFiles::CreateDirectory(const char* path, const char* sddl) {
   const std::string target = path != nullptr ? path : "<null>";
   if (const ErrorCode forced = Enter("CreateDirectoryA", target)) return forced;
   if (path == nullptr) return error::kInvalidName;
@@ -238,6 +265,45 @@ ErrorCode SimFiles::CreateDirectory(const char* path) {
   if (folders_.count(key) != 0 || files_.count(key) != 0) return error::kAlreadyExists;
   if (folders_.count(FolderOf(key)) == 0) return error::kPathNotFound;
   folders_.insert(key);
+  security_[key] = Security{};
+  if (sddl != nullptr) security_[key].sddl = sddl;
+  return error::kSuccess;
+}
+
+ErrorCode SimFiles::GetFileAttributes(const char* path, std::uint32_t* attributes) {
+  const std::string target = path != nullptr ? path : "<null>";
+  if (const ErrorCode forced = Enter("GetFileAttributesA", target)) return forced;
+  if (path == nullptr || attributes == nullptr) return error::kInvalidName;
+  const std::string key = Key(path);
+  const bool folder = folders_.count(key) != 0;
+  if (!folder && files_.count(key) == 0) {
+    return folders_.count(FolderOf(key)) != 0 ? error::kFileNotFound : error::kPathNotFound;
+  }
+  const auto found = security_.find(key);
+  const bool reparse = found != security_.end() && found->second.reparsePoint;
+  *attributes = (folder ? file::kAttributeDirectory : 0x80 /* FILE_ATTRIBUTE_NORMAL */) |
+                (reparse ? file::kAttributeReparsePoint : 0);
+  return error::kSuccess;
+}
+
+ErrorCode SimFiles::GetOwner(const char* path, std::string* sid) {
+  const std::string target = path != nullptr ? path : "<null>";
+  if (const ErrorCode forced = Enter("GetNamedSecurityInfoA", target)) return forced;
+  if (path == nullptr || sid == nullptr) return error::kInvalidParameter;
+  const std::string key = Key(path);
+  if (folders_.count(key) == 0 && files_.count(key) == 0) return error::kFileNotFound;
+  const auto found = security_.find(key);
+  *sid = found != security_.end() ? found->second.owner : Security().owner;
+  return error::kSuccess;
+}
+
+ErrorCode SimFiles::SetSecurity(const char* path, const char* sddl) {
+  const std::string target = path != nullptr ? path : "<null>";
+  if (const ErrorCode forced = Enter("SetNamedSecurityInfoA", target)) return forced;
+  if (path == nullptr || sddl == nullptr) return error::kInvalidParameter;
+  const std::string key = Key(path);
+  if (folders_.count(key) == 0 && files_.count(key) == 0) return error::kFileNotFound;
+  security_[key].sddl = sddl;
   return error::kSuccess;
 }
 
@@ -252,6 +318,8 @@ ErrorCode SimFiles::FindFiles(const char* pattern, std::vector<std::string>* nam
   const std::string wanted = key.substr(folder.size() + 1);
   for (const auto& [fileKey, entry] : files_) {
     if (FolderOf(fileKey) != folder) continue;
+    const auto security = security_.find(fileKey);
+    if (security != security_.end() && security->second.reparsePoint) continue;
     if (Matches(wanted.c_str(), fileKey.substr(folder.size() + 1).c_str())) {
       names->push_back(entry.name.substr(entry.name.rfind('\\') + 1));
     }

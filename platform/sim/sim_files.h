@@ -21,7 +21,7 @@ class SimFiles : public Files {
   SimFiles();
 
   ErrorCode CreateFile(const char* path, std::uint32_t access, std::uint32_t disposition,
-                       FileHandle* file) override;
+                       std::uint32_t share, FileHandle* file) override;
   ErrorCode GetFileSize(FileHandle file, std::uint64_t* size) override;
   ErrorCode ReadFile(FileHandle file, std::uint8_t* buffer, std::uint32_t bytes,
                      std::uint32_t* read) override;
@@ -30,7 +30,10 @@ class SimFiles : public Files {
   ErrorCode SeekToEnd(FileHandle file) override;
   ErrorCode CloseFile(FileHandle file) override;
   ErrorCode DeleteFile(const char* path) override;
-  ErrorCode CreateDirectory(const char* path) override;
+  ErrorCode CreateDirectory(const char* path, const char* sddl) override;
+  ErrorCode GetFileAttributes(const char* path, std::uint32_t* attributes) override;
+  ErrorCode GetOwner(const char* path, std::string* sid) override;
+  ErrorCode SetSecurity(const char* path, const char* sddl) override;
   ErrorCode FindFiles(const char* pattern, std::vector<std::string>* names) override;
   ErrorCode GetFolderPath(int csidl, std::string* path) override;
   ErrorCode GetWindowsDirectory(std::string* path) override;
@@ -53,6 +56,16 @@ class SimFiles : public Files {
   void PutFile(const std::string& path, const std::string& contents);
   // A file refuses to be opened for writing or deleted (read-only).
   void SetReadOnly(const std::string& path, bool readOnly);
+  // Who owns a file or folder: Administrators (S-1-5-32-544) for what an
+  // administrator or the program made, unless a test says otherwise (a
+  // folder a user made beforehand is that user's).
+  void SetOwner(const std::string& path, const std::string& sid);
+  // A file or folder that is a reparse point (a junction, a link to
+  // elsewhere).
+  void SetReparsePoint(const std::string& path);
+  // The access list a file or folder was made or set with, as SDDL; empty
+  // for the default one.
+  std::string SecurityOf(const std::string& path) const;
   bool FileExists(const std::string& path) const;
   // The file's contents; empty when there is none.
   std::string FileText(const std::string& path) const;
@@ -77,6 +90,7 @@ class SimFiles : public Files {
   struct Open {
     std::string key;  // of the file, or "<stdout>" / "<stderr>"
     std::uint32_t access = 0;
+    std::uint32_t share = 0;
     std::size_t position = 0;
   };
 
@@ -87,7 +101,14 @@ class SimFiles : public Files {
   static std::string FolderOf(const std::string& key);
   Open* FindOpen(FileHandle file);
 
+  struct Security {
+    std::string owner = "S-1-5-32-544";
+    bool reparsePoint = false;
+    std::string sddl;
+  };
+
   CallLog* log_ = nullptr;
+  std::map<std::string, Security> security_;  // keys of files and folders that have any
   std::set<std::string> folders_;       // keys
   std::map<std::string, Entry> files_;  // key -> file
   std::map<FileHandle, Open> handles_;

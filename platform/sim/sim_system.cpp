@@ -248,6 +248,15 @@ ErrorCode SimSystem::CloseToken(TokenHandle token) {
   return tokens_.erase(token) != 0 ? error::kSuccess : error::kInvalidHandle;
 }
 
+ErrorCode SimSystem::GetProcessUserSid(std::string* sid) {
+  if (log_ != nullptr) {
+    if (const ErrorCode forced = log_->Enter("GetTokenInformation")) return forced;
+  }
+  if (sid == nullptr) return error::kInvalidParameter;
+  *sid = kUserSid;
+  return error::kSuccess;
+}
+
 ErrorCode SimSystem::ExitWindowsEx(std::uint32_t flags, std::uint32_t reason) {
   if (log_ != nullptr) {
     if (const ErrorCode forced = log_->Enter("ExitWindowsEx", std::to_string(reason), flags)) {

@@ -32,6 +32,7 @@ class SimSystem : public System {
   ErrorCode AdjustTokenPrivileges(TokenHandle token, bool disableAll,
                                   const TokenPrivileges& newState) override;
   ErrorCode CloseToken(TokenHandle token) override;
+  ErrorCode GetProcessUserSid(std::string* sid) override;
   ErrorCode ExitWindowsEx(std::uint32_t flags, std::uint32_t reason) override;
   ErrorCode CreateMutex(const char* name, MutexHandle* mutex) override;
   ErrorCode WaitForMutex(MutexHandle mutex, std::uint32_t milliseconds) override;
@@ -96,6 +97,8 @@ class SimSystem : public System {
     clockStep_ = stepSeconds;
   }
   void SetComputerName(const std::string& name) { computerName_ = name; }
+  // The account the program runs as: an administrator's.
+  static constexpr const char* kUserSid = "S-1-5-21-1004336348-1177238915-682003330-500";
 
  private:
   OsVersionInfo version_{};

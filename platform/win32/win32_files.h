@@ -11,7 +11,7 @@ namespace velnara::platform::win32 {
 class Win32Files final : public Files {
  public:
   ErrorCode CreateFile(const char* path, std::uint32_t access, std::uint32_t disposition,
-                       FileHandle* file) override;
+                       std::uint32_t share, FileHandle* file) override;
   ErrorCode GetFileSize(FileHandle file, std::uint64_t* size) override;
   ErrorCode ReadFile(FileHandle file, std::uint8_t* buffer, std::uint32_t bytes,
                      std::uint32_t* read) override;
@@ -20,7 +20,10 @@ class Win32Files final : public Files {
   ErrorCode SeekToEnd(FileHandle file) override;
   ErrorCode CloseFile(FileHandle file) override;
   ErrorCode DeleteFile(const char* path) override;
-  ErrorCode CreateDirectory(const char* path) override;
+  ErrorCode CreateDirectory(const char* path, const char* sddl) override;
+  ErrorCode GetFileAttributes(const char* path, std::uint32_t* attributes) override;
+  ErrorCode GetOwner(const char* path, std::string* sid) override;
+  ErrorCode SetSecurity(const char* path, const char* sddl) override;
   ErrorCode FindFiles(const char* pattern, std::vector<std::string>* names) override;
   ErrorCode GetFolderPath(int csidl, std::string* path) override;
   ErrorCode GetWindowsDirectory(std::string* path) override;

@@ -2,6 +2,8 @@
 // small ownership helpers the backend shares.
 #pragma once
 
+#include <string>
+
 #include "platform/registry.h"
 #include "platform/win32/windows_api.h"
 
@@ -54,5 +56,18 @@ class LocalMemory {
  private:
   void* memory_ = nullptr;
 };
+
+// A SID as SID strings write it, "S-1-5-32-544", read from its documented
+// layout (ConvertSidToStringSidA is missing before Windows 2000).
+inline std::string SidText(const void* sid) {
+  const SID* s = static_cast<const SID*>(sid);
+  unsigned long long authority = 0;
+  for (const BYTE byte : s->IdentifierAuthority.Value) authority = authority << 8 | byte;
+  std::string text = "S-" + std::to_string(s->Revision) + "-" + std::to_string(authority);
+  for (BYTE i = 0; i < s->SubAuthorityCount; ++i) {
+    text += "-" + std::to_string(static_cast<unsigned long>(s->SubAuthority[i]));
+  }
+  return text;
+}
 
 }  // namespace velnara::platform::win32

@@ -110,6 +110,20 @@ ErrorCode Win32System::CloseToken(TokenHandle token) {
   return ERROR_SUCCESS;
 }
 
+ErrorCode Win32System::GetProcessUserSid(std::string* sid) {
+  HANDLE token = nullptr;
+  if (!::OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return LastErrorCode();
+  // TOKEN_USER and the SID it points at, in one buffer.
+  alignas(TOKEN_USER) BYTE buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+  DWORD length = 0;
+  const BOOL read = GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &length);
+  const ErrorCode code = read ? ERROR_SUCCESS : LastErrorCode();
+  CloseHandle(token);
+  if (code != ERROR_SUCCESS) return code;
+  *sid = SidText(reinterpret_cast<const TOKEN_USER*>(buffer)->User.Sid);
+  return ERROR_SUCCESS;
+}
+
 ErrorCode Win32System::ExitWindowsEx(std::uint32_t flags, std::uint32_t reason) {
   if (!::ExitWindowsEx(flags, reason)) return LastErrorCode();
   return ERROR_SUCCESS;

@@ -22,6 +22,7 @@ class Win32System final : public System {
   ErrorCode AdjustTokenPrivileges(TokenHandle token, bool disableAll,
                                   const TokenPrivileges& newState) override;
   ErrorCode CloseToken(TokenHandle token) override;
+  ErrorCode GetProcessUserSid(std::string* sid) override;
   ErrorCode ExitWindowsEx(std::uint32_t flags, std::uint32_t reason) override;
   ErrorCode CreateMutex(const char* name, MutexHandle* mutex) override;
   ErrorCode WaitForMutex(MutexHandle mutex, std::uint32_t milliseconds) override;

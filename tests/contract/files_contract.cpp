@@ -25,7 +25,7 @@ class FilesContract : public ::testing::TestWithParam<BackendFactory> {
  protected:
   void SetUp() override {
     backend_ = GetParam().make();
-    files().CreateDirectory(kFolder);  // there from an earlier run, or not
+    files().CreateDirectory(kFolder, nullptr);  // there from an earlier run, or not
     std::vector<std::string> left;
     files().FindFiles((std::string(kFolder) + "\\*").c_str(), &left);
     for (const std::string& name : left) files().DeleteFile(Path(name).c_str());
@@ -45,11 +45,30 @@ class FilesContract : public ::testing::TestWithParam<BackendFactory> {
 };
 
 TEST_P(FilesContract, NewFilesAppendsFoldersListsAndDeletes) {
-  EXPECT_EQ(files().CreateDirectory(kFolder), error::kAlreadyExists);
-  EXPECT_EQ(files().CreateDirectory(Path("no\\such").c_str()), error::kPathNotFound);
-  // A folder whose name the pattern below matches (there from an earlier run, or made now).
-  const ErrorCode made = files().CreateDirectory(Path("names-sub.txt").c_str());
+  EXPECT_EQ(files().CreateDirectory(kFolder, nullptr), error::kAlreadyExists);
+  EXPECT_EQ(files().CreateDirectory(Path("no\\such").c_str(), nullptr), error::kPathNotFound);
+  // A folder whose name the pattern below matches (there from an earlier run,
+  // or made now), made with a protected list as the kept names' folder is.
+  const ErrorCode made = files().CreateDirectory(
+      Path("names-sub.txt").c_str(), "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FR;;;BU)");
   ASSERT_TRUE(made == error::kSuccess || made == error::kAlreadyExists) << made;
+  EXPECT_EQ(files().SetSecurity(Path("names-sub.txt").c_str(),
+                                "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FR;;;BU)"),
+            error::kSuccess);
+  // What a folder is, and who owns it: the administrators, or (under Wine,
+  // which makes a folder its user's) the account that made it.
+  std::uint32_t attributes = 0;
+  ASSERT_EQ(files().GetFileAttributes(Path("names-sub.txt").c_str(), &attributes),
+            error::kSuccess);
+  EXPECT_EQ(attributes & (file::kAttributeDirectory | file::kAttributeReparsePoint),
+            file::kAttributeDirectory);
+  EXPECT_EQ(files().GetFileAttributes(Path("none").c_str(), &attributes), error::kFileNotFound);
+  std::string owner;
+  ASSERT_EQ(files().GetOwner(Path("names-sub.txt").c_str(), &owner), error::kSuccess);
+  std::string user;
+  ASSERT_EQ(backend_->system().GetProcessUserSid(&user), error::kSuccess);
+  EXPECT_TRUE(owner == "S-1-5-32-544" || owner == user) << owner << " " << user;
+  EXPECT_EQ(files().GetOwner(Path("none").c_str(), &owner), error::kFileNotFound);
 
   EXPECT_EQ(platform::WriteNewFile(files(), Path("names-1.txt"), file::kCreateNew, "abc"),
             error::kSuccess);
@@ -61,6 +80,8 @@ TEST_P(FilesContract, NewFilesAppendsFoldersListsAndDeletes) {
   EXPECT_EQ(platform::AppendToFile(files(), Path("log.txt"), "made"), error::kSuccess);
   EXPECT_EQ(Read("names-1.txt"), "abcdef\r\n");
   EXPECT_EQ(Read("log.txt"), "made");
+  ASSERT_EQ(files().GetFileAttributes(Path("log.txt").c_str(), &attributes), error::kSuccess);
+  EXPECT_EQ(attributes & file::kAttributeDirectory, 0u);
   File missing(files());
   EXPECT_EQ(missing.Open(Path("none.txt"), file::kGenericRead, file::kOpenExisting),
             error::kFileNotFound);

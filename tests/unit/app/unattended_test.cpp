@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -92,12 +93,17 @@ TEST(UnattendedTest, ListCheckApplyAndApplyAgain) {
             "D:P(A;;KA;;;SY)(A;;KR;;;BA)(A;;KR;;;BU)");
   const std::string log = machine.files.FileText("C:\\velnara.log");
   for (const char* line :
-       {"2026-12-09 05:12:00 Velnara 2.0.0.3 on BENCH-07: /apply names.txt /LOG C:\\velnara.log",
+       {"2026-12-09 05:12:00 Velnara 2.03 on BENCH-07: /apply names.txt /LOG C:\\velnara.log",
         "PCI 2.9.0 port 1: COM3 -> COM4", "The names before this Save are kept in " ,
         "3 ports renamed", "Exit status 3010."}) {
     EXPECT_NE(log.find(line), std::string::npos) << line << " not in\n" << log;
   }
   EXPECT_EQ(machine.Run({"/apply", map, "/log", "C:\\velnara.log"}), 0) << "nothing left to do";
+  EXPECT_EQ(machine.files.FileText("C:\\velnara.log"),
+            log + "2026-12-09 05:12:00 Velnara 2.03 on BENCH-07: /apply names.txt /log "
+                  "C:\\velnara.log\r\nNothing to change: every port has its name already.\r\n"
+                  "Exit status 0.\r\n")
+      << "the second run's part follows the first's";
   EXPECT_TRUE(machine.windows.MessageBoxes().empty());
 }
 
@@ -127,6 +133,15 @@ TEST(UnattendedTest, ARefusedMapWritesNothingAndSaysWhichLineAndWhy) {
       {{"MAP"}, "COM3 = \nCOM4 = COM12345", 183, "line 2: \"COM12345\" is longer than 7 characters"},
       {{"COM3=COM9", "COM8=COM10"}, "", 13, "argument 2: no port of this PC is named \"COM8\""},
       {{"missing.txt"}, "", 2, "Cannot read the map missing.txt: 2 The system cannot find the file"},
+      // A copy that lost its lines on the way is no map that changes nothing.
+      {{"MAP"}, "", 13, "names.txt names no port.\r\nNothing was written."},
+      {{"MAP"}, "; only\r\n# comments\r\n\r\n", 13, "names.txt names no port."},
+      // A map made where the cards sit elsewhere: where they are here.
+      {{"MAP"}, "PCI 3.9.0 port 1 = COM3\nPCI 3.9.0 port 2 = COM4", 13,
+       "line 2: no port is at PCI 3.9.0 port 2\r\nThis PC has PCI 2.9.0 (Tarvex 880-4 RJ45, 3 "
+       "ports).\r\nNothing was written."},
+      {{"MAP"}, "PCI 2.9.0 port 1x = COM9", 13, "line 1: \"PCI 2.9.0 port 1x\" is not a port's address"},
+      {{"MAP"}, "COM3 = COM9;x", 183, "line 1: \"COM9;x\" holds a character other than"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.map + row.args[0]);
@@ -143,6 +158,9 @@ TEST(UnattendedTest, ARefusedMapWritesNothingAndSaysWhichLineAndWhy) {
     }
     EXPECT_EQ(status, row.status);
     EXPECT_NE(machine.Err().find(row.said), std::string::npos) << machine.Err();
+    if (status != 2) {
+      EXPECT_NE(machine.Err().find("Nothing was written.\r\n"), std::string::npos);
+    }
     EXPECT_EQ(machine.Registry(), before);
     EXPECT_TRUE(machine.files.FilesIn(kKept).empty()) << "no Save, no backup";
     EXPECT_TRUE(machine.windows.MessageBoxes().empty());
@@ -221,8 +239,8 @@ TEST(UnattendedTest, OneCopyWritesAtATime) {
 
 TEST(UnattendedTest, ACommandLineThatAsksForNothingItDoesIs87) {
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {"/lst"}, {"names.txt"}, {"/apply"}, {"/check", "a.txt", "b.txt"},
-           {"/check", "COM3=COM4"}, {"/apply", "COM3=COM4", "map.txt"}, {"/list", "/restart"},
+           {"/lst"}, {"names.txt"}, {"/apply"}, {"/check", "a.txt", "b.txt"}, {"/check"},
+           {"/check", "COM3=COM4", "map.txt"}, {"/apply", "COM3=COM4", "map.txt"}, {"/list", "/restart"},
            {"/apply", "m.txt", "/log"}, {"/apply", "m.txt", "/log", ""},
            {"/apply", "m.txt", "/log", "a", "/log", "b"},
            {"/?", "/list"}, {"/list", "extra"}}) {
@@ -278,36 +296,85 @@ TEST(UnattendedTest, FailuresAreLoggedWithThePortAndTheRestartFollowsOnlyACleanS
   }
 }
 
-// The gate refuses other Windows versions with -1, its text in the log and
-// no window; /list's text goes to /out, standard output, or else a box.
-TEST(UnattendedTest, TheGateSpeaksInTheLogAndOnlyListShowsABox) {
-  Machine windows7;
-  windows7.system.SetVersion(2, 6, 1, 1);
-  EXPECT_EQ(windows7.Run({"/apply", "COM5=COM7", "/log", "v.log"}), -1);
-  EXPECT_NE(windows7.files.FileText("v.log").find(
-                "Velnara will only run on Windows XP or Windows 2000 SP2,SP3 or SP4\r\nExit status "
-                "-1."),
+// Every command logs, and none waits for a click: a box shows only for
+// /list or /? started with nowhere else to write (a shortcut someone
+// double-clicks), never when /out or /log is given or standard output or
+// error leads to a file, a pipe or a console. The gate's -1 is logged too.
+TEST(UnattendedTest, EveryCommandLogsAndOnlyAShortcutEverShowsABox) {
+  constexpr std::uint32_t kNone = file::kTypeUnknown;
+  struct Row {
+    std::vector<std::string> args;
+    std::uint32_t out, err;  // where standard output and error lead
+    int status;
+    bool box;
+    std::string logged;  // the run's last lines in v.log; empty: no log
+    bool windows7 = false;
+  };
+  const Row rows[] = {
+      {{"/list", "/log", "v.log"}, kNone, kNone, 0, false,
+       "Listed 3 ports; nothing leads anywhere to write them (use /out).\r\nExit status 0.\r\n"},
+      {{"/list", "/backups", "/log", "v.log"}, kNone, kNone, 0, false,
+       "Listed 0 files of kept names; nothing leads anywhere to write them (use /out).\r\n"
+       "Exit status 0.\r\n"},
+      {{"/list", "/out", "C:\\p.txt", "/log", "v.log"}, kNone, kNone, 0, false,
+       "Listed 3 ports to C:\\p.txt.\r\nExit status 0.\r\n"},
+      {{"/check", "COM5=COM47", "COM4=COM48", "/log", "v.log"}, kNone, kNone, 0, false,
+       "PCI 2.9.0 port 2: COM4 -> COM48\r\nPCI 2.9.0 port 3: COM5 -> COM47\r\n2 ports would "
+       "change; nothing was written.\r\nExit status 0.\r\n"},
+      {{"/apply", "COM5=COM47", "/log", "v.log"}, kNone, kNone, 3010, false,
+       "1 port renamed; the names take effect when Windows starts again.\r\nExit status 3010.\r\n"},
+      {{"/list", "/log", "v.log"}, file::kTypePipe, kNone, -1, false,
+       "Velnara will only run on Windows XP or Windows 2000 SP2,SP3 or SP4\r\nExit status -1.\r\n",
+       true},
+      {{"/list"}, kNone, file::kTypePipe, 0, false, ""},
+      {{"/?"}, kNone, file::kTypeDisk, 0, false, ""},
+      {{"/list", "/out", "C:\\p.txt"}, kNone, kNone, 0, false, ""},
+      {{"/apply", "COM5=COM47"}, kNone, kNone, 3010, false, ""},
+      {{"/list"}, kNone, kNone, 0, true, ""},
+      {{"-?"}, kNone, kNone, 0, true, ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(::testing::PrintToString(row.args));
+    Machine machine;
+    machine.files.SetStandardKind(kOut, row.out);
+    machine.files.SetStandardKind(kErr, row.err);
+    if (row.windows7) machine.system.SetVersion(2, 6, 1, 1);
+    if (row.box) machine.windows.Answer(id::kOk);
+    EXPECT_EQ(machine.Run(row.args), row.status);
+    EXPECT_EQ(machine.windows.MessageBoxes().size(), row.box ? 1u : 0u);
+    const std::string log = machine.files.FileText("v.log");
+    EXPECT_EQ(log.substr(log.size() - std::min(log.size(), row.logged.size())), row.logged) << log;
+    if (!row.logged.empty()) {
+      EXPECT_EQ(log.find("2026-12-09 05:12:00 Velnara 2.03 on BENCH-07: " + row.args[0]), 0u);
+      int opened = 0;
+      for (const sim::Call& call : machine.calls.CallsOf("CreateFileA")) {
+        opened += call.target == "v.log";
+      }
+      EXPECT_EQ(opened, 1) << "the log is opened once";
+    }
+  }
+
+  // /out replaces what the file held; one that cannot be written says so.
+  Machine machine;
+  machine.files.PutFile("C:\\ports.txt", "an older map, longer than this one will be" + kListed);
+  EXPECT_EQ(machine.Run({"/list", "/out", "C:\\ports.txt"}), 0);
+  EXPECT_EQ(machine.files.FileText("C:\\ports.txt"), kListed + kHeld);
+  EXPECT_EQ(machine.Run({"/list", "/out", "C:\\missing\\ports.txt"}), 3);
+  EXPECT_NE(machine.Err().find("Cannot write C:\\missing\\ports.txt: 3 The system cannot find the "
+                               "path specified.\r\n"),
             std::string::npos);
-  EXPECT_TRUE(windows7.windows.MessageBoxes().empty());
-
-  Machine toFile;
-  EXPECT_EQ(toFile.Run({"/list", "/out", "C:\\ports.txt"}), 0);
-  EXPECT_EQ(toFile.files.FileText("C:\\ports.txt"), kListed + kHeld);
-  EXPECT_EQ(toFile.Run({"/list", "/out", "C:\\missing\\ports.txt"}), 3);
-
-  Machine console;  // cmd's own window
-  console.files.SetStandardKind(kOut, file::kTypeChar);
-  EXPECT_EQ(console.Run({"/list"}), 0);
-  EXPECT_EQ(console.Out(), kListed + kHeld);
-
-  Machine shortcut;
-  shortcut.files.SetStandardKind(kOut, file::kTypeUnknown);
-  shortcut.windows.Answer(id::kOk);
-  EXPECT_EQ(shortcut.Run({"/list"}), 0);
-  ASSERT_EQ(shortcut.windows.MessageBoxes().size(), 1u);
-  EXPECT_EQ(shortcut.windows.MessageBoxes()[0].text, kListed + kHeld);
-  EXPECT_EQ(shortcut.Run({"/apply", "COM5=COM7"}), 3010) << "no box, though nothing reads stdout";
-  EXPECT_EQ(shortcut.windows.MessageBoxes().size(), 1u);
+  // A log that cannot be written: said in the same words at the start and
+  // later, and the run does nothing.
+  EXPECT_EQ(machine.Run({"/list", "/log", "C:\\missing\\v.log"}), 3);
+  EXPECT_NE(machine.Err().find("Cannot write the log C:\\missing\\v.log: 3 "), std::string::npos);
+  // A discovery that meets a registry failure ends with 1 and says so: no
+  // partial map.
+  machine.calls.FailNext("RegOpenKeyExA", 5, 0, 1, "Enum\\PCI");
+  EXPECT_EQ(machine.Run({"/list", "/out", "C:\\ports2.txt"}), 1);
+  EXPECT_NE(machine.Err().find("Failed opening PCI Registry Key: 5 Access is denied.\r\nThe ports "
+                               "could not be listed"),
+            std::string::npos);
+  EXPECT_FALSE(machine.files.FileExists("C:\\ports2.txt"));
 }
 
 // The port map as Notepad, a deployment share or an attacker leaves it.
@@ -334,6 +401,10 @@ TEST(UnattendedTest, TheMapReaderRefusesWhatItCannotReadAndNeverBreaks) {
       {"addresses out of range", "PCI 256.0.0 port 1=A\nPCI 1.32.0 port 1=A\nPCI 1.0.8 port 1=A\n"
        "PCI 1.0.0 port 0=A\nPCI 1.0.0 port 257=A\nPCI 1.0 port 1=A\nPCI 1.0.0 slot 1=A", 0, {1, 2, 3, 4, 5, 6, 7}},
       {"a control character", "COM3=CO\x07M4", 0, {1}},
+      {"comments after a blank, and a ';' that is none",
+       "PCI 2.9.0 port 1 = COM47 ; till printer\nCOM4 = COM5\t# x\nCOM3 = COM6;x\n  # all", 3, {}},
+      {"an address with more after it", "PCI 2.9.0 port 1x = COM9\nPCI 2.9.0 port 1 2 = COM9", 0,
+       {1, 2}},
       {"10,000 lines; ports 0 and 257 to 299 refused", many, 10000 - 33 * 44 - 1, {}},
   };
   for (const Row& row : rows) {
@@ -342,19 +413,77 @@ TEST(UnattendedTest, TheMapReaderRefusesWhatItCannotReadAndNeverBreaks) {
     std::vector<MapProblem> problems;
     ParsePortMap(row.text, &entries, &problems);
     EXPECT_EQ(entries.size(), row.entries);
+    for (const MapEntry& entry : entries) {
+      EXPECT_EQ(entry.newName.find_first_of(" \t#"), std::string::npos) << entry.newName;
+    }
     if (row.text != many) {
       std::vector<int> lines;
       for (const MapProblem& problem : problems) lines.push_back(problem.line);
       EXPECT_EQ(lines, row.badLines);
     }
   }
-  // A huge map on a machine: every line answered, in time, and nothing written.
+  // A huge map on a machine: every line answered, in time, and nothing
+  // written; a map of half a million bad lines says the first hundred and
+  // how many more, and opens the log once.
   Machine machine;
   const std::string before = machine.Registry();
   EXPECT_EQ(machine.Run({"/apply", machine.Map(many)}), 13);
   EXPECT_EQ(machine.Registry(), before);
+  std::string bad;
+  for (int i = 0; i < 500000; ++i) bad += "x\n";
+  EXPECT_EQ(machine.Run({"/apply", machine.Map(bad), "/log", "v.log"}), 13);
+  const std::string log = machine.files.FileText("v.log");
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1 + 100 + 2 + 1) << log.substr(0, 300);
+  EXPECT_NE(log.find("line 100: \"x\" is not of the form PORT = NAME\r\n... and 499900 more.\r\n"
+                     "Nothing was written."),
+            std::string::npos);
+  EXPECT_EQ(machine.calls.CallsOf("CreateFileA").size(), 3u) << "each map once, the log once";
   machine.files.PutFile("big.txt", std::string(kMaxMapBytes + 1, ';'));
   EXPECT_EQ(machine.Run({"/check", "big.txt"}), 223);
+}
+
+// A name in the registry that no map line can give back (left there by
+// another tool) is written as a comment that says why: the rest of the map,
+// and of every backup, still applies.
+TEST(UnattendedTest, ANameNoMapCanHoldDoesNotSpoilTheMap) {
+  struct Row {
+    std::string name;
+    std::string shown;  // as the comment writes it
+    std::string why;
+  };
+  const std::string character =
+      "holds a character other than the letters A to Z, the digits, '-' and '_'";
+  const Row rows[] = {
+      {"A=B", "\"A=B\"", character},
+      {" COM4", "\" COM4\"", character},
+      {"CO\x01M4", "\"CO\\x01M4\"", character},
+      {"x#;", "\"x#;\"", character},
+      {"LPT1", "\"LPT1\"", "is reserved by Windows for another device"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Machine machine;
+    machine.registry.SetStringAt(PortParameters(machine.card, 'A', 1), "PortName", row.name);
+    EXPECT_EQ(machine.Run({"/list", "/out", "C:\\ports.txt"}), 0);
+    const std::string listed = machine.files.FileText("C:\\ports.txt");
+    const std::string comment = "; PCI 2.9.0 port 2 is left out: its name " + row.shown + " " +
+                                row.why + ", which no map gives a port\r\n";
+    EXPECT_NE(listed.find("PCI 2.9.0 port 1 = COM3\r\n" + comment + "PCI 2.9.0 port 3 = COM5\r\n"),
+              std::string::npos)
+        << listed;
+    EXPECT_NE(machine.Err().find("PCI 2.9.0 port 2 is left out of the map"), std::string::npos);
+    std::vector<MapEntry> entries;
+    std::vector<MapProblem> problems;
+    ParsePortMap(listed, &entries, &problems);
+    EXPECT_EQ(entries.size(), 2u) << "every port a map can hold";
+    EXPECT_TRUE(problems.empty());
+    EXPECT_EQ(machine.Run({"/apply", "C:\\ports.txt"}), 0) << "applied unchanged: nothing";
+    // The way back from a Save of the other ports.
+    EXPECT_EQ(machine.Run({"/apply", "COM3=COM10", "COM5=COM11"}), 3010);
+    EXPECT_EQ(machine.Run({"/apply", kKept + "\\names-20261209-051200.txt"}), 3010);
+    machine.ExpectPort(0, "COM3", "COM3");
+    machine.ExpectPort(2, "COM5", "COM5");
+  }
 }
 
 // Every Save keeps the names it replaces first; /apply of that file puts
@@ -377,7 +506,7 @@ TEST(UnattendedTest, EverySaveKeepsTheNamesItReplacesAndApplyPutsThemBack) {
   const std::string kept = kKept + "\\names-20261209-051200.txt";
   EXPECT_EQ(machine.files.FileText(kept),
             "; Velnara: the names of the ports before a Save\r\n; Computer: BENCH-07\r\n"
-            "; Saved: 2026-12-09 05:12:00\r\n; Program: Velnara 2.0.0.3\r\n"
+            "; Saved: 2026-12-09 05:12:00\r\n; Program: Velnara 2.03\r\n"
             "; To put these names back: \"C:\\Program Files\\Velnara\\Velnara.exe\" /apply \"" +
                 kept + "\"\r\n\r\n" + kListed);
   EXPECT_EQ(machine.Run({"/list", "/backups"}), 0);
@@ -404,7 +533,13 @@ TEST(UnattendedTest, EverySaveKeepsTheNamesItReplacesAndApplyPutsThemBack) {
       EXPECT_EQ(failing.Run({"/apply", "COM5=COM7"}), 5);
       EXPECT_EQ(failing.Registry(), start);
       failing.calls.FailNext("WriteFile", 112, 0, 1, "NAMES-");
-      EXPECT_EQ(failing.Run({"/apply", "COM5=COM7"}), 112);
+      EXPECT_EQ(failing.Run({"/apply", "COM5=COM7", "/log", "v.log"}), 112);
+      // Which file, and why: on standard error and in the log.
+      const std::string said = "Failed writing Port Names Backup (" + kKept +
+                               "\\names-20261209-051200.txt): 112 There is not enough space on "
+                               "the disk.\r\nNothing was written";
+      EXPECT_NE(failing.Err().find(said), std::string::npos) << failing.Err();
+      EXPECT_NE(failing.files.FileText("v.log").find(said), std::string::npos);
       EXPECT_TRUE(failing.files.FilesIn(kKept).empty()) << "no half file";
       EXPECT_EQ(failing.Run({"/apply", "COM5=COM7", "/nobackup"}), 3010);
       EXPECT_TRUE(failing.files.FilesIn(kKept).empty());
@@ -415,6 +550,57 @@ TEST(UnattendedTest, EverySaveKeepsTheNamesItReplacesAndApplyPutsThemBack) {
 // The newest 50 files stay, by the time in their names; a second Save in
 // the same second gets a number; other files are never touched. Without
 // the common folder the Windows folder takes its place.
+// The folder of the kept names is the administrators' own: made with their
+// access list, and given it again each time. One a user made beforehand, a
+// file in its place or a link to elsewhere is not written to: the dialog
+// says why and saves all the same, /apply writes nothing, /list /backups
+// lists nothing.
+TEST(UnattendedTest, TheKeptNamesGoOnlyIntoAFolderOfTheAdministrators) {
+  struct Row {
+    const char* description;
+    std::function<void(Machine&)> arrange;
+    std::string said;  // empty: the folder is used
+  };
+  const std::string user = "S-1-5-21-7-7-7-1003";
+  const Row rows[] = {
+      {"missing", [](Machine&) {}, ""},
+      {"the administrators'", [](Machine& m) { m.files.AddFolder(kKept); }, ""},
+      {"a user's", [&](Machine& m) { m.files.AddFolder(kKept); m.files.SetOwner(kKept, user); },
+       kKept + " belongs to " + user + ", not to the administrators"},
+      {"a file", [](Machine& m) { m.files.PutFile(kKept, ""); }, kKept + " is a file, not a folder"},
+      {"a junction", [](Machine& m) { m.files.AddFolder(kKept); m.files.SetReparsePoint(kKept); },
+       kKept + " leads elsewhere (a junction or a link)"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.description);
+    Machine machine;
+    row.arrange(machine);
+    const std::string before = machine.Registry();
+    const int status = machine.Run({"/apply", "COM5=COM7"});
+    if (row.said.empty()) {
+      EXPECT_EQ(status, 3010);
+      EXPECT_EQ(machine.files.SecurityOf(kKept),
+                "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FR;;;BU)");
+      continue;
+    }
+    EXPECT_EQ(status, 5);
+    EXPECT_EQ(machine.Registry(), before);
+    EXPECT_NE(machine.Err().find("Failed writing Port Names Backup: " + row.said),
+              std::string::npos)
+        << machine.Err();
+    EXPECT_EQ(machine.Run({"/list", "/backups"}), 5);
+    EXPECT_EQ(machine.Out().find("names-"), std::string::npos);
+    machine.Rename("COM3", "COM9");
+    machine.Click(IDC_SAVE);
+    machine.windows.Answer(id::kOk);
+    machine.LeaveDecliningTheRestart();
+    machine.RunToEnd();
+    EXPECT_EQ(machine.BoxCaptions()[0], "Failed writing Port Names Backup");
+    EXPECT_EQ(machine.BoxTexts()[0].find(row.said), 0u) << machine.BoxTexts()[0];
+    machine.ExpectPort(0, "COM9", "COM3");
+  }
+}
+
 TEST(UnattendedTest, TheNewestFiftyAreKeptAndNothingElseIsDeleted) {
   Machine machine;
   // Sixty Saves of November, two a day, each older than today's.
@@ -426,6 +612,12 @@ TEST(UnattendedTest, TheNewestFiftyAreKeptAndNothingElseIsDeleted) {
   }
   machine.files.PutFile(kKept + "\\names-mine.txt", "");
   machine.files.PutFile(kKept + "\\readme.txt", "");
+  // A file of the name form that a user left while the folder was open to
+  // him, and one that leads elsewhere: neither is the program's.
+  machine.files.PutFile(kKept + "\\names-20261208-000000.txt", "; planted");
+  machine.files.SetOwner(kKept + "\\names-20261208-000000.txt", "S-1-5-21-7-7-7-1003");
+  machine.files.PutFile(kKept + "\\names-20261208-000001.txt", "");
+  machine.files.SetReparsePoint(kKept + "\\names-20261208-000001.txt");
   EXPECT_EQ(machine.Run({"/apply", "COM5=COM7"}), 3010);
   EXPECT_EQ(machine.Run({"/apply", "COM7=COM8"}), 3010);
   const std::size_t seen = machine.Out().size();
@@ -434,9 +626,22 @@ TEST(UnattendedTest, TheNewestFiftyAreKeptAndNothingElseIsDeleted) {
   EXPECT_EQ(listed.substr(0, listed.find('\r')), kKept + "\\names-20261209-051200-2.txt");
   EXPECT_NE(listed.find("names-20261107-100000.txt"), std::string::npos) << "the 50th newest";
   EXPECT_EQ(listed.find("names-20261106-110000.txt"), std::string::npos) << "the 51st";
-  EXPECT_EQ(machine.files.FilesIn(kKept).size(), 52u);
+  EXPECT_EQ(listed.find("names-20261208"), std::string::npos) << "not the program's";
+  EXPECT_EQ(machine.files.FilesIn(kKept).size(), 54u);
   EXPECT_TRUE(machine.files.FileExists(kKept + "\\names-mine.txt"));
   EXPECT_TRUE(machine.files.FileExists(kKept + "\\readme.txt"));
+
+  // Fifty files dated in the future count for nothing and stay; the file
+  // just written is never pruned.
+  Machine future;
+  for (int i = 0; i < 50; ++i) {
+    future.files.PutFile(kKept + "\\names-20991231-0000" + (i < 10 ? "0" : "") +
+                             std::to_string(i) + ".txt",
+                         "");
+  }
+  EXPECT_EQ(future.Run({"/apply", "COM5=COM7"}), 3010);
+  EXPECT_TRUE(future.files.FileExists(kKept + "\\names-20261209-051200.txt"));
+  EXPECT_EQ(future.files.FilesIn(kKept).size(), 51u);
 
   Machine old;
   old.files.RemoveFolderPathFunction();
