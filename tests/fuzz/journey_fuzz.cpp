@@ -205,6 +205,25 @@ void BuildMachine(Bytes& in, sim::SimPlatform& machine) {
       if (in.Below(8) != 0) claimed.push_back(static_cast<std::uint32_t>(number));
     }
   }
+  // Devices outside the cards that hold COM names: connected or gone,
+  // claimed or not, described or not, one whose keys cannot be read.
+  const int others = in.Below(5);
+  for (int o = 0; o < others; ++o) {
+    static const char* const kDevices[] = {"ACPI\\PNP0501\\", "FTDIBUS\\VID_0403+PID_6001+A",
+                                           "USB\\Modem\\", "Root\\Ports\\"};
+    const std::string instance = std::string("SYSTEM\\CurrentControlSet\\Enum\\") +
+                                 kDevices[in.Below(4)] + std::to_string(o);
+    const int number = 1 + in.Below(64);
+    const std::string name = in.Below(4) == 0 ? "com" + std::to_string(number)
+                                              : "COM" + std::to_string(number);
+    if (in.Bit()) registry.SetStringAt(instance, "FriendlyName", "Port (" + name + ")");
+    if (in.Bit()) registry.SetStringAt(instance, "DeviceDesc", "Communications Port");
+    if (in.Below(4) != 0) registry.SetStringAt(instance + "\\Device Parameters", "PortName", name);
+    registry.CreateKeyAt(instance);
+    if (in.Bit()) registry.SetStringAt(kJourneySerialMap, "\\Device\\Other" + std::to_string(o), name);
+    if (in.Bit()) claimed.push_back(static_cast<std::uint32_t>(number));
+    if (in.Below(8) == 0) registry.SetSddlAt("HKLM\\" + instance, "D:P(A;;KA;;;SY)");
+  }
   const std::uint32_t sizes[] = {0, 5, 33, 600};
   const int database = in.Below(8);
   if (database < 4) {
