@@ -41,6 +41,8 @@
 #undef CreateDirectory
 #undef GetComputerName
 #undef GetWindowsDirectory
+#undef CreateMutex
+#undef GetFileAttributes
 
 #include <cstddef>
 

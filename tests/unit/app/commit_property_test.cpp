@@ -72,6 +72,14 @@ class CommitProperty {
       for (const ModelPort& port : ports_) ours = ours || Number(port.saved) == n;
       if (!ours) otherNumbers_.insert(n);
     }
+    // The names connected devices outside the cards use (the motherboard's
+    // COM1 and COM2, the modem's COM61): never given to a port.
+    for (const std::string& value : machine_.registry.ValueNamesAt(kSerialMap)) {
+      const std::string name = machine_.registry.GetStringAt(kSerialMap, value);
+      bool ours = false;
+      for (const ModelPort& port : ports_) ours = ours || port.serialValue == value;
+      if (!ours) connected_.insert(Upper(name));
+    }
     changeable_ = Changeable();
     baseline_ = Unchangeable();
     machine_.registry.ResetChanged();
@@ -97,7 +105,7 @@ class CommitProperty {
       } else if (roll < 80) {
         if (!unsaved_) continue;
         Click(IDC_SAVE);
-        for (ModelPort& port : ports_) port.saved = port.pending;
+        SavePending();
         unsaved_ = false;
         rebootNeeded_ = true;
         resetEnabled_ = false;
@@ -117,7 +125,7 @@ class CommitProperty {
     if (exit) {
       Click(id::kOk);
       if (unsaved_) {
-        for (ModelPort& port : ports_) port.saved = port.pending;
+        SavePending();
         rebootNeeded_ = true;
       }
     } else {
@@ -139,15 +147,40 @@ class CommitProperty {
 
   // The machine as check-sample reads it.
   std::string Export() const { return sim::ExportRegText(machine_.registry, "HKEY_LOCAL_MACHINE"); }
+  // The checker wants COMn, and every name once (a port that took the gone
+  // adapter's COM60 shares it with the adapter's key).
   bool AllSavedNamesCanonical() const {
     for (const ModelPort& port : ports_) {
       if (port.saved != "COM" + std::to_string(Number(port.saved))) return false;
+      if (port.saved == "COM60") return false;
     }
     return true;
   }
 
  private:
   int Roll(int below) { return std::uniform_int_distribution<int>(0, below - 1)(random_); }
+
+  // A Save: every pending name is the registry's now. A number a port took
+  // from hardware that is gone is the port's claim from then on, released
+  // when it moves on.
+  void SavePending() {
+    for (ModelPort& port : ports_) {
+      port.saved = port.pending;
+      otherNumbers_.erase(Number(port.saved));
+    }
+  }
+
+  // Whether a name is held for other hardware, and whether a connected
+  // device holds it.
+  bool Held(const std::string& name, bool* connected) const {
+    *connected = connected_.count(Upper(name)) != 0;
+    if (*connected) return true;
+    if (otherNumbers_.count(Number(name)) == 0) return false;
+    for (const ModelPort& other : ports_) {
+      if (Number(other.saved) == Number(name)) return false;
+    }
+    return true;
+  }
 
   void Click(int id) {
     machine_.windows.Then("click " + std::to_string(id),
@@ -174,6 +207,8 @@ class CommitProperty {
       for (const ModelPort& port : ports_) {
         if (Upper(port.pending) == Upper(free)) free.clear();
       }
+      bool connected = false;
+      if (!free.empty() && Held(free, &connected)) free.clear();
     } while (free.empty());
     const bool shift = Roll(3) == 0;
     PlanRename(ring[0], free);
@@ -197,9 +232,12 @@ class CommitProperty {
         name[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(name[0])));
         name[2] = static_cast<char>(std::tolower(static_cast<unsigned char>(name[2])));
         break;
-      case 3:
-        name = "COM" + std::to_string(1 + Roll(2));  // the motherboard's
+      case 3: {
+        // The motherboard's, the gone adapter's, the modem's.
+        static const char* const kHeld[] = {"COM1", "COM2", "COM60", "COM61"};
+        name = kHeld[Roll(4)];
         break;
+      }
       default:
         name = "COM" + std::to_string(3 + Roll(60));
         break;
@@ -224,13 +262,16 @@ class CommitProperty {
     for (const ModelPort& other : ports_) {
       refused = refused || (&other != &port && Upper(other.pending) == Upper(name));
     }
-    if (!refused && otherNumbers_.count(Number(name)) != 0) {
-      refused = true;
-      for (const ModelPort& other : ports_)
-        refused = refused && Number(other.saved) != Number(name);
+    bool connected = false;
+    if (refused) {
+      machine_.windows.Answer(id::kOk);  // another port shows it
+    } else if (Held(name, &connected)) {
+      // A connected device's name is refused; one of hardware that is gone
+      // is asked about, and the user may take it.
+      refused = connected || Roll(2) == 0;
+      machine_.windows.Answer(connected ? id::kOk : refused ? id::kNo : id::kYes);
     }
     if (refused) {
-      machine_.windows.Answer(id::kOk);
       machine_.windows.Then("give up", [](sim::SimUser& user) { user.Click(id::kCancel); });
       return;
     }
@@ -276,9 +317,11 @@ class CommitProperty {
   struct Expectation {
     std::vector<std::string> saved;
     std::vector<std::string> pending;
+    std::set<std::uint32_t> otherNumbers;  // as planned by then
   };
   Expectation Expected() const {
     Expectation expected;
+    expected.otherNumbers = otherNumbers_;
     for (const ModelPort& port : ports_) {
       expected.saved.push_back(port.saved);
       expected.pending.push_back(port.pending);
@@ -336,7 +379,7 @@ class CommitProperty {
 
   void Verify(const Expectation& expected) const {
     const sim::SimRegistry& registry = machine_.registry;
-    std::set<std::uint32_t> claims = otherNumbers_;
+    std::set<std::uint32_t> claims = expected.otherNumbers;
     std::set<std::string> settingsNames;
     for (const std::string& name : registry.ValueNamesAt(kPortSettings)) {
       settingsNames.insert(Upper(name));
@@ -357,7 +400,15 @@ class CommitProperty {
     // Nothing but the other devices' settings stays behind.
     EXPECT_EQ(settingsNames, otherSettings_);
     const std::vector<std::uint32_t> claimed = machine_.comPorts.ClaimedNumbers();
-    EXPECT_EQ(std::set<std::uint32_t>(claimed.begin(), claimed.end()), claims);
+    const std::set<std::uint32_t> actual(claimed.begin(), claimed.end());
+    std::string differences;
+    for (const std::uint32_t n : actual) {
+      if (claims.count(n) == 0) differences += " +" + std::to_string(n);
+    }
+    for (const std::uint32_t n : claims) {
+      if (actual.count(n) == 0) differences += " -" + std::to_string(n);
+    }
+    EXPECT_EQ(differences, "") << "numbers claimed beyond (+) or short of (-) the expected";
     // Only the places of the ports and the database were written.
     for (const std::string& changed : registry.Changed()) {
       EXPECT_EQ(
@@ -373,6 +424,7 @@ class CommitProperty {
   std::vector<ModelPort> ports_;
   std::vector<std::string> boardOf_;
   std::set<std::uint32_t> otherNumbers_;
+  std::set<std::string> connected_;  // upper-cased
   std::set<std::string> otherSettings_;  // upper-cased value names of the other devices
   std::set<std::string> changeable_;
   Dump baseline_;
