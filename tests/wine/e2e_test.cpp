@@ -11,16 +11,20 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "platform/sim/sim_registry.h"
 #include "tests/wine/e2e_names.h"
 #include "tests/wine/ui_automation.h"
 #include "tests/wine/wine_machine.h"
 
 namespace velnara::wine_test {
 namespace {
+
+namespace sim = platform::sim;
 
 std::string gProgramPath;  // Velnara.exe, from the command line
 std::string gSamplePath;   // the sample machine, for the tests that change it
@@ -264,16 +268,23 @@ class SampleState {
     EXPECT_EQ(sddl.substr(sddl.find('(')), std::string(kLockedPortKey).substr(3)) << sddl;
   }
 
+  // The numbers the database claims: the sample's ports and the
+  // motherboard's (COM1 to COM46) and the gone adapter's COM60, but those
+  // `without`, and those `with`.
   static std::vector<int> Numbers(int first, int last, std::vector<int> without = {},
                                   std::vector<int> with = {}) {
     std::vector<int> numbers;
     for (int n = first; n <= last; ++n) {
       if (std::find(without.begin(), without.end(), n) == without.end()) numbers.push_back(n);
     }
+    if (std::find(with.begin(), with.end(), 60) == with.end()) with.push_back(60);
     numbers.insert(numbers.end(), with.begin(), with.end());
     std::sort(numbers.begin(), numbers.end());
     return numbers;
   }
+
+  // The port device key of the port that started as `startup`.
+  const std::string& KeyOf(const std::string& startup) const { return keys_.at(startup); }
 
   static constexpr char kSerialMap[] = "HARDWARE\\DEVICEMAP\\SERIALCOMM";
   static constexpr char kPortSettings[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports";
@@ -286,15 +297,33 @@ class SampleState {
 // Velnara.exe run from a script: its exit status, and what it wrote to
 // standard output and error.
 DWORD RunVelnara(const std::string& arguments, std::string* output = nullptr) {
-  CreateDirectoryA("C:\\velnara-e2e", nullptr);
-  const std::string captured = "C:\\velnara-e2e\\output.txt";
   DWORD status = 0xDEAD;
   std::string problem;
-  EXPECT_TRUE(RunCaptured("\"" + ToWindowsPath(gProgramPath) + "\" " + arguments, captured,
-                          &status, &problem))
+  EXPECT_TRUE(RunCaptured("\"" + ToWindowsPath(gProgramPath) + "\" " + arguments, &status,
+                          output, &problem))
       << problem;
-  if (output != nullptr) *output = ReadFileText(captured);
   return status;
+}
+
+// What /list says of the names held for other hardware on the sample.
+constexpr char kHeldBlock[] =
+    "\r\n; Names held for other hardware\r\n"
+    "; COM1   Communications Port (COM1), ACPI\\PNP0501\\1, connected\r\n"
+    "; COM2   Communications Port (COM2), ACPI\\PNP0501\\2, connected\r\n"
+    "; COM60  USB Serial Port (COM60), FTDIBUS\\VID_0403+PID_6001+A1B2C3D4A\\0000, not "
+    "connected\r\n"
+    "; COM61  USB Data Fax Modem (COM61), USB\\VID_0572&PID_1329\\5&2a3b4c5d&0&2, connected\r\n";
+
+// Every value of the gone adapter's keys, one line each.
+std::string AdapterKeys() {
+  const std::string key = "SYSTEM\\CurrentControlSet\\Enum\\FTDIBUS\\VID_0403+PID_6001+A1B2C3D4A\\0000";
+  std::string values;
+  for (const std::string& path : {key, key + "\\Device Parameters"}) {
+    for (const std::string& name : ValueNames(path)) {
+      values += path + " " + name + "=" + ReadValue(path, name) + "\n";
+    }
+  }
+  return values;
 }
 
 // The newest file a Save left, as /list /backups gives it.
@@ -530,6 +559,121 @@ TEST_F(Committing, ResetAfterSavePutsTheStartUpNamesBackAndOffersNoRestart) {
   EXPECT_EQ(ClaimedNumbers(), Numbers(1, 46));
 }
 
+// A connected device's name is refused with a box that names it; a number
+// the database claims for no device Windows lists is asked about, and Yes
+// then Save writes it everywhere.
+TEST_F(Committing, ANameHeldElsewhereNamesItsHolderAndOneOfNoDeviceMayBeTaken) {
+  const std::string claims =
+      "COM name database claims Port '%s' is used by (or reserved for) other serial port "
+      "hardware\nThe port concerned will not appear in the VELNARA list\n\n";
+  const auto claimed = [&](const std::string& name, const std::string& lines) {
+    std::string text = claims;
+    return text.replace(text.find("%s"), 2, name) + lines;
+  };
+  HWND rename = OpenRenameDialog("COM3");
+  ASSERT_NE(rename, nullptr);
+  ChooseName(rename, "COM61");
+  EXPECT_EQ(AnswerMessageBox(IDOK),
+            claimed("COM61", "USB Data Fax Modem (COM61), USB\\VID_0572&PID_1329\\5&2a3b4c5d&0&2, "
+                             "connected"));
+  rename = program_.WaitForWindow(kRenameCaption, kUiMs);
+  ASSERT_NE(rename, nullptr) << "the rename dialog did not reopen";
+  // A program reserved COM62 meanwhile: the check reads the database anew.
+  std::string bitmap = ReadValue("SYSTEM\\CurrentControlSet\\Control\\COM Name Arbiter", "ComDB");
+  bitmap[61 / 8] = static_cast<char>(bitmap[61 / 8] | 1 << (61 % 8));
+  HKEY arbiter = nullptr;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\COM Name Arbiter",
+                          0, KEY_SET_VALUE, &arbiter),
+            ERROR_SUCCESS);
+  RegSetValueExA(arbiter, "ComDB", 0, REG_BINARY, reinterpret_cast<const BYTE*>(bitmap.data()),
+                 static_cast<DWORD>(bitmap.size()));
+  RegCloseKey(arbiter);
+  ChooseName(rename, "COM62");
+  EXPECT_EQ(AnswerMessageBox(IDYES),
+            claimed("COM62", "Claimed for no device that Windows lists.\n\nNo connected device "
+                             "uses COM62. Give COM62 to this port anyway?"));
+  ASSERT_TRUE(Eventually([&] { return FindTreeNode(ReadPortTree(), "COM62") != nullptr; }));
+  Save();
+  ASSERT_FALSE(HasFatalFailure());
+  ASSERT_TRUE(PostCommand(dialog_, IDCANCEL));
+  EXPECT_EQ(AnswerMessageBox(IDNO), kRebootQuestion);
+  EXPECT_EQ(AnswerMessageBox(IDOK), kCompleted);
+  EXPECT_EQ(WaitForEnd(), 0u);
+  ExpectPort("COM3", "COM62");
+  EXPECT_EQ(ClaimedNumbers(), Numbers(1, 46, {3}, {62}));
+}
+
+// While the dialog holds the machine, /apply waits for it and gives up
+// with 1618, writing nothing.
+TEST_F(Committing, ApplyWhileTheDialogIsOpenWaitsAndWritesNothing) {
+  const std::string before = MachineSnapshot();
+  std::string said;
+  const DWORD started = GetTickCount();
+  EXPECT_EQ(RunVelnara("/apply COM5=COM47", &said), 1618u);
+  EXPECT_GE(GetTickCount() - started, 29000u) << "it waited";
+  EXPECT_NE(said.find("Another Velnara still runs: nothing was written. Try again later."),
+            std::string::npos)
+      << said;
+  EXPECT_EQ(MachineSnapshot(), before);
+  EXPECT_EQ(EndWithCancelCommand(), 0u);
+}
+
+// Another process watches a port device key's list while Saves write its
+// FriendlyName: the Administrators may set values for the moment, nobody
+// else ever gains anything, and afterwards the list is the one before.
+TEST_F(Committing, APortKeyIsOpenedToNoOneButTheAdministrators) {
+  struct Watch {
+    std::string key;
+    volatile LONG stop = 0;
+    std::set<std::string> seen;
+  } watch;
+  watch.key = state_.KeyOf("COM5");
+  const std::string before = DaclSddl(watch.key);
+  const HANDLE watcher = CreateThread(
+      nullptr, 0,
+      [](LPVOID context) -> DWORD {
+        auto* w = static_cast<Watch*>(context);
+        // A read that meets the list being stored fails now and then
+        // under Wine; the next one reads it.
+        while (InterlockedCompareExchange(&w->stop, 0, 0) == 0) {
+          const std::string sddl = DaclSddl(w->key);
+          if (sddl != "<unreadable>") w->seen.insert(sddl);
+        }
+        return 0;
+      },
+      &watch, 0, nullptr);
+  ASSERT_NE(watcher, nullptr);
+  std::string from = "COM5";
+  for (const char* to : {"COM47", "COM48", "COM49", "COM50", "COM51"}) {
+    Rename(from, to);
+    Save();
+    from = to;
+  }
+  InterlockedExchange(&watch.stop, 1);
+  WaitForSingleObject(watcher, 10000);
+  CloseHandle(watcher);
+  ASSERT_FALSE(HasFatalFailure());
+  bool administratorsMaySet = false;
+  for (const std::string& sddl : watch.seen) {
+    sim::Dacl dacl;
+    ASSERT_TRUE(sim::ParseSddlDacl(sddl, &dacl)) << sddl;
+    for (const sim::Ace& ace : dacl.aces) {
+      EXPECT_NE(ace.sid, sim::kSidEveryone) << sddl;
+      if (ace.sid == sim::kSidUsers) {
+        EXPECT_EQ(ace.mask, 0x20019u) << sddl;  // read, as before
+      }
+      if (ace.sid == sim::kSidAdministrators && (ace.mask & 0x2) != 0) administratorsMaySet = true;
+    }
+  }
+  EXPECT_TRUE(administratorsMaySet) << "the window was never seen among " << watch.seen.size();
+  EXPECT_EQ(DaclSddl(watch.key).substr(DaclSddl(watch.key).find('(')),
+            before.substr(before.find('(')));
+  ASSERT_TRUE(PostCommand(dialog_, IDCANCEL));
+  EXPECT_EQ(AnswerMessageBox(IDNO), kRebootQuestion);
+  EXPECT_EQ(AnswerMessageBox(IDOK), kCompleted);
+  EXPECT_EQ(WaitForEnd(), 0u);
+}
+
 // Save a swap and a rename, leave, then put the file the Save left back.
 TEST_F(Committing, TheFileASaveLeavesPutsEveryNameBack) {
   const std::string before = MachineSnapshot();
@@ -559,7 +703,9 @@ TEST_F(Committing, TheFileASaveLeavesPutsEveryNameBack) {
 TEST_F(Unattended, ListEditCheckApplyApplyAgainAndPutBack) {
   std::string listed;
   ASSERT_EQ(RunVelnara("/list", &listed), 0u);
-  EXPECT_EQ(std::count(listed.begin(), listed.end(), '\n'), 5 + 44 + 4) << listed;
+  // Five cards, their ports, and the names held for other hardware.
+  EXPECT_EQ(std::count(listed.begin(), listed.end(), '\n'), 5 + 44 + 4 + 6) << listed;
+  EXPECT_NE(listed.find(kHeldBlock), std::string::npos) << listed;
   const std::string first = "; Tarvex 880-4 RJ45\r\nPCI 2.9.0 port 1 = COM3\r\n"
                             "PCI 2.9.0 port 2 = COM4\r\nPCI 2.9.0 port 3 = COM5\r\n";
   ASSERT_EQ(listed.find(first), 0u) << listed;
@@ -585,6 +731,114 @@ TEST_F(Unattended, ListEditCheckApplyApplyAgainAndPutBack) {
 
   EXPECT_EQ(RunVelnara("/apply \"" + NewestBackup() + "\""), 3010u);
   EXPECT_EQ(MachineSnapshot(), before);
+}
+
+// The map of a PC from another whose cards sit elsewhere, a name of another
+// device of Windows, a connected device's name, the gone adapter's without
+// and with /reclaim: refused ones leave the machine as it was.
+TEST_F(Unattended, NamesOfOtherDevicesAreRefusedAndAGoneAdaptersIsTakenOnlyWhenAsked) {
+  const std::string before = MachineSnapshot();
+  const std::string adapter = AdapterKeys();
+  std::string said;
+  EXPECT_EQ(RunVelnara("/apply COM5=LPT1", &said), 183u);
+  EXPECT_NE(said.find("\"LPT1\" is reserved by Windows for another device"), std::string::npos)
+      << said;
+  EXPECT_EQ(RunVelnara("/apply COM5=FILE", &said), 183u);
+  EXPECT_EQ(RunVelnara("/apply COM5=COM61", &said), 183u);
+  EXPECT_NE(said.find("\"COM61\" is used by other serial port hardware: USB Data Fax Modem "
+                      "(COM61), USB\\VID_0572&PID_1329\\5&2a3b4c5d&0&2, connected"),
+            std::string::npos)
+      << said;
+  EXPECT_EQ(RunVelnara("/apply COM5=COM61 /reclaim", &said), 183u) << "connected: never";
+  EXPECT_EQ(RunVelnara("/apply COM5=COM60", &said), 183u);
+  EXPECT_NE(said.find("the COM port database holds \"COM60\" for other serial port hardware: "
+                      "USB Serial Port (COM60), FTDIBUS\\VID_0403+PID_6001+A1B2C3D4A\\0000, not "
+                      "connected (/reclaim takes it)"),
+            std::string::npos)
+      << said;
+  EXPECT_EQ(MachineSnapshot(), before);
+
+  EXPECT_EQ(RunVelnara("/apply COM5=COM60 /reclaim", &said), 3010u) << said;
+  state_.ExpectPort("COM5", "COM60");
+  state_.ExpectPort("COM6", "COM6");
+  EXPECT_EQ(ClaimedNumbers(), SampleState::Numbers(1, 46, {5}, {60}));
+  EXPECT_EQ(AdapterKeys(), adapter) << "the adapter's keys are not written";
+}
+
+// Two /apply runs started together, each naming another port the same
+// name: one writes, the other waits for it and is checked against what it
+// wrote (or, were the first slow, gives up with 1618). Never two ports of
+// one name.
+TEST_F(Unattended, TwoApplyRunsStartedTogetherNeverGiveOneNameToTwoPorts) {
+  const std::string program = "\"" + ToWindowsPath(gProgramPath) + "\" /apply ";
+  for (int round = 0; round < 10; ++round) {
+    const std::string name = "COM" + std::to_string(47 + round);
+    SCOPED_TRACE(name);
+    CapturedRun runs[2];
+    std::string problem;
+    for (int i = 0; i < 2; ++i) {
+      const std::string port = "COM" + std::to_string(3 + 2 * round + i);
+      ASSERT_TRUE(runs[i].Start(program + port + "=" + name, &problem)) << problem;
+    }
+    DWORD statuses[2] = {0xDEAD, 0xDEAD};
+    std::string said[2];
+    for (int i = 0; i < 2; ++i) {
+      EXPECT_TRUE(runs[i].Wait(60000, &statuses[i], &said[i], &problem)) << problem;
+    }
+    std::vector<DWORD> sorted(std::begin(statuses), std::end(statuses));
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_TRUE(sorted == (std::vector<DWORD>{183, 3010}) ||
+                sorted == (std::vector<DWORD>{1618, 3010}))
+        << statuses[0] << " " << said[0] << "\n" << statuses[1] << " " << said[1];
+    // Each port device key is a line of the snapshot.
+    const std::string snapshot = MachineSnapshot();
+    const std::string portName = " PortName=" + name + std::string(1, '\0') + " ";
+    std::size_t named = 0;
+    for (std::size_t at = snapshot.find(portName); at != std::string::npos;
+         at = snapshot.find(portName, at + 1)) {
+      ++named;
+    }
+    EXPECT_EQ(named, 1u);
+    int serial = 0;
+    for (const std::string& value : ValueNames(SampleState::kSerialMap)) {
+      serial += ReadValue(SampleState::kSerialMap, value) == name + std::string(1, '\0');
+    }
+    EXPECT_EQ(serial, 1) << "the serial device map holds " << name << " once";
+  }
+}
+
+// From a batch file as the README writes it: the program called directly,
+// its files written, %ERRORLEVEL% its status, and no window anywhere (a box
+// would hold the batch file until the timeout ended it).
+TEST_F(Unattended, ABatchFileGetsTheFilesAndTheStatusAndNoWindow) {
+  const std::string folder = "C:\\velnara-e2e\\batch";
+  CreateDirectoryA(folder.c_str(), nullptr);
+  for (const char* name : {"\\ports.txt", "\\redirected.txt", "\\velnara.log"}) {
+    DeleteFileA((folder + name).c_str());
+  }
+  const std::string program = "\"" + ToWindowsPath(gProgramPath) + "\"";
+  const std::string batch = WriteMap(
+      "@echo off\r\n" + program + " /list /out " + folder + "\\ports.txt\r\n"
+      "echo list-out %ERRORLEVEL%\r\n" + program + " /list > " + folder + "\\redirected.txt\r\n"
+      "echo list-redirected %ERRORLEVEL%\r\n" + program + " /apply COM5=COM47 /log " + folder +
+      "\\velnara.log\r\nif %ERRORLEVEL%==3010 echo Names written; they take effect after the "
+      "restart.\r\n");
+  const std::string script = folder + "\\names.bat";
+  ASSERT_TRUE(MoveFileExA(batch.c_str(), script.c_str(), MOVEFILE_REPLACE_EXISTING));
+  DWORD status = 0xDEAD;
+  std::string said;
+  std::string problem;
+  ASSERT_TRUE(RunCaptured("cmd.exe /c " + script, &status, &said, &problem, 120000)) << problem;
+  EXPECT_NE(said.find("list-out 0\r\nlist-redirected 0\r\n"), std::string::npos) << said;
+  EXPECT_NE(said.find("1 port renamed; the names take effect when Windows starts again.\r\n"
+                      "Names written; they take effect after the restart."),
+            std::string::npos)
+      << said;
+  const std::string listed = ReadFileText(folder + "\\ports.txt");
+  EXPECT_EQ(listed.rfind("; Tarvex 880-4 RJ45\r\nPCI 2.9.0 port 1 = COM3\r\n", 0), 0u) << listed;
+  EXPECT_EQ(ReadFileText(folder + "\\redirected.txt"), listed);
+  EXPECT_NE(ReadFileText(folder + "\\velnara.log").find("Exit status 3010.\r\n"), std::string::npos);
+  state_.ExpectPort("COM5", "COM47");
 }
 
 TEST_F(Unattended, ARefusedMapLeavesTheMachineAsItWas) {

@@ -62,7 +62,7 @@ fi
 
 # Unattended, the refusal goes to the log and no window waits for a click:
 # the program ends by itself with -1 (a window would hold it until the
-# timeout).
+# timeout). So for /list from a batch file, which reads the whole status.
 log_dir=$(mktemp -d)
 unattended_status=0
 timeout 120 "$wine_run" "$program" /apply COM5=COM47 /log "$(winepath -w "$log_dir/gate.log")" ||
@@ -70,9 +70,21 @@ timeout 120 "$wine_run" "$program" /apply COM5=COM47 /log "$(winepath -w "$log_d
 echo "gate-test: Velnara.exe /apply ended with status $unattended_status"
 gate_text="Velnara will only run on Windows XP or Windows 2000 SP2,SP3 or SP4"
 logged=$(cat "$log_dir/gate.log" 2>/dev/null || true)
-rm -rf "$log_dir"
 if [ "$unattended_status" -ne 255 ] || [[ $logged != *"$gate_text"* ]]; then
   echo "gate-test: expected status 255 and the refusal in the log; the log holds:" >&2
   echo "$logged" >&2
   exit 1
 fi
+
+printf '@echo off\r\n"%s" /list /log "%s"\r\necho status %%ERRORLEVEL%%\r\n' \
+  "$(winepath -w "$program")" "$(winepath -w "$log_dir/list.log")" >"$log_dir/list.bat"
+said=$(timeout 120 "$wine_run" cmd /c "$(winepath -w "$log_dir/list.bat")" 2>/dev/null | tr -d '\r' || true)
+echo "gate-test: the batch file said: $said"
+logged=$(cat "$log_dir/list.log" 2>/dev/null || true)
+if [[ $said != *"status -1"* ]] || [[ $logged != *"$gate_text"*"Exit status -1."* ]]; then
+  echo "gate-test: expected /list /log from a batch file to end with -1 and log the refusal;" \
+    "the log holds:" >&2
+  echo "$logged" >&2
+  exit 1
+fi
+rm -rf "$log_dir"

@@ -199,13 +199,26 @@ bool ResetSampleMachine(const std::string& sampleReg, std::string* problem) {
   return LockAll(kLockedPortKey, problem);
 }
 
-bool RunCaptured(const std::string& commandLine, const std::string& output, DWORD* status,
-                 std::string* problem) {
+CapturedRun::~CapturedRun() {
+  if (process_ != nullptr) {
+    TerminateProcess(process_, 1);
+    CloseHandle(process_);
+  }
+  if (!file_.empty()) DeleteFileA(file_.c_str());
+}
+
+bool CapturedRun::Start(const std::string& commandLine, std::string* problem) {
+  static unsigned runs = 0;
+  CreateDirectoryA("C:\\velnara-e2e", nullptr);
+  file_ = "C:\\velnara-e2e\\output-" + std::to_string(GetCurrentProcessId()) + "-" +
+          std::to_string(++runs) + ".txt";
+  commandLine_ = commandLine;
   SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
-  const HANDLE file = CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited,
-                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE file =
+      CreateFileA(file_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  &inherited, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
-    *problem = "cannot make " + output;
+    *problem = "cannot make " + file_ + ": error " + std::to_string(GetLastError());
     return false;
   }
   STARTUPINFOA startup = {};
@@ -220,18 +233,33 @@ bool RunCaptured(const std::string& commandLine, const std::string& output, DWOR
                                       nullptr, &startup, &process);
   CloseHandle(file);
   if (!started) {
-    *problem = "cannot start " + commandLine;
+    *problem = "cannot start " + commandLine + ": error " + std::to_string(GetLastError());
     return false;
   }
-  const bool ended = WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0;
-  if (!ended) {
-    TerminateProcess(process.hProcess, 1);
-    *problem = commandLine + " did not end by itself";
-  }
-  GetExitCodeProcess(process.hProcess, status);
   CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  process_ = process.hProcess;
+  return true;
+}
+
+bool CapturedRun::Wait(DWORD timeoutMs, DWORD* status, std::string* output,
+                       std::string* problem) {
+  const bool ended = WaitForSingleObject(process_, timeoutMs) == WAIT_OBJECT_0;
+  if (!ended) {
+    TerminateProcess(process_, 1);
+    WaitForSingleObject(process_, 10000);
+    *problem = commandLine_ + " did not end by itself";
+  }
+  GetExitCodeProcess(process_, status);
+  CloseHandle(process_);
+  process_ = nullptr;
+  if (output != nullptr) *output = ReadFileText(file_);
   return ended;
+}
+
+bool RunCaptured(const std::string& commandLine, DWORD* status, std::string* output,
+                 std::string* problem, DWORD timeoutMs) {
+  CapturedRun run;
+  return run.Start(commandLine, problem) && run.Wait(timeoutMs, status, output, problem);
 }
 
 std::string ReadFileText(const std::string& path) {

@@ -44,12 +44,33 @@ std::string ObjectDaclSddl(const std::string& objectName);
 bool SetDaclSddl(const std::string& path, const std::string& sddl);
 bool SetObjectDaclSddl(const std::string& objectName, const std::string& sddl);
 
-// Runs `commandLine` to its end, its standard output and error going to the
-// file `output` (a Windows path). False with *problem when it does not start
-// or does not end within a minute (it is ended then, having waited for a
-// click no one gives).
-bool RunCaptured(const std::string& commandLine, const std::string& output, DWORD* status,
-                 std::string* problem);
+// A program started with its standard output and error going to a file of
+// its own: a new one for every run, shared for reading, writing and
+// deleting, so that no handle another process still holds on an earlier
+// run's file (Wine's own helper processes may keep one) spoils the next.
+class CapturedRun {
+ public:
+  CapturedRun() = default;
+  CapturedRun(const CapturedRun&) = delete;
+  CapturedRun& operator=(const CapturedRun&) = delete;
+  ~CapturedRun();
+
+  bool Start(const std::string& commandLine, std::string* problem);
+  // Waits up to `timeoutMs` for the end: its status and what it wrote.
+  // False with *problem when it did not end (it is ended then, having
+  // waited for a click no one gives).
+  bool Wait(DWORD timeoutMs, DWORD* status, std::string* output, std::string* problem);
+
+ private:
+  std::string file_;
+  std::string commandLine_;
+  HANDLE process_ = nullptr;
+};
+
+// Runs `commandLine` to its end within `timeoutMs`: its exit status and
+// what it wrote to standard output and error.
+bool RunCaptured(const std::string& commandLine, DWORD* status, std::string* output,
+                 std::string* problem, DWORD timeoutMs = 60000);
 // A file's contents; "<none>" when it cannot be read.
 std::string ReadFileText(const std::string& path);
 
