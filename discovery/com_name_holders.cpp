@@ -121,14 +121,14 @@ void ComNameHolders::ReadEnum(Registry& registry, const std::set<std::string>& t
   for (std::string enumeratorName; enumerators.Next(&enumeratorName, &failed);) {
     RegKey enumerator(registry);
     if (!OpenOrNote(&enumerator, root, enumeratorName, &failed)) continue;
+    // The tree's ports live under the card drivers' enumerators alone.
+    const bool cards = SamePortName(enumeratorName.substr(0, 7), "TRVX880");
     Subkeys devices(enumerator);
     for (std::string deviceName; devices.Next(&deviceName, &failed);) {
       RegKey device(registry);
       if (!OpenOrNote(&device, enumerator, deviceName, &failed)) continue;
       Subkeys instances(device);
       for (std::string instanceName; instances.Next(&instanceName, &failed);) {
-        const std::string path = enumeratorName + "\\" + deviceName + "\\" + instanceName;
-        if (treeKeys.count(Upper(path)) != 0) continue;
         RegKey parameters(registry);
         if (!OpenOrNote(&parameters, device, instanceName + "\\Device Parameters", &failed)) {
           continue;
@@ -137,10 +137,13 @@ void ComNameHolders::ReadEnum(Registry& registry, const std::set<std::string>& t
         const ErrorCode read =
             QueryStringValue(parameters, "PortName", kPortNameCapacity, &portName);
         // No PortName, or one too long to be any port's name: no holder.
-        if (read == error::kSuccess) {
-          instances_.push_back({path, portName, std::string()});
-        } else if (read != error::kFileNotFound && read != error::kMoreData) {
-          failed = true;
+        if (read != error::kSuccess) {
+          if (read != error::kFileNotFound && read != error::kMoreData) failed = true;
+          continue;
+        }
+        std::string path = enumeratorName + "\\" + deviceName + "\\" + instanceName;
+        if (!cards || treeKeys.count(Upper(path)) == 0) {
+          instances_.push_back({std::move(path), std::move(portName), std::string()});
         }
       }
     }
@@ -198,13 +201,16 @@ bool ComNameHolders::Claimed(const std::string& name) const {
 }
 
 void ComNameHolders::ReadDescriptions(Registry& registry) {
+  // The names held: each instance that has one is described.
+  std::set<NameKey> held;
+  for (std::size_t i = 0; i < claimed_.size(); ++i) {
+    if (claimed_[i] && treeNumbers_.count(static_cast<long>(i + 1)) == 0) {
+      held.insert(KeyOf("COM" + std::to_string(i + 1)));
+    }
+  }
+  for (const SerialValue& value : serialOutside_) held.insert(KeyOf(value.data));
   for (Instance& instance : instances_) {
-    const bool held =
-        Claimed(instance.portName) ||
-        std::any_of(serialOutside_.begin(), serialOutside_.end(), [&](const SerialValue& value) {
-          return SamePortName(value.data, instance.portName);
-        });
-    if (!held) continue;
+    if (held.count(KeyOf(instance.portName)) == 0) continue;
     RegKey key(registry);
     const std::string path = std::string(kEnumRoot) + "\\" + instance.path;
     if (key.Open(kLocalMachine, path.c_str(), kLookUp) != error::kSuccess) continue;
