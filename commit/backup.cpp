@@ -87,7 +87,10 @@ std::vector<std::string> TrustedOwners(Platform& platform) {
   return owners;
 }
 
+// On a volume without security (FAT) nothing has an owner, and any user
+// may write anywhere: there is nothing to tell apart.
 bool Trusted(const std::vector<std::string>& owners, const std::string& owner) {
+  if (owner.empty()) return true;
   for (const std::string& trusted : owners) {
     if (trusted == owner) return true;
   }
@@ -151,8 +154,10 @@ bool Fail(BackupProblem* problem, ErrorCode code, const std::string& path,
 
 // A folder that is there already: the program's only when it is a folder
 // itself (not a file, not a link to elsewhere) and a trusted account owns
-// it. False with *problem otherwise.
-bool CheckFolder(Platform& platform, const std::string& folder, BackupProblem* problem) {
+// it. False with *problem otherwise; *owner is its owner (empty on a volume
+// without security).
+bool CheckFolder(Platform& platform, const std::string& folder, BackupProblem* problem,
+                 std::string* owner) {
   std::uint32_t attributes = 0;
   if (const ErrorCode code = platform.files.GetFileAttributes(folder.c_str(), &attributes);
       code != error::kSuccess) {
@@ -166,14 +171,13 @@ bool CheckFolder(Platform& platform, const std::string& folder, BackupProblem* p
     return Fail(problem, error::kAccessDenied, folder,
                 folder + " leads elsewhere (a junction or a link): the names are not kept there.");
   }
-  std::string owner;
-  if (const ErrorCode code = platform.files.GetOwner(folder.c_str(), &owner);
+  if (const ErrorCode code = platform.files.GetOwner(folder.c_str(), owner);
       code != error::kSuccess) {
     return Fail(problem, code, folder);
   }
-  if (!Trusted(TrustedOwners(platform), owner)) {
+  if (!Trusted(TrustedOwners(platform), *owner)) {
     return Fail(problem, error::kAccessDenied, folder,
-                folder + " belongs to " + owner +
+                folder + " belongs to " + *owner +
                     ", not to the administrators: the names are not kept there.");
   }
   return true;
@@ -188,7 +192,9 @@ bool BackupFolder(Platform& platform, std::string* folder, BackupProblem* proble
   const ErrorCode made = platform.files.CreateDirectory(folder->c_str(), kBackupFolderSddl);
   if (made == error::kSuccess) return true;
   if (made != error::kAlreadyExists) return Fail(problem, made, *folder);
-  if (!CheckFolder(platform, *folder, problem)) return false;
+  std::string owner;
+  if (!CheckFolder(platform, *folder, problem, &owner)) return false;
+  if (owner.empty()) return true;  // no access list to set on this volume
   if (const ErrorCode code = platform.files.SetSecurity(folder->c_str(), kBackupFolderSddl);
       code != error::kSuccess) {
     return Fail(problem, code, *folder);
@@ -238,7 +244,8 @@ bool ListBackups(Platform& platform, std::vector<std::string>* paths, BackupProb
   std::uint32_t attributes = 0;
   const ErrorCode there = platform.files.GetFileAttributes(folder.c_str(), &attributes);
   if (there == error::kFileNotFound || there == error::kPathNotFound) return true;  // no Save yet
-  if (!CheckFolder(platform, folder, problem)) return false;
+  std::string owner;
+  if (!CheckFolder(platform, folder, problem, &owner)) return false;
   std::vector<Kept> kept;
   if (const ErrorCode code = KeptFiles(platform, folder, &kept); code != error::kSuccess) {
     return Fail(problem, code, folder);

@@ -74,6 +74,7 @@ class Files {
   virtual ErrorCode GetFileAttributes(const char* path, std::uint32_t* attributes) = 0;
   // The owner of a file or folder as a SID string ("S-1-5-32-544"):
   // GetNamedSecurityInfoA (SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION).
+  // Empty on a volume without security (FAT), where nothing has an owner.
   virtual ErrorCode GetOwner(const char* path, std::string* sid) = 0;
   // Sets the access list that `sddl` gives on a file or folder, protected
   // from what the folder above passes on (SetNamedSecurityInfoA with

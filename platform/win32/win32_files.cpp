@@ -114,8 +114,8 @@ ErrorCode Win32Files::GetOwner(const char* path, std::string* sid) {
   const DWORD code = getNamed(path, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
                               nullptr, nullptr, descriptor.receive());
   if (code != ERROR_SUCCESS) return code;
-  if (owner == nullptr) return ERROR_INVALID_OWNER;
-  *sid = SidText(owner);
+  // A volume without security (FAT) has no owners.
+  *sid = owner != nullptr ? SidText(owner) : std::string();
   return ERROR_SUCCESS;
 }
 

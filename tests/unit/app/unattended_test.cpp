@@ -565,6 +565,10 @@ TEST(UnattendedTest, TheKeptNamesGoOnlyIntoAFolderOfTheAdministrators) {
   const Row rows[] = {
       {"missing", [](Machine&) {}, ""},
       {"the administrators'", [](Machine& m) { m.files.AddFolder(kKept); }, ""},
+      {"this administrator's", [](Machine& m) {
+         m.files.AddFolder(kKept);
+         m.files.SetOwner(kKept, sim::SimSystem::kUserSid);
+       }, ""},
       {"a user's", [&](Machine& m) { m.files.AddFolder(kKept); m.files.SetOwner(kKept, user); },
        kKept + " belongs to " + user + ", not to the administrators"},
       {"a file", [](Machine& m) { m.files.PutFile(kKept, ""); }, kKept + " is a file, not a folder"},
