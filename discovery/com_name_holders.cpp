@@ -190,6 +190,7 @@ void ComNameHolders::ReadDatabase(ComPortDatabase& database,
   // A database that cannot be opened or asked claims nothing here.
   if (opened.Open() != error::kSuccess || opened.ClaimedNumbers(&claimed_) != error::kSuccess) {
     claimed_.clear();
+    databaseUnread_ = true;
   }
 }
 
@@ -210,7 +211,8 @@ void ComNameHolders::ReadDescriptions(Registry& registry) {
   }
   for (const SerialValue& value : serialOutside_) held.insert(KeyOf(value.data));
   for (Instance& instance : instances_) {
-    if (held.count(KeyOf(instance.portName)) == 0) continue;
+    // Without the database, any of them may be asked about.
+    if (!databaseUnread_ && held.count(KeyOf(instance.portName)) == 0) continue;
     RegKey key(registry);
     const std::string path = std::string(kEnumRoot) + "\\" + instance.path;
     if (key.Open(kLocalMachine, path.c_str(), kLookUp) != error::kSuccess) continue;
@@ -243,6 +245,9 @@ NameHolding ComNameHolders::For(const std::string& name) const {
       if (SamePortName(value.data, name)) holding.holders.push_back({value.name, "", true, false});
     }
   }
+  // A database that cannot be asked may claim the name of any device
+  // Windows lists: it is taken only after asking, as a claimed one.
+  if (databaseUnread_ && !holding.holders.empty()) holding.claimed = true;
   // What could not be read never makes a claimed name look free.
   if (holding.claimed && (enumIncomplete_ || serialIncomplete_)) {
     holding.holders.push_back({std::string(), std::string(), true, true});
@@ -272,6 +277,9 @@ std::string FormatHeldNames(const std::vector<NameHolding>& held) {
     std::string line = "; " + holding.name;
     line.append(holding.name.size() < 7 ? 7 - holding.name.size() : 1, ' ');
     line += holding.Describe("; ");
+    // Well within what a map line may be, however many holders a name has.
+    constexpr std::size_t kLongest = 500;
+    if (line.size() > kLongest) line = line.substr(0, kLongest - 4) + " ...";
     // What the registry holds may hold anything; a map line must not.
     for (char& c : line) {
       if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';

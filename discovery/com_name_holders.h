@@ -83,12 +83,13 @@ class ComNameHolders {
   void ReadDescriptions(platform::Registry& registry);
   bool Claimed(const std::string& name) const;
 
-  std::vector<Instance> instances_;           // outside the tree, with a PortName
-  std::vector<SerialValue> serialOutside_;    // values that are none of the tree's ports
-  std::vector<bool> claimed_;                 // (*)[n - 1] for COMn; empty when unknown
-  std::set<long> treeNumbers_;                // the numbers of the tree's committed names
-  bool enumIncomplete_ = false;               // a read of Enum failed
-  bool serialIncomplete_ = false;             // the serial device map could not be read
+  std::vector<Instance> instances_;         // outside the tree, with a PortName
+  std::vector<SerialValue> serialOutside_;  // values that are none of the tree's ports
+  std::vector<bool> claimed_;               // (*)[n - 1] for COMn; empty when unknown
+  std::set<long> treeNumbers_;              // the numbers of the tree's committed names
+  bool enumIncomplete_ = false;             // a read of Enum failed
+  bool serialIncomplete_ = false;           // the serial device map could not be read
+  bool databaseUnread_ = false;             // the COM port database could not be asked
 };
 
 // The comment block "/list" writes after the cards: its title, then a

@@ -30,6 +30,14 @@ NameRule::~NameRule() = default;
 // cannot be seen is not written over.
 bool NameRule::IsOtherWindowsPort(const std::string& name) const {
   if (ComNumber(name) != 0) return false;  // a COM name: that value is a COM port's
+  // A port of the tree may have any name: its value is its own settings (a
+  // swap, or a rename back).
+  for (const ShownName& port : shown_) {
+    if (SamePortName(port.port->committedName, name) ||
+        SamePortName(port.port->settingsName, name)) {
+      return false;
+    }
+  }
   RegKey ports(platform_.registry);
   const ErrorCode opened = ports.Open(kLocalMachine, kPortSettingsPath, access::kKeyQueryValue);
   if (opened == error::kFileNotFound) return false;

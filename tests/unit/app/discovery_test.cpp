@@ -354,10 +354,14 @@ TEST(ComNameHolders, FindEveryDeviceThatHoldsANameAndWhetherItIsConnected) {
   device("Root\\LEGACY_X\\0000", "No parameters", "DeviceDesc", nullptr);
   device("USB\\Modem\\7", "Modem", "DeviceDesc", "com8");
   device("USB\\Modem\\8", nullptr, nullptr, "COM11");
+  const std::string longName(200, 'L');  // three of them: a line past what a map line may be
+  for (const char* path : {"USB\\Long\\1", "USB\\Long\\2", "USB\\Long\\3"}) {
+    device(path, longName.c_str(), "FriendlyName", "COM12");
+  }
   machine.registry.SetStringAt(kSerialMap, "\\Device\\Serial0", "COM1");
   machine.registry.SetStringAt(kSerialMap, "\\Device\\Serial1", "COM6");
   machine.registry.SetStringAt(kSerialMap, "\\Device\\Modem7", "COM11");
-  machine.comPorts.SetClaimedNumbers({1, 2, 3, 4, 8, 9});
+  machine.comPorts.SetClaimedNumbers({1, 2, 3, 4, 8, 9, 12});
 
   struct Row {
     const char* name;
@@ -403,7 +407,11 @@ TEST(ComNameHolders, FindEveryDeviceThatHoldsANameAndWhetherItIsConnected) {
             "; COM8   Modem, USB\\Modem\\7, not connected\r\n"
             "; COM9   USB Serial Port (COM9), FTDIBUS\\VID_0403+PID_6001+A1B2C3D4A\\0000, not "
             "connected\r\n"
-            "; COM11  USB\\Modem\\8, connected\r\n");
+            "; COM11  USB\\Modem\\8, connected\r\n" +
+                ("; COM12  " + longName + ", USB\\Long\\1, not connected; " + longName +
+                 ", USB\\Long\\2, not connected; " + longName)
+                    .substr(0, 496) +
+                " ...\r\n");
   EXPECT_EQ(machine.registry.OpenHandleCount(), 0);
 
   // What cannot be read never makes a claimed name look free; an

@@ -314,22 +314,35 @@ TEST_F(RenameTest, ANumberAPortOfTheTreeHasSavedIsNotOtherHardwares) {
   EXPECT_EQ(RenameDialogsShown(), 3);
 }
 
-TEST_F(RenameTest, ADatabaseThatCannotBeAskedRefusesNothing) {
+// A database that cannot be asked refuses no name by itself; the name of a
+// device Windows lists is then taken only after asking.
+TEST_F(RenameTest, ADatabaseThatCannotBeAskedRefusesNothingItCannotSee) {
   Seed({"COM3"});
-  machine.comPorts.SetClaimedNumbers({1, 2, 3});
+  machine.comPorts.SetClaimedNumbers({1, 2, 3, 7});
+  const std::string adapter = "SYSTEM\\CurrentControlSet\\Enum\\FTDIBUS\\A1\\0000";
+  machine.registry.SetStringAt(adapter, "FriendlyName", "USB Serial Port (COM7)");
+  machine.registry.SetStringAt(adapter + "\\Device Parameters", "PortName", "COM7");
   machine.calls.FailNext("ComDBOpen", 5);
   DoubleClickPort("COM3");
   Choose("COM1");
   machine.calls.FailNext("ComDBGetCurrentPortUsage", 5);
   DoubleClickPort("COM1");
   Choose("COM2");
+  machine.calls.FailNext("ComDBOpen", 5);
+  DoubleClickPort("COM2");
+  Choose("COM7");
+  machine.windows.Answer(id::kYes);
   Inspect(
-      [this](sim::SimUser& user) { EXPECT_EQ(PortTexts(user), std::vector<std::string>{"COM2"}); });
+      [this](sim::SimUser& user) { EXPECT_EQ(PortTexts(user), std::vector<std::string>{"COM7"}); });
   RunAndExit();
-  EXPECT_TRUE(BoxTexts().empty());
+  ASSERT_EQ(BoxTexts().size(), 1u);
+  EXPECT_NE(BoxTexts()[0].find("USB Serial Port (COM7), FTDIBUS\\A1\\0000, not connected"),
+            std::string::npos)
+      << BoxTexts()[0];
+  EXPECT_EQ(machine.windows.MessageBoxes()[0].type, mb::kYesNo | mb::kIconExclamation);
   int forced = 0;
   for (const sim::Call& call : machine.calls.calls()) forced += call.forced != 0;
-  EXPECT_EQ(forced, 2) << "both failures were met";
+  EXPECT_EQ(forced, 3) << "every failure was met";
 }
 
 TEST_F(RenameTest, ChoosingTheCurrentTextChangesNothing) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/application.h"
+#include "discovery/port_names.h"
 #include "platform/sim/machine_access.h"
 #include "platform/sim/sim_platform.h"
 #include "ui/resource.h"
@@ -121,7 +122,9 @@ inline void AddWiredPorts(sim::SimPlatform& machine, const CardSpec& card, char 
     machine.registry.SetStringAt(kSerialMap, "\\Device\\" + device + std::to_string(i),
                                  names[i]);
     machine.registry.SetStringAt(kPortSettings, names[i] + ":", SettingsOf(names[i]));
-    claimed.push_back(static_cast<std::uint32_t>(std::stoul(names[i].substr(3))));
+    if (const long number = ComNumber(names[i]); number > 0) {
+      claimed.push_back(static_cast<std::uint32_t>(number));
+    }
   }
   machine.comPorts.SetClaimedNumbers(claimed);
   sim::ApplyDeviceKeyAccessRules(machine.registry);

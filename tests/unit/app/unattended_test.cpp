@@ -167,6 +167,23 @@ TEST(UnattendedTest, ARefusedMapWritesNothingAndSaysWhichLineAndWhy) {
   }
 }
 
+// A name that is no COM name is the port's own once the port has it: a
+// later map may swap it with another port's, or give it back.
+TEST(UnattendedTest, NamesThatAreNoComNamesMoveOnInLaterMaps) {
+  Machine machine;
+  EXPECT_EQ(machine.Run({"/apply", machine.Map("COM3 = TTY1\nCOM4 = TTY2")}), 3010);
+  EXPECT_EQ(machine.Run({"/apply", machine.Map("TTY1 = TTY2\nTTY2 = TTY1")}), 3010)
+      << machine.Err();
+  machine.ExpectPort(0, "TTY2", "COM3");
+  machine.ExpectPort(1, "TTY1", "COM4");
+  EXPECT_EQ(machine.Run({"/apply", machine.Map("TTY2 = TTY1\nTTY1 = COM4\nCOM5 = TTY2")}), 3010)
+      << machine.Err();
+  machine.ExpectPort(0, "TTY1", "COM3");
+  machine.ExpectPort(1, "COM4", "COM4");
+  machine.ExpectPort(2, "TTY2", "COM5");
+  EXPECT_EQ(machine.Value(kPortSettings, "COM3:"), "<none>");
+}
+
 // A number the database keeps for a USB adapter that is gone: refused and
 // named, taken with /reclaim (the adapter's keys untouched); a connected
 // device's name never.
