@@ -12,6 +12,9 @@ namespace {
 
 constexpr const char* kPrefix = "names-";
 constexpr const char* kSuffix = ".txt";
+// What an administrator does about a folder that is not the program's.
+constexpr const char* kMendFolder =
+    " An administrator may remove or rename it; the next Save makes it anew.";
 // Saves of one second beyond this many are refused rather than numbered on.
 constexpr unsigned kMostInOneSecond = 999;
 
@@ -165,11 +168,12 @@ bool CheckFolder(Platform& platform, const std::string& folder, BackupProblem* p
   }
   if ((attributes & file::kAttributeDirectory) == 0) {
     return Fail(problem, error::kAccessDenied, folder,
-                folder + " is a file, not a folder: the names are not kept there.");
+                folder + " is a file, not a folder: the names are not kept there." + kMendFolder);
   }
   if ((attributes & file::kAttributeReparsePoint) != 0) {
     return Fail(problem, error::kAccessDenied, folder,
-                folder + " leads elsewhere (a junction or a link): the names are not kept there.");
+                folder + " leads elsewhere (a junction or a link): the names are not kept there." +
+                    kMendFolder);
   }
   if (const ErrorCode code = platform.files.GetOwner(folder.c_str(), owner);
       code != error::kSuccess) {
@@ -178,7 +182,7 @@ bool CheckFolder(Platform& platform, const std::string& folder, BackupProblem* p
   if (!Trusted(TrustedOwners(platform), *owner)) {
     return Fail(problem, error::kAccessDenied, folder,
                 folder + " belongs to " + *owner +
-                    ", not to the administrators: the names are not kept there.");
+                    ", not to the administrators: the names are not kept there." + kMendFolder);
   }
   return true;
 }

@@ -12,7 +12,7 @@ WriterLock::~WriterLock() {
 ErrorCode WriterLock::Take(std::uint32_t milliseconds) {
   if (held_) return error::kSuccess;
   if (mutex_ == nullptr) {
-    if (const ErrorCode code = system_.CreateMutex(kWriterLockName, &mutex_);
+    if (const ErrorCode code = system_.CreateMutex(kWriterLockName, kWriterLockSddl, &mutex_);
         code != error::kSuccess) {
       return code;
     }

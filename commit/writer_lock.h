@@ -15,6 +15,11 @@ namespace velnara {
 // prefix and has one namespace anyway.
 constexpr const char* kWriterLockName = "Global\\Velnara.Writer";
 
+// Only SYSTEM and the administrators may open the lock: a user who could
+// open it could take it and hold every writer off. (A name made first by
+// such a user still keeps its own list; the writers then wait and give up.)
+constexpr const char* kWriterLockSddl = "D:P(A;;GA;;;SY)(A;;GA;;;BA)";
+
 // How long /check and /apply wait for the lock before they give up.
 constexpr std::uint32_t kWriterLockWaitMs = 30000;
 

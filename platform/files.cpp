@@ -77,9 +77,8 @@ ErrorCode WriteNewFile(Files& files, const std::string& path, std::uint32_t disp
 
 ErrorCode AppendToFile(Files& files, const std::string& path, const std::string& text) {
   File file(files);
-  ErrorCode code = file.Open(path, file::kGenericWrite, file::kOpenAlways);
+  ErrorCode code = file.Open(path, file::kAppend, file::kOpenAlways);
   if (code != error::kSuccess) return code;
-  if ((code = file.SeekToEnd()) != error::kSuccess) return code;
   code = file.Write(text);
   const ErrorCode closed = file.Close();
   return code != error::kSuccess ? code : closed;

@@ -19,6 +19,9 @@ namespace file {
 // CreateFileA's access and creation disposition.
 constexpr std::uint32_t kGenericRead = 0x80000000;
 constexpr std::uint32_t kGenericWrite = 0x40000000;
+// FILE_APPEND_DATA | SYNCHRONIZE, without FILE_WRITE_DATA: every write of
+// the handle lands at the file's end as it is then, whoever else appends.
+constexpr std::uint32_t kAppend = 0x00100004;
 constexpr std::uint32_t kCreateNew = 1;
 constexpr std::uint32_t kCreateAlways = 2;
 constexpr std::uint32_t kOpenExisting = 3;
@@ -57,11 +60,9 @@ class Files {
   // ReadFile from the file's position; *read is 0 at its end.
   virtual ErrorCode ReadFile(FileHandle file, std::uint8_t* buffer, std::uint32_t bytes,
                              std::uint32_t* read) = 0;
-  // WriteFile at the file's position (its end after SeekToEnd).
+  // WriteFile at the file's position, or at its end for a kAppend handle.
   virtual ErrorCode WriteFile(FileHandle file, const std::uint8_t* data, std::uint32_t bytes,
                               std::uint32_t* written) = 0;
-  // SetFilePointer to the end of the file, for appending.
-  virtual ErrorCode SeekToEnd(FileHandle file) = 0;
   // CloseHandle of a file CreateFile opened.
   virtual ErrorCode CloseFile(FileHandle file) = 0;
   // DeleteFileA.
@@ -116,7 +117,6 @@ class File {
   // Reads the whole file, refusing one larger than `limit` bytes with
   // ERROR_FILE_TOO_LARGE.
   ErrorCode ReadAll(std::size_t limit, std::string* text) const;
-  ErrorCode SeekToEnd() const { return files_.SeekToEnd(handle_); }
 
  private:
   Files& files_;

@@ -72,6 +72,13 @@ constexpr std::uint32_t kReboot = 0x2;
 constexpr std::uint32_t kForce = 0x4;
 }  // namespace ewx
 
+// SetErrorMode flags.
+namespace sem {
+constexpr std::uint32_t kFailCriticalErrors = 0x0001;  // no "insert a disk" box
+constexpr std::uint32_t kNoGpFaultErrorBox = 0x0002;   // no box when the program faults
+constexpr std::uint32_t kNoOpenFileErrorBox = 0x8000;  // no box when a file is not found
+}  // namespace sem
+
 class System {
  public:
   virtual ~System() = default;
@@ -113,9 +120,14 @@ class System {
   // ExitWindowsEx. Success means the restart (or shutdown) has begun.
   virtual ErrorCode ExitWindowsEx(std::uint32_t flags, std::uint32_t reason) = 0;
 
-  // CreateMutexA without security attributes, not taken yet: the named
-  // mutex, made or opened. On failure *mutex is null.
-  virtual ErrorCode CreateMutex(const char* name, MutexHandle* mutex) = 0;
+  // SetErrorMode: which of the system's own error boxes the process is
+  // spared from now on. It cannot fail.
+  virtual void SetErrorMode(std::uint32_t mode) = 0;
+
+  // CreateMutexA, not taken yet: the named mutex, made or opened. A mutex it
+  // makes gets the access list of `sddl` (null: the default one); one that
+  // exists keeps its own. On failure *mutex is null.
+  virtual ErrorCode CreateMutex(const char* name, const char* sddl, MutexHandle* mutex) = 0;
   // WaitForSingleObject on a mutex: success once the process holds it (also
   // when its last holder ended without releasing it), WAIT_TIMEOUT (258)
   // when another process still holds it after `milliseconds`.

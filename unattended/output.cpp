@@ -43,9 +43,9 @@ ErrorCode Output::Begin(const std::string& commandLine) {
       std::to_string(now.year) + "-" + TwoDigits(now.month) + "-" + TwoDigits(now.day) + " " +
       TwoDigits(now.hour) + ":" + TwoDigits(now.minute) + ":" + TwoDigits(now.second) +
       " Velnara " VELNARA_SHOWN_VERSION " on " + computer + ": " + commandLine;
-  ErrorCode code = log_.Open(logPath_, file::kGenericWrite, file::kOpenAlways,
-                             file::kShareRead | file::kShareWrite);
-  if (code == error::kSuccess) code = log_.SeekToEnd();
+  // Appending: another copy of the program may write the same log meanwhile.
+  ErrorCode code =
+      log_.Open(logPath_, file::kAppend, file::kOpenAlways, file::kShareRead | file::kShareWrite);
   if (code == error::kSuccess) code = log_.Write(header + kLineEnd);
   if (code == error::kSuccess) return code;
   log_.Close();
@@ -56,9 +56,7 @@ ErrorCode Output::Begin(const std::string& commandLine) {
 
 void Output::Log(const std::string& line) const {
   if (!log_.IsOpen()) return;
-  // At its end each time: another copy of the program may have written.
-  ErrorCode code = log_.SeekToEnd();
-  if (code == error::kSuccess) code = log_.Write(line + kLineEnd);
+  const ErrorCode code = log_.Write(line + kLineEnd);
   if (code == error::kSuccess) return;
   // Said once; the run goes on with what it can still reach.
   log_.Close();

@@ -123,6 +123,11 @@ UnattendedRun::UnattendedRun(Platform& platform, const Command& command)
       lock_(platform.system) {}
 
 int UnattendedRun::Begin() {
+  // Nothing unattended may wait for a click: not the system's box for a
+  // drive without its disk (a log or map on a floppy, a CD), nor its box
+  // for a program that faults.
+  platform_.system.SetErrorMode(sem::kFailCriticalErrors | sem::kNoGpFaultErrorBox |
+                                sem::kNoOpenFileErrorBox);
   const ErrorCode code = output_.Begin(command_.text);
   return code == error::kSuccess ? exit_status::kDone : static_cast<int>(code);
 }
@@ -179,7 +184,7 @@ int UnattendedRun::Deliver(const std::string& text, const std::string& whenEmpty
     const std::string shown = text.empty() ? whenEmpty : text;
     AppMessageBox(platform_, shown.c_str(), mb::kOk | mb::kIconAsterisk);
   } else {
-    output_.Note(what + "; nothing leads anywhere to write them (use /out).");
+    output_.Warn(what + ", but nothing leads anywhere to write them: use /out.");
   }
   return exit_status::kDone;
 }

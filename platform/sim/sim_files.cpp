@@ -118,6 +118,17 @@ std::string SimFiles::StandardText(std::uint32_t which) const {
   return found == standardText_.end() ? std::string() : found->second;
 }
 
+namespace {
+
+constexpr std::uint32_t kAppendData = 0x0004;  // FILE_APPEND_DATA, the write right of kAppend
+
+// Whether an open with `access` may write (at its position or at the end).
+bool Writes(std::uint32_t access) {
+  return (access & (file::kGenericWrite | kAppendData)) != 0;
+}
+
+}  // namespace
+
 ErrorCode SimFiles::CreateFile(const char* path, std::uint32_t access, std::uint32_t disposition,
                                std::uint32_t share, FileHandle* file) {
   if (file != nullptr) *file = nullptr;
@@ -129,7 +140,7 @@ ErrorCode SimFiles::CreateFile(const char* path, std::uint32_t access, std::uint
   if (folders_.count(FolderOf(key)) == 0) return error::kPathNotFound;
   auto found = files_.find(key);
   const bool exists = found != files_.end();
-  const bool writing = (access & file::kGenericWrite) != 0;
+  const bool writing = Writes(access);
   switch (disposition) {
     case file::kCreateNew:
       if (exists) return error::kFileExists;
@@ -149,7 +160,7 @@ ErrorCode SimFiles::CreateFile(const char* path, std::uint32_t access, std::uint
     if (other.key != key) continue;
     const auto conflicts = [](std::uint32_t wants, std::uint32_t shares) {
       return ((wants & file::kGenericRead) != 0 && (shares & file::kShareRead) == 0) ||
-             ((wants & file::kGenericWrite) != 0 && (shares & file::kShareWrite) == 0);
+             (Writes(wants) && (shares & file::kShareWrite) == 0);
     };
     if (conflicts(access, other.share) || conflicts(other.access, share)) {
       return error::kSharingViolation;
@@ -208,23 +219,14 @@ ErrorCode SimFiles::WriteFile(FileHandle file, const std::uint8_t* data, std::ui
     return forced;
   }
   if (open == nullptr || written == nullptr) return error::kInvalidHandle;
-  if ((open->access & file::kGenericWrite) == 0) return error::kAccessDenied;
+  if (!Writes(open->access)) return error::kAccessDenied;
   std::string& contents = files_.at(open->key).contents;
+  if ((open->access & file::kGenericWrite) == 0) open->position = contents.size();  // appends
   if (contents.size() < open->position) contents.resize(open->position, '\0');
   contents.replace(open->position, std::min<std::size_t>(bytes, contents.size() - open->position),
                    reinterpret_cast<const char*>(data), bytes);
   open->position += bytes;
   *written = bytes;
-  return error::kSuccess;
-}
-
-ErrorCode SimFiles::SeekToEnd(FileHandle file) {
-  Open* open = FindOpen(file);
-  if (const ErrorCode forced = Enter("SetFilePointer", open != nullptr ? open->key : "")) {
-    return forced;
-  }
-  if (open == nullptr) return error::kInvalidHandle;
-  open->position = files_.at(open->key).contents.size();
   return error::kSuccess;
 }
 

@@ -27,7 +27,6 @@ class SimFiles : public Files {
                      std::uint32_t* read) override;
   ErrorCode WriteFile(FileHandle file, const std::uint8_t* data, std::uint32_t bytes,
                       std::uint32_t* written) override;
-  ErrorCode SeekToEnd(FileHandle file) override;
   ErrorCode CloseFile(FileHandle file) override;
   ErrorCode DeleteFile(const char* path) override;
   ErrorCode CreateDirectory(const char* path, const char* sddl) override;

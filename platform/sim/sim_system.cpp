@@ -269,9 +269,14 @@ ErrorCode SimSystem::ExitWindowsEx(std::uint32_t flags, std::uint32_t reason) {
   return error::kSuccess;
 }
 
+void SimSystem::SetErrorMode(std::uint32_t mode) {
+  if (log_ != nullptr) log_->Note("SetErrorMode", std::string(), mode);
+  errorMode_ = mode;
+}
+
 // --- Named mutexes ------------------------------------------------------------
 
-ErrorCode SimSystem::CreateMutex(const char* name, MutexHandle* mutex) {
+ErrorCode SimSystem::CreateMutex(const char* name, const char* sddl, MutexHandle* mutex) {
   if (mutex != nullptr) *mutex = nullptr;
   if (log_ != nullptr) {
     if (const ErrorCode forced = log_->Enter("CreateMutexA", name != nullptr ? name : "<null>")) {
@@ -279,7 +284,10 @@ ErrorCode SimSystem::CreateMutex(const char* name, MutexHandle* mutex) {
     }
   }
   if (mutex == nullptr || name == nullptr) return error::kInvalidParameter;
-  mutexes_[name];  // made when it is not there yet
+  // Made when it is not there yet; one that exists keeps its list.
+  if (const auto made = mutexes_.try_emplace(name); made.second && sddl != nullptr) {
+    made.first->second.sddl = sddl;
+  }
   const auto handle = reinterpret_cast<MutexHandle>(nextToken_);
   nextToken_ += 4;
   mutexHandles_[handle] = name;
@@ -351,6 +359,11 @@ void SimSystem::ReleaseMutexOf(const std::string& name, int process) {
 bool SimSystem::HoldsMutex(const std::string& name, int process) const {
   const auto found = mutexes_.find(name);
   return found != mutexes_.end() && found->second.holder == process;
+}
+
+std::string SimSystem::MutexSddl(const std::string& name) const {
+  const auto found = mutexes_.find(name);
+  return found != mutexes_.end() ? found->second.sddl : std::string();
 }
 
 void SimSystem::ExitProcess(int status) {

@@ -34,7 +34,8 @@ class SimSystem : public System {
   ErrorCode CloseToken(TokenHandle token) override;
   ErrorCode GetProcessUserSid(std::string* sid) override;
   ErrorCode ExitWindowsEx(std::uint32_t flags, std::uint32_t reason) override;
-  ErrorCode CreateMutex(const char* name, MutexHandle* mutex) override;
+  void SetErrorMode(std::uint32_t mode) override;
+  ErrorCode CreateMutex(const char* name, const char* sddl, MutexHandle* mutex) override;
   ErrorCode WaitForMutex(MutexHandle mutex, std::uint32_t milliseconds) override;
   ErrorCode ReleaseMutex(MutexHandle mutex) override;
   ErrorCode CloseMutex(MutexHandle mutex) override;
@@ -51,6 +52,8 @@ class SimSystem : public System {
   // stand-in records it and the program runs on, as it does on Windows until
   // the system ends it.
   const std::vector<std::uint32_t>& RestartRequests() const { return restarts_; }
+  // The last SetErrorMode's flags (0: the system's boxes all show).
+  std::uint32_t ErrorMode() const { return errorMode_; }
 
   // Enters every token, privilege and restart call into `log` (null: none),
   // which may fail it.
@@ -89,6 +92,9 @@ class SimSystem : public System {
   // Mutex handles open, and whether `process` holds the mutex `name`.
   int OpenMutexCount() const { return static_cast<int>(mutexHandles_.size()); }
   bool HoldsMutex(const std::string& name, int process) const;
+  // The access list (SDDL) the mutex `name` was made with; empty when it was
+  // made with the default one or does not exist.
+  std::string MutexSddl(const std::string& name) const;
 
   // The clock: 2026-12-09 05:12:00 at first; every reading advances it by
   // `step` seconds (0: it stands still).
@@ -114,11 +120,13 @@ class SimSystem : public System {
   std::map<TokenHandle, AccessMask> tokens_;  // open token handles and their access
   std::uintptr_t nextToken_ = 0x400;
   std::vector<std::uint32_t> restarts_;
+  std::uint32_t errorMode_ = 0;
   struct Mutex {
-    int holder = 0;  // the process that holds it; 0: free
-    int count = 0;   // how often its holder took it
+    int holder = 0;    // the process that holds it; 0: free
+    int count = 0;     // how often its holder took it
+    std::string sddl;  // the access list it was made with; empty: the default
   };
-  std::map<std::string, Mutex> mutexes_;            // by name (case matters)
+  std::map<std::string, Mutex> mutexes_;             // by name (case matters)
   std::map<MutexHandle, std::string> mutexHandles_;  // open handles
   int process_ = 1;
   std::function<void()> whileWaiting_;

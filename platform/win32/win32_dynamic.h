@@ -3,6 +3,7 @@
 // platform gate's message) instead of refusing to load it.
 #pragma once
 
+#include "platform/win32/win32_handles.h"
 #include "platform/win32/windows_api.h"
 
 namespace velnara::platform::win32 {
@@ -16,6 +17,18 @@ F LookUpFunction(const char* dll, const char* name) {
   if (module == nullptr) return nullptr;
   // Through void*: FARPROC's own type says nothing of the real signature.
   return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+// The security descriptor an SDDL text gives. The SDDL call is looked up:
+// Windows 2000 and later have it, and the program runs on no other (an
+// older one still starts it, to hear its gate).
+inline ErrorCode DescriptorOf(const char* sddl, LocalMemory* descriptor) {
+  static const auto convert =
+      LookUpFunction<decltype(&ConvertStringSecurityDescriptorToSecurityDescriptorA)>(
+          "advapi32.dll", "ConvertStringSecurityDescriptorToSecurityDescriptorA");
+  if (convert == nullptr) return ERROR_PROC_NOT_FOUND;
+  if (!convert(sddl, SDDL_REVISION_1, descriptor->receive(), nullptr)) return LastErrorCode();
+  return ERROR_SUCCESS;
 }
 
 }  // namespace velnara::platform::win32

@@ -48,17 +48,6 @@ ErrorCode Win32Files::WriteFile(FileHandle file, const std::uint8_t* data, std::
   return ERROR_SUCCESS;
 }
 
-ErrorCode Win32Files::SeekToEnd(FileHandle file) {
-  SetLastError(ERROR_SUCCESS);
-  // A file past 4 GB answers INVALID_SET_FILE_POINTER as its low half too:
-  // only a last error set by the call is a failure.
-  if (::SetFilePointer(file, 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER) {
-    const DWORD code = GetLastError();
-    if (code != ERROR_SUCCESS) return code;
-  }
-  return ERROR_SUCCESS;
-}
-
 ErrorCode Win32Files::CloseFile(FileHandle file) {
   if (!CloseHandle(file)) return LastErrorCode();
   return ERROR_SUCCESS;
@@ -68,22 +57,6 @@ ErrorCode Win32Files::DeleteFile(const char* path) {
   if (!::DeleteFileA(path)) return LastErrorCode();
   return ERROR_SUCCESS;
 }
-
-namespace {
-
-// The security descriptor an SDDL text gives. The SDDL and access-list
-// calls are looked up: Windows 2000 and later have them, and the program
-// runs on no other (an older one still starts it, to hear its gate).
-ErrorCode DescriptorOf(const char* sddl, LocalMemory* descriptor) {
-  static const auto convert =
-      LookUpFunction<decltype(&ConvertStringSecurityDescriptorToSecurityDescriptorA)>(
-          "advapi32.dll", "ConvertStringSecurityDescriptorToSecurityDescriptorA");
-  if (convert == nullptr) return ERROR_PROC_NOT_FOUND;
-  if (!convert(sddl, SDDL_REVISION_1, descriptor->receive(), nullptr)) return LastErrorCode();
-  return ERROR_SUCCESS;
-}
-
-}  // namespace
 
 ErrorCode Win32Files::CreateDirectory(const char* path, const char* sddl) {
   LocalMemory descriptor;

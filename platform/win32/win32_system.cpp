@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/win32/win32_dynamic.h"
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/windows_api.h"
 
@@ -129,11 +130,23 @@ ErrorCode Win32System::ExitWindowsEx(std::uint32_t flags, std::uint32_t reason) 
   return ERROR_SUCCESS;
 }
 
-ErrorCode Win32System::CreateMutex(const char* name, MutexHandle* mutex) {
+void Win32System::SetErrorMode(std::uint32_t mode) {
+  ::SetErrorMode(mode);  // answers the previous mode; there is no failure
+}
+
+ErrorCode Win32System::CreateMutex(const char* name, const char* sddl, MutexHandle* mutex) {
   *mutex = nullptr;
+  LocalMemory descriptor;
+  SECURITY_ATTRIBUTES attributes = {sizeof attributes, nullptr, FALSE};
+  if (sddl != nullptr) {
+    if (const ErrorCode code = DescriptorOf(sddl, &descriptor); code != ERROR_SUCCESS) {
+      return code;
+    }
+    attributes.lpSecurityDescriptor = descriptor.get();
+  }
   // An existing mutex of that name is opened (the last error then says
-  // ERROR_ALREADY_EXISTS, which is no failure).
-  const HANDLE made = ::CreateMutexA(nullptr, FALSE, name);
+  // ERROR_ALREADY_EXISTS, which is no failure) and keeps its own list.
+  const HANDLE made = ::CreateMutexA(sddl != nullptr ? &attributes : nullptr, FALSE, name);
   if (made == nullptr) return LastErrorCode();
   *mutex = made;
   return ERROR_SUCCESS;

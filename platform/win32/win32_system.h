@@ -24,7 +24,8 @@ class Win32System final : public System {
   ErrorCode CloseToken(TokenHandle token) override;
   ErrorCode GetProcessUserSid(std::string* sid) override;
   ErrorCode ExitWindowsEx(std::uint32_t flags, std::uint32_t reason) override;
-  ErrorCode CreateMutex(const char* name, MutexHandle* mutex) override;
+  void SetErrorMode(std::uint32_t mode) override;
+  ErrorCode CreateMutex(const char* name, const char* sddl, MutexHandle* mutex) override;
   ErrorCode WaitForMutex(MutexHandle mutex, std::uint32_t milliseconds) override;
   ErrorCode ReleaseMutex(MutexHandle mutex) override;
   ErrorCode CloseMutex(MutexHandle mutex) override;

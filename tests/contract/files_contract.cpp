@@ -80,6 +80,21 @@ TEST_P(FilesContract, NewFilesAppendsFoldersListsAndDeletes) {
   EXPECT_EQ(platform::AppendToFile(files(), Path("log.txt"), "made"), error::kSuccess);
   EXPECT_EQ(Read("names-1.txt"), "abcdef\r\n");
   EXPECT_EQ(Read("log.txt"), "made");
+  {  // two copies of the program appending to one log: each write at its end
+    File first(files());
+    File second(files());
+    const std::uint32_t shared = file::kShareRead | file::kShareWrite;
+    ASSERT_EQ(first.Open(Path("log.txt"), file::kAppend, file::kOpenAlways, shared),
+              error::kSuccess);
+    ASSERT_EQ(second.Open(Path("log.txt"), file::kAppend, file::kOpenAlways, shared),
+              error::kSuccess);
+    EXPECT_EQ(first.Write(" 1"), error::kSuccess);
+    EXPECT_EQ(second.Write(" 2"), error::kSuccess);
+    EXPECT_EQ(first.Write(" 3"), error::kSuccess);
+    std::string text;
+    EXPECT_EQ(first.ReadAll(100, &text), error::kAccessDenied) << "it may only append";
+  }
+  EXPECT_EQ(Read("log.txt"), "made 1 2 3");
   ASSERT_EQ(files().GetFileAttributes(Path("log.txt").c_str(), &attributes), error::kSuccess);
   EXPECT_EQ(attributes & file::kAttributeDirectory, 0u);
   File missing(files());

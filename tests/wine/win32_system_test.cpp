@@ -92,6 +92,43 @@ TEST(Win32System, ExitRunsTheProcessCleanUpAndKeepsAllBitsOfTheStatus) {
   DeleteFileA(marker);
 }
 
+// The lock the writers share is made with the access list asked for, and a
+// second CreateMutex opens the same mutex rather than failing.
+TEST(Win32System, AMutexIsMadeWithItsAccessListAndOpenedAgain) {
+  Win32System system;
+  const char* const name = "Local\\VelnaraBackendTest";
+  MutexHandle bad = reinterpret_cast<MutexHandle>(1);
+  EXPECT_NE(system.CreateMutex(name, "D:(Z;;;;;)", &bad), error::kSuccess);
+  EXPECT_EQ(bad, nullptr);
+
+  MutexHandle mutex = nullptr;
+  ASSERT_EQ(system.CreateMutex(name, "D:P(A;;GA;;;SY)(A;;GA;;;BA)", &mutex), error::kSuccess);
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ASSERT_EQ(GetSecurityInfo(mutex, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                            &dacl, nullptr, &descriptor),
+            static_cast<DWORD>(ERROR_SUCCESS));
+  ASSERT_NE(dacl, nullptr);
+  std::string holders;
+  for (DWORD i = 0; i < dacl->AceCount; ++i) {
+    ACCESS_ALLOWED_ACE* ace = nullptr;
+    ASSERT_TRUE(GetAce(dacl, i, reinterpret_cast<void**>(&ace)));
+    EXPECT_EQ(ace->Header.AceType, ACCESS_ALLOWED_ACE_TYPE);
+    holders += SidText(&ace->SidStart) + " ";
+  }
+  LocalFree(descriptor);
+  EXPECT_EQ(holders, "S-1-5-18 S-1-5-32-544 ") << "no one else may open it";
+
+  MutexHandle again = nullptr;
+  ASSERT_EQ(system.CreateMutex(name, nullptr, &again), error::kSuccess);
+  EXPECT_EQ(system.WaitForMutex(mutex, 0), error::kSuccess);
+  EXPECT_EQ(system.WaitForMutex(again, 0), error::kSuccess) << "one process, one mutex";
+  EXPECT_EQ(system.ReleaseMutex(again), error::kSuccess);
+  EXPECT_EQ(system.ReleaseMutex(mutex), error::kSuccess);
+  EXPECT_EQ(system.CloseMutex(again), error::kSuccess);
+  EXPECT_EQ(system.CloseMutex(mutex), error::kSuccess);
+}
+
 TEST(Win32Registry, PredefinedRootsReachTheRealHives) {
   EXPECT_EQ(ToHkey(kClassesRoot), HKEY_CLASSES_ROOT);
   EXPECT_EQ(ToHkey(kCurrentUser), HKEY_CURRENT_USER);

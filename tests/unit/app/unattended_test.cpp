@@ -239,17 +239,31 @@ TEST(UnattendedTest, OneCopyWritesAtATime) {
             std::string::npos)
       << machine.files.FileText("v.log");
 
-  // The other copy is an /apply that names the first port COM47 and ends.
+  // The other copy is an /apply that names the first port COM47 and ends;
+  // both append to one log, each line where it was written.
+  machine.files.PutFile("v.log", "");
   machine.system.WhileWaiting([&] {
-    machine.system.RunAs(2, [&] { EXPECT_EQ(machine.Run({"/apply", "COM3=COM47"}), 3010); });
+    machine.system.RunAs(2, [&] {
+      EXPECT_EQ(machine.Run({"/apply", "COM3=COM47", "/log", "v.log"}), 3010);
+    });
     machine.system.ReleaseMutexOf(lock, 2);
   });
-  EXPECT_EQ(machine.Run({"/apply", "COM4=COM47"}), 183);
+  EXPECT_EQ(machine.Run({"/apply", "COM4=COM47", "/log", "v.log"}), 183);
+  const std::string log = machine.files.FileText("v.log");
+  EXPECT_EQ(machine.system.ErrorMode(), 0x8003u) << "no system box waits for a click";
+  const std::size_t waited = log.find(": /apply COM4=COM47 /log v.log");
+  const std::size_t other = log.find("Exit status 3010.");
+  const std::size_t refused = log.find("\"COM47\" would also be the name");
+  EXPECT_TRUE(waited < other && other < refused && refused != std::string::npos) << log;
   EXPECT_NE(machine.Err().find("\"COM47\" would also be the name of PCI 2.9.0 port 1"),
             std::string::npos);
   machine.ExpectPort(0, "COM47", "COM3");
   machine.ExpectPort(1, "COM4", "COM4");
   EXPECT_EQ(machine.system.OpenMutexCount(), 0);
+  EXPECT_EQ(machine.system.MutexSddl(lock), "");  // another copy made it first
+  Machine fresh;
+  EXPECT_EQ(fresh.Run({"/check", "COM5=COM47"}), 0);
+  EXPECT_EQ(fresh.system.MutexSddl(lock), "D:P(A;;GA;;;SY)(A;;GA;;;BA)") << "no user may hold it";
   EXPECT_FALSE(machine.system.HoldsMutex(lock, 1));
   EXPECT_FALSE(machine.system.HoldsMutex(lock, 2));
 }
@@ -329,9 +343,9 @@ TEST(UnattendedTest, EveryCommandLogsAndOnlyAShortcutEverShowsABox) {
   };
   const Row rows[] = {
       {{"/list", "/log", "v.log"}, kNone, kNone, 0, false,
-       "Listed 3 ports; nothing leads anywhere to write them (use /out).\r\nExit status 0.\r\n"},
+       "Listed 3 ports, but nothing leads anywhere to write them: use /out.\r\nExit status 0.\r\n"},
       {{"/list", "/backups", "/log", "v.log"}, kNone, kNone, 0, false,
-       "Listed 0 files of kept names; nothing leads anywhere to write them (use /out).\r\n"
+       "Listed 0 files of kept names, but nothing leads anywhere to write them: use /out.\r\n"
        "Exit status 0.\r\n"},
       {{"/list", "/out", "C:\\p.txt", "/log", "v.log"}, kNone, kNone, 0, false,
        "Listed 3 ports to C:\\p.txt.\r\nExit status 0.\r\n"},
