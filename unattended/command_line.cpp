@@ -118,6 +118,14 @@ bool ParseCommandLine(const std::vector<std::string>& args, Command* command,
     *problem = name + " needs a map file, or names such as COM5=COM47";
     return false;
   }
+  // An empty argument (a variable of a batch file that was never set) names
+  // no file: never read as one.
+  for (const std::string& operand : operands) {
+    if (operand.empty()) {
+      *problem = name + " was given an empty argument, which names no map file";
+      return false;
+    }
+  }
   if (operands.size() == 1 && operands[0].find('=') == std::string::npos) {
     command->mapFile = operands[0];
     return true;

@@ -273,7 +273,8 @@ TEST(UnattendedTest, ACommandLineThatAsksForNothingItDoesIs87) {
            {"/lst"}, {"names.txt"}, {"/apply"}, {"/check", "a.txt", "b.txt"}, {"/check"},
            {"/check", "COM3=COM4", "map.txt"}, {"/apply", "COM3=COM4", "map.txt"}, {"/list", "/restart"},
            {"/apply", "m.txt", "/log"}, {"/apply", "m.txt", "/log", ""},
-           {"/apply", "m.txt", "/log", "a", "/log", "b"},
+           {"/apply", "m.txt", "/log", "a", "/log", "b"}, {"/apply", ""},
+           {"/check", "COM3=COM4", ""},
            {"/?", "/list"}, {"/list", "extra"}}) {
     Machine machine;
     EXPECT_EQ(machine.Run(args), 87) << args[0];
