@@ -315,12 +315,15 @@ void PlanUser(Bytes& in, sim::SimWindowSystem& windows) {
 }
 
 // The rest of the input split at `separator`.
+// The arguments of a command line in `text`, split at `separator`. Each
+// ends at its first NUL byte, as Windows' command line (a C string) does.
 std::vector<std::string> Split(const std::string& text, char separator) {
   std::vector<std::string> parts;
   std::size_t at = 0;
   while (at <= text.size()) {
     const std::size_t end = std::min(text.find(separator, at), text.size());
-    parts.push_back(text.substr(at, end - at));
+    const std::string part = text.substr(at, end - at);
+    parts.push_back(part.substr(0, part.find('\0')));
     at = end + 1;
   }
   return parts;
