@@ -59,15 +59,9 @@ ErrorCode Win32Files::DeleteFile(const char* path) {
 }
 
 ErrorCode Win32Files::CreateDirectory(const char* path, const char* sddl) {
-  LocalMemory descriptor;
-  SECURITY_ATTRIBUTES attributes = {sizeof attributes, nullptr, FALSE};
-  if (sddl != nullptr) {
-    if (const ErrorCode code = DescriptorOf(sddl, &descriptor); code != ERROR_SUCCESS) {
-      return code;
-    }
-    attributes.lpSecurityDescriptor = descriptor.get();
-  }
-  if (!::CreateDirectoryA(path, sddl != nullptr ? &attributes : nullptr)) return LastErrorCode();
+  SddlAttributes attributes;
+  if (const ErrorCode code = attributes.Make(sddl); code != ERROR_SUCCESS) return code;
+  if (!::CreateDirectoryA(path, attributes.get())) return LastErrorCode();
   return ERROR_SUCCESS;
 }
 
@@ -98,12 +92,15 @@ ErrorCode Win32Files::SetSecurity(const char* path, const char* sddl) {
   static const auto setNamed = LookUpFunction<decltype(&SetNamedSecurityInfoA)>(
       "advapi32.dll", "SetNamedSecurityInfoA");
   if (getDacl == nullptr || setNamed == nullptr) return ERROR_PROC_NOT_FOUND;
-  LocalMemory descriptor;
-  if (const ErrorCode code = DescriptorOf(sddl, &descriptor); code != ERROR_SUCCESS) return code;
+  SddlAttributes attributes;
+  if (const ErrorCode code = attributes.Make(sddl); code != ERROR_SUCCESS) return code;
+  if (attributes.get() == nullptr) return ERROR_INVALID_SECURITY_DESCR;  // no text, no list
   BOOL present = FALSE;
   BOOL defaulted = FALSE;
   PACL dacl = nullptr;
-  if (!getDacl(descriptor.get(), &present, &dacl, &defaulted)) return LastErrorCode();
+  if (!getDacl(attributes.get()->lpSecurityDescriptor, &present, &dacl, &defaulted)) {
+    return LastErrorCode();
+  }
   if (!present) return ERROR_INVALID_SECURITY_DESCR;  // no list: never full access for all
   std::string name = path;  // the call takes a mutable name
   return setNamed(name.data(), SE_FILE_OBJECT,

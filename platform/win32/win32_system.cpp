@@ -136,17 +136,11 @@ void Win32System::SetErrorMode(std::uint32_t mode) {
 
 ErrorCode Win32System::CreateMutex(const char* name, const char* sddl, MutexHandle* mutex) {
   *mutex = nullptr;
-  LocalMemory descriptor;
-  SECURITY_ATTRIBUTES attributes = {sizeof attributes, nullptr, FALSE};
-  if (sddl != nullptr) {
-    if (const ErrorCode code = DescriptorOf(sddl, &descriptor); code != ERROR_SUCCESS) {
-      return code;
-    }
-    attributes.lpSecurityDescriptor = descriptor.get();
-  }
+  SddlAttributes attributes;
+  if (const ErrorCode code = attributes.Make(sddl); code != ERROR_SUCCESS) return code;
   // An existing mutex of that name is opened (the last error then says
   // ERROR_ALREADY_EXISTS, which is no failure) and keeps its own list.
-  const HANDLE made = ::CreateMutexA(sddl != nullptr ? &attributes : nullptr, FALSE, name);
+  const HANDLE made = ::CreateMutexA(attributes.get(), FALSE, name);
   if (made == nullptr) return LastErrorCode();
   *mutex = made;
   return ERROR_SUCCESS;
