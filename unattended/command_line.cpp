@@ -86,7 +86,10 @@ bool ParseCommandLine(const std::vector<std::string>& args, Command* command,
     }
     seen.push_back(option);
     if (option == "out" || option == "log") {
-      if (i + 1 == args.size() || args[i + 1].empty()) {
+      // The next argument is the file; an option of the command there means
+      // the file was left out ("/log /restart" never logs to "\restart").
+      if (i + 1 == args.size() || args[i + 1].empty() ||
+          (IsOption(args[i + 1]) && Allowed(base, Lower(args[i + 1].substr(1))))) {
         *problem = "/" + option + " needs a file";
         return false;
       }

@@ -444,7 +444,7 @@ TEST(CommitTest, LaterSavesAndResetStartFromTheNameTheRegistryHolds) {
   machine.Do([&] { machine.ExpectPort(1, "COM4", "COM4"); });
   machine.Click(id::kOk);
   machine.RunToEnd();
-  EXPECT_EQ(machine.BoxTexts(),
+  ASSERT_EQ(machine.BoxTexts(),
             std::vector<std::string>{"Are you sure you want to lose your changes"});
   EXPECT_EQ(machine.windows.MessageBoxes()[0].type, 0x34u);  // MB_YESNO, exclamation icon
 }
@@ -488,10 +488,23 @@ TEST(CommitTest, ANameThatIsNotACOMNameMovesNoClaim) {
   });
   machine.Rename("TTY9", "COM6");
   machine.Click(IDC_SAVE);
+  machine.Do([&] {
+    machine.ExpectPort(0, "COM6", "COM3");
+    EXPECT_EQ(machine.comPorts.ClaimedNumbers(), (std::vector<std::uint32_t>{1, 4, 5, 6, 9}));
+  });
+  // The settings that stay under TTY9: (their move failed) are the port's
+  // own: it may take TTY9 back.
+  machine.Rename("COM6", "TTY8");
+  machine.Click(IDC_SAVE);
+  machine.Rename("TTY8", "COM7");
+  machine.Do([&] { machine.calls.FailNext("RegSetValueExA", 5, 0, 1, "COM7:"); });
+  machine.Click(IDC_SAVE);
+  machine.Rename("COM7", "TTY8");
+  machine.Click(IDC_SAVE);
   machine.LeaveDecliningTheRestart();
   machine.RunToEnd();
-  machine.ExpectPort(0, "COM6", "COM3");
-  EXPECT_EQ(machine.comPorts.ClaimedNumbers(), (std::vector<std::uint32_t>{1, 4, 5, 6, 9}));
+  machine.ExpectPort(0, "TTY8", "COM3");
+  EXPECT_EQ(machine.comPorts.ClaimedNumbers(), (std::vector<std::uint32_t>{1, 4, 5, 9}));
 }
 
 // Another program renames a port while the dialog is open. Save, Exit's
@@ -533,6 +546,7 @@ TEST(CommitTest, NothingIsWrittenFromAViewThatAnotherProgramChanged) {
     machine.Click(IDC_SAVE);
     machine.LeaveDecliningTheRestart();
     machine.RunToEnd();
+    ASSERT_GT(machine.BoxTexts().size(), button == IDC_RESET ? 1u : 0u);
     EXPECT_EQ(machine.BoxTexts()[button == IDC_RESET ? 1 : 0], changed);
     machine.ExpectPort(0, "COM50", "COM3");
     EXPECT_EQ(machine.comPorts.ClaimedNumbers(), (std::vector<std::uint32_t>{1, 4, 5, 50}));

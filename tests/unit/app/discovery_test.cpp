@@ -353,15 +353,18 @@ TEST(ComNameHolders, FindEveryDeviceThatHoldsANameAndWhetherItIsConnected) {
          "COM9");
   device("Root\\LEGACY_X\\0000", "No parameters", "DeviceDesc", nullptr);
   device("USB\\Modem\\7", "Modem", "DeviceDesc", "com8");
+  device("USB\\Odd\\1", "Modem\r\nCOM3 = COM99", "FriendlyName", "COM13");  // no map line
   device("USB\\Modem\\8", nullptr, nullptr, "COM11");
   const std::string longName(200, 'L');  // three of them: a line past what a map line may be
   for (const char* path : {"USB\\Long\\1", "USB\\Long\\2", "USB\\Long\\3"}) {
     device(path, longName.c_str(), "FriendlyName", "COM12");
   }
+  // A value too long for a name comes first: the ones after it still count.
+  machine.registry.SetStringAt(kSerialMap, "\\Device\\Aaa", std::string(100, 'X'));
   machine.registry.SetStringAt(kSerialMap, "\\Device\\Serial0", "COM1");
   machine.registry.SetStringAt(kSerialMap, "\\Device\\Serial1", "COM6");
   machine.registry.SetStringAt(kSerialMap, "\\Device\\Modem7", "COM11");
-  machine.comPorts.SetClaimedNumbers({1, 2, 3, 4, 8, 9, 12});
+  machine.comPorts.SetClaimedNumbers({1, 2, 3, 4, 8, 9, 12, 13});
 
   struct Row {
     const char* name;
@@ -411,7 +414,8 @@ TEST(ComNameHolders, FindEveryDeviceThatHoldsANameAndWhetherItIsConnected) {
                 ("; COM12  " + longName + ", USB\\Long\\1, not connected; " + longName +
                  ", USB\\Long\\2, not connected; " + longName)
                     .substr(0, 496) +
-                " ...\r\n");
+                " ...\r\n"
+                "; COM13  Modem??COM3 = COM99, USB\\Odd\\1, not connected\r\n");
   EXPECT_EQ(machine.registry.OpenHandleCount(), 0);
 
   // What cannot be read never makes a claimed name look free; an
@@ -420,6 +424,10 @@ TEST(ComNameHolders, FindEveryDeviceThatHoldsANameAndWhetherItIsConnected) {
   const ComNameHolders unread(machine.platform, ports);
   EXPECT_EQ(unread.For("COM2").Describe("; "), "a device whose keys could not be read, connected");
   EXPECT_FALSE(unread.For("COM7").Held());
+  // A serial device map that cannot be read may list any device: COM11,
+  // unclaimed, is taken as connected.
+  machine.calls.FailNext("RegEnumValueA", error::kAccessDenied, 0, 1, "SERIALCOMM");
+  EXPECT_TRUE(ComNameHolders(machine.platform, ports).For("COM11").Held());
   ListFree(boards);
 }
 

@@ -243,6 +243,7 @@ TEST_F(RenameTest, ANameHeldForOtherHardwareSaysWhoHoldsItAndMayBeTakenFromWhatI
                                 "device uses COM2. Give COM2 to this port anyway?"),
                 claimed("COM2", "Claimed for no device that Windows lists.\n\nNo connected "
                                 "device uses COM2. Give COM2 to this port anyway?")}));
+  ASSERT_EQ(machine.windows.MessageBoxes().size(), 3u);
   EXPECT_EQ(machine.windows.MessageBoxes()[0].type, mb::kOk | mb::kIconExclamation);
   EXPECT_EQ(machine.windows.MessageBoxes()[1].type, mb::kYesNo | mb::kIconExclamation);
   EXPECT_EQ(RenameDialogsShown(), 4);
@@ -259,7 +260,7 @@ TEST_F(RenameTest, ANameThatWouldHarmAnotherDeviceIsRefusedWithWhy) {
       "is not a COM name as Windows counts it: COM and a number without leading zeros";
   const std::vector<std::pair<std::string, std::string>> refused = {
       {"LPT1", reserved}, {"nul", reserved}, {"Con", reserved}, {"COM0", reserved},
-      {"COM047", number}, {"COM-5", number}, {"COM5A", number}, {"COM+5", character},
+      {"aux", reserved},  {"COM047", number}, {"com05", number}, {"COM-5", number}, {"COM5A", number}, {"COM+5", character},
       {"C:", character},  {"A\\B", character}, {"..", character}, {"%s%n", character},
       {"A B", character}, {"\xE9", character},
       {"FILE", "belongs to another port of Windows (a printer port or the like)"},

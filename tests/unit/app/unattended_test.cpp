@@ -165,6 +165,13 @@ TEST(UnattendedTest, ARefusedMapWritesNothingAndSaysWhichLineAndWhy) {
     EXPECT_TRUE(machine.files.FilesIn(kKept).empty()) << "no Save, no backup";
     EXPECT_TRUE(machine.windows.MessageBoxes().empty());
   }
+  // A port settings key that cannot be read hides no printer port's name.
+  Machine unread;
+  unread.calls.FailNext("RegOpenKeyExA", 5, 0, 1, "CurrentVersion\\Ports");
+  EXPECT_EQ(unread.Run({"/apply", "COM3=TTY1"}), 183);
+  EXPECT_NE(unread.Err().find("argument 1: \"TTY1\" belongs to another port of Windows"),
+            std::string::npos)
+      << unread.Err();
 }
 
 // A name that is no COM name is the port's own once the port has it: a
@@ -266,6 +273,18 @@ TEST(UnattendedTest, OneCopyWritesAtATime) {
   EXPECT_EQ(fresh.system.MutexSddl(lock), "D:P(A;;GA;;;SY)(A;;GA;;;BA)") << "no user may hold it";
   EXPECT_FALSE(machine.system.HoldsMutex(lock, 1));
   EXPECT_FALSE(machine.system.HoldsMutex(lock, 2));
+
+  // A lock that cannot be made or waited for is no lock: nothing written.
+  for (const auto& [call, code] : {std::pair{"CreateMutexA", 5u}, {"WaitForSingleObject", 6u}}) {
+    Machine failing;
+    const std::string start = failing.Registry();
+    failing.calls.FailNext(call, code);
+    EXPECT_EQ(failing.Run({"/apply", "COM5=COM47"}), 1618) << call;
+    EXPECT_NE(failing.Err().find("Cannot make sure no other Velnara runs (" + std::to_string(code)),
+              std::string::npos)
+        << failing.Err();
+    EXPECT_EQ(failing.Registry(), start);
+  }
 }
 
 TEST(UnattendedTest, ACommandLineThatAsksForNothingItDoesIs87) {
@@ -274,6 +293,7 @@ TEST(UnattendedTest, ACommandLineThatAsksForNothingItDoesIs87) {
            {"/check", "COM3=COM4", "map.txt"}, {"/apply", "COM3=COM4", "map.txt"}, {"/list", "/restart"},
            {"/apply", "m.txt", "/log"}, {"/apply", "m.txt", "/log", ""},
            {"/apply", "m.txt", "/log", "a", "/log", "b"}, {"/apply", ""},
+           {"/apply", "m.txt", "/log", "/restart"}, {"/list", "/out", "/log", "v.log"},
            {"/check", "COM3=COM4", ""},
            {"/?", "/list"}, {"/list", "extra"}}) {
     Machine machine;
@@ -285,6 +305,8 @@ TEST(UnattendedTest, ACommandLineThatAsksForNothingItDoesIs87) {
   EXPECT_NE(machine.Out().find("1641  names written and the restart started"), std::string::npos);
   EXPECT_EQ(machine.Run({"/list", "/backups", "/out", "C:\\kept.txt"}), 0) << "in any order";
   EXPECT_TRUE(machine.files.FileExists("C:\\kept.txt")) << "with no Save yet, an empty list";
+  machine.calls.FailNext("GetFileAttributesA", 3, 0, 1, "\\Velnara");  // no folder above it
+  EXPECT_EQ(machine.Run({"/list", "/backups", "/out", "C:\\kept.txt"}), 0) << machine.Err();
 }
 
 // Failures go to the log and standard error with the port and the call's
@@ -310,6 +332,29 @@ TEST(UnattendedTest, FailuresAreLoggedWithThePortAndTheRestartFollowsOnlyACleanS
   EXPECT_NE(unlisted.Err().find("Failed opening PCI Registry Key: 5"), std::string::npos);
   EXPECT_EQ(unlisted.Registry(), start);
 
+  // A port that cannot be read again just before the Save may have been
+  // renamed meanwhile: nothing is written, "try again later".
+  Machine checking;
+  checking.Run({"/check", "COM5=COM7"});
+  const std::string port = "02090002\\Device Parameters";
+  std::size_t reads = 0;
+  for (const sim::Call& call : checking.calls.CallsOf("RegOpenKeyExA")) {
+    reads += call.target.find(port) != std::string::npos;
+  }
+  Machine rechecked;
+  const std::string before = rechecked.Registry();
+  rechecked.calls.FailNext("RegOpenKeyExA", 2, static_cast<int>(reads), 1, port);
+  EXPECT_EQ(rechecked.Run({"/apply", "COM5=COM7"}), 1618);
+  EXPECT_EQ(rechecked.Registry(), before);
+
+  // A log that fails once is given up once; the run goes on.
+  Machine logging;
+  logging.calls.FailNext("WriteFile", 112, 1, -1, "v.log");
+  EXPECT_EQ(logging.Run({"/apply", "COM5=COM47", "/log", "v.log"}), 3010);
+  const std::string said = logging.Err();
+  EXPECT_EQ(said.find("Cannot write the log"), said.rfind("Cannot write the log")) << said;
+  EXPECT_NE(said.find("Cannot write the log v.log: 112"), std::string::npos) << said;
+
   Machine restarting;
   EXPECT_EQ(restarting.Run({"/apply", "COM5=COM7", "/restart"}), 1641);
   EXPECT_EQ(restarting.system.RestartRequests(), std::vector<std::uint32_t>{6});
@@ -321,7 +366,8 @@ TEST(UnattendedTest, FailuresAreLoggedWithThePortAndTheRestartFollowsOnlyACleanS
                                     "Manually"),
             std::string::npos)
       << unprivileged.Err();
-  for (const Machine* machine : {&failing, &unlisted, &restarting, &unprivileged}) {
+  for (const Machine* machine : {&failing, &unlisted, &rechecked, &logging, &restarting,
+                                 &unprivileged}) {
     EXPECT_TRUE(machine->windows.MessageBoxes().empty());
     EXPECT_EQ(machine->files.OpenFileCount(), 0);
     EXPECT_EQ(machine->registry.OpenHandleCount(), 0);
@@ -558,6 +604,7 @@ TEST(UnattendedTest, EverySaveKeepsTheNamesItReplacesAndApplyPutsThemBack) {
       failing.windows.Answer(id::kOk);
       failing.LeaveDecliningTheRestart();
       failing.RunToEnd();
+      ASSERT_FALSE(failing.BoxTexts().empty());
       EXPECT_EQ(failing.BoxCaptions()[0], "Failed writing Port Names Backup");
       EXPECT_EQ(failing.BoxTexts()[0], "Access is denied.\r\n");
       failing.ExpectPort(2, "COM7", "COM5");
@@ -631,6 +678,7 @@ TEST(UnattendedTest, TheKeptNamesGoOnlyIntoAFolderOfTheAdministrators) {
     machine.windows.Answer(id::kOk);
     machine.LeaveDecliningTheRestart();
     machine.RunToEnd();
+    ASSERT_FALSE(machine.BoxTexts().empty());
     EXPECT_EQ(machine.BoxCaptions()[0], "Failed writing Port Names Backup");
     EXPECT_EQ(machine.BoxTexts()[0].find(row.said), 0u) << machine.BoxTexts()[0];
     machine.ExpectPort(0, "COM9", "COM3");
