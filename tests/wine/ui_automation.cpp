@@ -1,6 +1,7 @@
 #include "tests/wine/ui_automation.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace velnara::wine_test {
@@ -128,6 +129,26 @@ std::string ToWindowsPath(const std::string& path) {
   return windows;
 }
 
+BOOL StartProcess(std::string commandLine, BOOL inheritHandles, STARTUPINFOA* startup,
+                  PROCESS_INFORMATION* process) {
+  constexpr int kTries = 3;
+  for (int attempt = 1;; ++attempt) {
+    std::string line = commandLine;  // CreateProcessA may write into it
+    if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, inheritHandles, 0, nullptr,
+                       nullptr, startup, process)) {
+      return TRUE;
+    }
+    const DWORD error = GetLastError();
+    if (error != ERROR_INTERNAL_ERROR || attempt == kTries) {
+      SetLastError(error);
+      return FALSE;
+    }
+    std::fprintf(stderr, "note: Wine lost the new process of %s (error 1359); starting it again\n",
+                 commandLine.c_str());
+    Sleep(500);
+  }
+}
+
 // --- RunningProgram ----------------------------------------------------------
 
 RunningProgram::~RunningProgram() {
@@ -142,8 +163,7 @@ bool RunningProgram::Start(const std::string& program, const std::string& argume
   if (!arguments.empty()) commandLine += " " + arguments;
   STARTUPINFOA startup = {};
   startup.cb = sizeof(startup);
-  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &info_)) {
+  if (!StartProcess(commandLine, FALSE, &startup, &info_)) {
     if (error != nullptr) *error = GetLastError();
     info_ = PROCESS_INFORMATION{};
     return false;

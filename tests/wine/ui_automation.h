@@ -18,6 +18,14 @@ namespace velnara::wine_test {
 // Wine maps it to; Windows paths pass unchanged.
 std::string ToWindowsPath(const std::string& path);
 
+// CreateProcessA of `commandLine`, tried again (up to three times in all,
+// with a word on standard error) when it fails with ERROR_INTERNAL_ERROR:
+// under load Wine's loader now and then loses a new process before its first
+// instruction, and CreateProcessA then answers 1359. The program itself has
+// not run, so nothing it does is hidden; any other failure returns at once.
+BOOL StartProcess(std::string commandLine, BOOL inheritHandles, STARTUPINFOA* startup,
+                  PROCESS_INFORMATION* process);
+
 // A started program. The destructor ends it if it is still running.
 class RunningProgram {
  public:

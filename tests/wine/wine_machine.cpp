@@ -54,9 +54,7 @@ bool RunAndWait(const std::string& commandLine, std::string* problem) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
-  std::string line = commandLine;
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &process)) {
+  if (!StartProcess(commandLine, FALSE, &startup, &process)) {
     *problem = "cannot start " + commandLine;
     return false;
   }
@@ -228,9 +226,7 @@ bool CapturedRun::Start(const std::string& commandLine, std::string* problem) {
   startup.hStdOutput = file;
   startup.hStdError = file;
   PROCESS_INFORMATION process = {};
-  std::string line = commandLine;
-  const BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                      nullptr, &startup, &process);
+  const BOOL started = StartProcess(commandLine, TRUE, &startup, &process);
   CloseHandle(file);
   if (!started) {
     *problem = "cannot start " + commandLine + ": error " + std::to_string(GetLastError());
