@@ -333,6 +333,10 @@ std::string NewestBackup() {
   return listed.substr(0, listed.find('\r'));
 }
 
+constexpr char kRebootQuestion[] = "The System must be rebooted.\n\nDo you want to Reboot now ?";
+constexpr char kCompleted[] =
+    "Velnara Successfully Completed.\n\nDrivers will be active from next Reboot";
+
 // The tests that write: each starts from the sample machine put back.
 class Committing : public SampleMachine {
  protected:
@@ -361,6 +365,14 @@ class Committing : public SampleMachine {
     DWORD status = 0xDEAD;
     EXPECT_TRUE(program_.WaitForExit(kUiMs, &status)) << "the program did not end" << OpenBoxNote();
     return status;
+  }
+
+  // After a Save, leaving asks for the restart: No, then the completion
+  // message, and the program ends with 0.
+  void DeclineTheRestartAndEnd() {
+    EXPECT_EQ(AnswerMessageBox(IDNO), kRebootQuestion);
+    EXPECT_EQ(AnswerMessageBox(IDOK), kCompleted);
+    EXPECT_EQ(WaitForEnd(), 0u);
   }
 
   void ExpectPort(const std::string& startup, const std::string& name) const {
@@ -515,10 +527,6 @@ TEST_F(Renaming, DoubleClickOnTheRootOrABoardAsksForAPort) {
 
 // --- Committing ----------------------------------------------------------
 
-constexpr char kRebootQuestion[] = "The System must be rebooted.\n\nDo you want to Reboot now ?";
-constexpr char kCompleted[] =
-    "Velnara Successfully Completed.\n\nDrivers will be active from next Reboot";
-
 TEST_F(Committing, ASwapAndASecondSaveReachEveryPlaceAndExitEndsWithTheCompletionMessage) {
   Rename("COM3", "COM47");
   Rename("COM4", "COM3");
@@ -528,9 +536,7 @@ TEST_F(Committing, ASwapAndASecondSaveReachEveryPlaceAndExitEndsWithTheCompletio
   Save();
   ASSERT_FALSE(HasFatalFailure());
   ASSERT_TRUE(ClickButton(dialog_, IDOK));
-  EXPECT_EQ(AnswerMessageBox(IDNO), kRebootQuestion);
-  EXPECT_EQ(AnswerMessageBox(IDOK), kCompleted);
-  EXPECT_EQ(WaitForEnd(), 0u);
+  DeclineTheRestartAndEnd();
 
   ExpectPort("COM3", "COM4");
   ExpectPort("COM4", "COM3");
@@ -596,9 +602,7 @@ TEST_F(Committing, ANameHeldElsewhereNamesItsHolderAndOneOfNoDeviceMayBeTaken) {
   Save();
   ASSERT_FALSE(HasFatalFailure());
   ASSERT_TRUE(PostCommand(dialog_, IDCANCEL));
-  EXPECT_EQ(AnswerMessageBox(IDNO), kRebootQuestion);
-  EXPECT_EQ(AnswerMessageBox(IDOK), kCompleted);
-  EXPECT_EQ(WaitForEnd(), 0u);
+  DeclineTheRestartAndEnd();
   ExpectPort("COM3", "COM62");
   EXPECT_EQ(ClaimedNumbers(), Numbers(1, 46, {3}, {62}));
 }
@@ -678,9 +682,7 @@ TEST_F(Committing, APortKeyIsOpenedToNoOneButTheAdministrators) {
   EXPECT_EQ(DaclSddl(watch.key).substr(DaclSddl(watch.key).find('(')),
             before.substr(before.find('(')));
   ASSERT_TRUE(PostCommand(dialog_, IDCANCEL));
-  EXPECT_EQ(AnswerMessageBox(IDNO), kRebootQuestion);
-  EXPECT_EQ(AnswerMessageBox(IDOK), kCompleted);
-  EXPECT_EQ(WaitForEnd(), 0u);
+  DeclineTheRestartAndEnd();
 }
 
 // Save a swap and a rename, leave, then put the file the Save left back.
@@ -693,9 +695,7 @@ TEST_F(Committing, TheFileASaveLeavesPutsEveryNameBack) {
   Save();
   ASSERT_FALSE(HasFatalFailure());
   ASSERT_TRUE(PostCommand(dialog_, IDCANCEL));
-  EXPECT_EQ(AnswerMessageBox(IDNO), kRebootQuestion);
-  EXPECT_EQ(AnswerMessageBox(IDOK), kCompleted);
-  EXPECT_EQ(WaitForEnd(), 0u);
+  DeclineTheRestartAndEnd();
   ExpectPort("COM3", "COM4");
   ASSERT_NE(MachineSnapshot(), before);
 
