@@ -16,25 +16,45 @@ namespace {
 // Ends the program with status 3, as abort() would, but without the box
 // that abort() of the system's C runtime shows a windowed program: an
 // unattended run must never wait for a click.
-[[noreturn]] void EndAtOnce() { std::_Exit(3); }
+[[noreturn]] void EndAtOnce() {
+  std::_Exit(3);
+}
 }  // namespace
 
 namespace __gnu_cxx {
 // The runtime's default terminate handler prints the exception's type, for
 // which it links a C++ name demangler of some 45 KB.
-void __verbose_terminate_handler() { EndAtOnce(); }
+void __verbose_terminate_handler() {
+  EndAtOnce();
+}
 }  // namespace __gnu_cxx
 
 namespace std {
 // What the standard library's headers call where a precondition fails.
-[[noreturn]] void __throw_bad_alloc() { EndAtOnce(); }
-[[noreturn]] void __throw_bad_array_new_length() { EndAtOnce(); }
-[[noreturn]] void __throw_bad_function_call() { EndAtOnce(); }
-[[noreturn]] void __throw_length_error(const char*) { EndAtOnce(); }
-[[noreturn]] void __throw_logic_error(const char*) { EndAtOnce(); }
-[[noreturn]] void __throw_out_of_range(const char*) { EndAtOnce(); }
-[[noreturn]] void __throw_out_of_range_fmt(const char*, ...) { EndAtOnce(); }
-[[noreturn]] void __throw_invalid_argument(const char*) { EndAtOnce(); }
+[[noreturn]] void __throw_bad_alloc() {
+  EndAtOnce();
+}
+[[noreturn]] void __throw_bad_array_new_length() {
+  EndAtOnce();
+}
+[[noreturn]] void __throw_bad_function_call() {
+  EndAtOnce();
+}
+[[noreturn]] void __throw_length_error(const char*) {
+  EndAtOnce();
+}
+[[noreturn]] void __throw_logic_error(const char*) {
+  EndAtOnce();
+}
+[[noreturn]] void __throw_out_of_range(const char*) {
+  EndAtOnce();
+}
+[[noreturn]] void __throw_out_of_range_fmt(const char*, ...) {
+  EndAtOnce();
+}
+[[noreturn]] void __throw_invalid_argument(const char*) {
+  EndAtOnce();
+}
 }  // namespace std
 
 // Allocation: an allocation that fails ends the program, as an uncaught
@@ -44,16 +64,30 @@ void* operator new(std::size_t size) {
   if (void* memory = std::malloc(size != 0 ? size : 1)) return memory;
   EndAtOnce();
 }
-void* operator new[](std::size_t size) { return operator new(size); }
+void* operator new[](std::size_t size) {
+  return operator new(size);
+}
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
   return std::malloc(size != 0 ? size : 1);
 }
 void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
   return std::malloc(size != 0 ? size : 1);
 }
-void operator delete(void* memory) noexcept { std::free(memory); }
-void operator delete[](void* memory) noexcept { std::free(memory); }
-void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
-void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); }
-void operator delete(void* memory, const std::nothrow_t&) noexcept { std::free(memory); }
-void operator delete[](void* memory, const std::nothrow_t&) noexcept { std::free(memory); }
+void operator delete(void* memory) noexcept {
+  std::free(memory);
+}
+void operator delete[](void* memory) noexcept {
+  std::free(memory);
+}
+void operator delete(void* memory, std::size_t) noexcept {
+  std::free(memory);
+}
+void operator delete[](void* memory, std::size_t) noexcept {
+  std::free(memory);
+}
+void operator delete(void* memory, const std::nothrow_t&) noexcept {
+  std::free(memory);
+}
+void operator delete[](void* memory, const std::nothrow_t&) noexcept {
+  std::free(memory);
+}

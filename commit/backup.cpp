@@ -139,8 +139,7 @@ std::string Header(Platform& platform, const LocalTime& now, const std::string& 
 ErrorCode FolderPath(Platform& platform, std::string* folder) {
   std::string base;
   if (platform.files.GetFolderPath(file::kCsidlCommonAppData, &base) != error::kSuccess) {
-    if (const ErrorCode code = platform.files.GetWindowsDirectory(&base);
-        code != error::kSuccess) {
+    if (const ErrorCode code = platform.files.GetWindowsDirectory(&base); code != error::kSuccess) {
       return code;
     }
   }
@@ -220,8 +219,8 @@ bool WriteBackup(Platform& platform, const PortRecord* boards, std::string* path
     written.number = number;
     *path = folder + "\\" + kPrefix + Stamp(now) +
             (number > 1 ? "-" + std::to_string(number) : std::string()) + kSuffix;
-    code = WriteNewFile(platform.files, *path, file::kCreateNew,
-                        Header(platform, now, *path) + body);
+    code =
+        WriteNewFile(platform.files, *path, file::kCreateNew, Header(platform, now, *path) + body);
   }
   if (code != error::kSuccess) return Fail(problem, code, *path);
 

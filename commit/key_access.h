@@ -30,8 +30,7 @@ constexpr std::size_t kObjectNameCapacity = 256;
 class KeyAccessWindow {
  public:
   // `keyPath` is relative to HKEY_LOCAL_MACHINE.
-  KeyAccessWindow(platform::Security& security, const ErrorReporter& reporter,
-                  std::string keyPath);
+  KeyAccessWindow(platform::Security& security, const ErrorReporter& reporter, std::string keyPath);
   KeyAccessWindow(const KeyAccessWindow&) = delete;
   KeyAccessWindow& operator=(const KeyAccessWindow&) = delete;
   ~KeyAccessWindow();
@@ -52,7 +51,7 @@ class KeyAccessWindow {
   platform::Security& security_;
   const ErrorReporter& reporter_;
   std::string objectName_;
-  platform::SecurityMemory original_;  // the descriptor the grant read
+  platform::SecurityMemory original_;   // the descriptor the grant read
   platform::AclHandle dacl_ = nullptr;  // inside it
   std::uint32_t protection_ = 0;        // kProtectedDacl or kUnprotectedDacl
   bool stored_ = false;                 // the grant tried to store its list

@@ -160,9 +160,8 @@ void CommitWalk::MoveSettings(PortRecord& record, const std::string& newName) {
     if (replaced.exists && !replaced.whole) return;
   }
   if (!oldIsOurs) ports.DeleteValue(oldValue.c_str());  // result not examined
-  const ErrorCode created =
-      ports.SetValue(newValue.c_str(), moving.type, moving.data.data(),
-                     static_cast<std::uint32_t>(moving.data.size()));
+  const ErrorCode created = ports.SetValue(newValue.c_str(), moving.type, moving.data.data(),
+                                           static_cast<std::uint32_t>(moving.data.size()));
   if (created != error::kSuccess) {
     // The settings must not vanish with the old value: put it back. (Data
     // this walk displaced stays for Finish.)

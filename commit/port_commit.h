@@ -95,8 +95,7 @@ class CommitWalk {
   PortRecord* OtherPortOwning(const PortRecord& record, std::string PortRecord::*owned,
                               const std::string& name) const;
   // Steps on the port device key; *portNameWritten when PortName was.
-  bool WritePortKeys(const PortRecord& record, const std::string& newName,
-                     bool* portNameWritten);
+  bool WritePortKeys(const PortRecord& record, const std::string& newName, bool* portNameWritten);
   void MoveClaim(const std::string& oldName, const std::string& newName);
 
   Setting ReadSetting(const platform::RegKey& ports, const std::string& valueName) const;

@@ -68,8 +68,8 @@ SaveOutcome SaveNames(Platform& platform, const ErrorReporter& reporter, PortRec
   // A Save walk moves claims in the COM port database: reset mode is off.
   CommitWalk walk(platform, reporter, false, boards);
   for (const PortChange& change : changes) {
-    reporter.SetSubject(FormatAddress(AddressOf(*change.port)) + ", " +
-                        change.port->committedName + " -> " + change.newName);
+    reporter.SetSubject(FormatAddress(AddressOf(*change.port)) + ", " + change.port->committedName +
+                        " -> " + change.newName);
     walk.CommitPort(*change.port, change.newName);
   }
   reporter.SetSubject(std::string());

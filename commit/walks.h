@@ -20,7 +20,7 @@ constexpr const char* kMissingRecordCaption = "Missing Private Tree Entry";
 // The main dialog's state the walks use.
 struct WalkTarget {
   const platform::TreeView& tree;
-  PortRecord* boards;  // the board list behind the tree
+  PortRecord* boards;     // the board list behind the tree
   const bool& resetMode;  // read by the commits: set for Reset, clear for Save
   bool& unsavedChanges;
   bool& rebootNeeded;
@@ -38,7 +38,7 @@ struct PortChange {
 enum class BackupPolicy { kReportAndGoOn, kWriteNothing, kNone };
 
 struct SaveOutcome {
-  bool walked = false;                  // the changes went to the commits
+  bool walked = false;  // the changes went to the commits
   // The registry no longer holds the names the ports were read with:
   // something else renamed ports meanwhile. Nothing was written.
   bool namesChanged = false;

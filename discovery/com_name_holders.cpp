@@ -150,7 +150,8 @@ void ComNameHolders::ReadEnum(Registry& registry, const std::set<std::string>& t
   }
 }
 
-void ComNameHolders::ReadSerialMap(Registry& registry, const std::vector<const PortRecord*>& ports) {
+void ComNameHolders::ReadSerialMap(Registry& registry,
+                                   const std::vector<const PortRecord*>& ports) {
   RegKey map(registry);
   const ErrorCode opened = map.Open(kLocalMachine, kSerialMapPath, kLookUp);
   if (opened != error::kSuccess) {

@@ -37,8 +37,7 @@ bool PortNamesUnchanged(Registry& registry, const PortRecord* boards) {
                                "\\Device Parameters";
       RegKey parameters(registry);
       std::string name;
-      if (parameters.Open(kLocalMachine, path.c_str(), access::kKeyQueryValue) !=
-              error::kSuccess ||
+      if (parameters.Open(kLocalMachine, path.c_str(), access::kKeyQueryValue) != error::kSuccess ||
           QueryStringValue(parameters, "PortName", kPortNameCapacity, &name) != error::kSuccess ||
           name != port->committedName) {
         return false;
@@ -65,8 +64,7 @@ void EnumeratePorts(Registry& registry, const TreeView* tree, PortRecord* board,
       break;  // the first missing port ends the card's ports
     }
     std::string portName;
-    if (QueryStringValue(parameters, "PortName", kPortNameCapacity, &portName) !=
-        error::kSuccess) {
+    if (QueryStringValue(parameters, "PortName", kPortNameCapacity, &portName) != error::kSuccess) {
       continue;
     }
     auto* port = new (std::nothrow) PortRecord;

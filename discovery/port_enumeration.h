@@ -31,8 +31,8 @@ constexpr std::uint32_t kMaxPortIndex = 255;
 // Parameters subkey. A port whose PortName cannot be read whole (missing,
 // or more than 7 characters) is skipped. Nothing is reported to the user.
 // Without a tree no items are made.
-void EnumeratePorts(platform::Registry& registry, const platform::TreeView* tree,
-                    PortRecord* board, char enumeratorLetter);
+void EnumeratePorts(platform::Registry& registry, const platform::TreeView* tree, PortRecord* board,
+                    char enumeratorLetter);
 
 // Whether the registry still holds, for every port of the board list, the
 // name the program knows it by (its committed name). A port whose PortName

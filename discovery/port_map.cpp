@@ -8,9 +8,15 @@ namespace {
 
 constexpr char kLineEnd[] = "\r\n";
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+char Upper(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 std::string Trimmed(const std::string& text) {
   std::size_t first = 0;
@@ -73,13 +79,14 @@ bool LooksLikeAddress(const std::string& text) {
   return at < text.size() && IsDigit(text[at]);
 }
 
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+std::string Quoted(const std::string& text) {
+  return "\"" + text + "\"";
+}
 
 }  // namespace
 
 bool operator==(const PortAddress& a, const PortAddress& b) {
-  return a.bus == b.bus && a.device == b.device && a.function == b.function &&
-         a.number == b.number;
+  return a.bus == b.bus && a.device == b.device && a.function == b.function && a.number == b.number;
 }
 
 PortAddress AddressOf(const PortRecord& port) {
@@ -104,8 +111,8 @@ std::string FormatCards(const PortRecord* boards) {
     PortAddress address = AddressOf(*board);
     text += std::string(text.empty() ? "" : ", ") + "PCI " + std::to_string(address.bus) + "." +
             std::to_string(address.device) + "." + std::to_string(address.function) + " (" +
-            (board->modelName != nullptr ? board->modelName : "") + ", " +
-            std::to_string(ports) + (ports == 1 ? " port)" : " ports)");
+            (board->modelName != nullptr ? board->modelName : "") + ", " + std::to_string(ports) +
+            (ports == 1 ? " port)" : " ports)");
   }
   return text.empty() ? "no Tarvex 880 card" : text;
 }
@@ -189,8 +196,8 @@ void ParsePortMap(const std::string& text, std::vector<MapEntry>* entries,
                   std::vector<MapProblem>* problems) {
   // Notepad's "Unicode" puts a byte order mark first; its "UTF-8" one too,
   // which is harmless for the ASCII a map holds.
-  if (text.size() >= 2 && ((text[0] == '\xFF' && text[1] == '\xFE') ||
-                           (text[0] == '\xFE' && text[1] == '\xFF'))) {
+  if (text.size() >= 2 &&
+      ((text[0] == '\xFF' && text[1] == '\xFE') || (text[0] == '\xFE' && text[1] == '\xFF'))) {
     problems->push_back({1, "the map is saved as Unicode; save it as ANSI"});
     return;
   }
@@ -228,10 +235,10 @@ void ResolvePortMap(PortRecord* boards, const std::vector<MapEntry>& entries, co
     const std::string what =
         entry.byAddress ? FormatAddress(entry.address) : Quoted(entry.currentName);
     if (found.empty()) {
-      problems->push_back({entry.line,
-                           entry.byAddress ? "no port is at " + what
-                                           : "no port of this PC is named " + what,
-                           entry.byAddress});
+      problems->push_back(
+          {entry.line,
+           entry.byAddress ? "no port is at " + what : "no port of this PC is named " + what,
+           entry.byAddress});
       continue;
     }
     if (found.size() > 1) {

@@ -20,7 +20,9 @@ int AppMessageBox(platform::Platform& platform, const char* text,
                   std::uint32_t type = platform::mb::kOk);
 
 // True only when the user answered Yes.
-inline bool AnsweredYes(int answer) { return answer == platform::id::kYes; }
+inline bool AnsweredYes(int answer) {
+  return answer == platform::id::kYes;
+}
 
 // Shows the system's text for a Windows error code under a caption that
 // names the failed step, once, with one OK button and no icon. The box is

@@ -40,9 +40,7 @@ class Control : public MessageTarget {
  protected:
   // Override these to receive the control window's own messages.
   virtual bool ReceivesOwnMessages() const { return false; }
-  virtual bool OnMessage(const Message& /*message*/, std::intptr_t* /*result*/) {
-    return false;
-  }
+  virtual bool OnMessage(const Message& /*message*/, std::intptr_t* /*result*/) { return false; }
 
   WindowSystem& windows() const { return *windows_; }
 
@@ -99,8 +97,7 @@ class TreeView : public Control {
 // Binds control objects to the controls of a dialog window by id.
 class DataExchange {
  public:
-  DataExchange(WindowSystem& windows, WindowHandle dialog)
-      : windows_(windows), dialog_(dialog) {}
+  DataExchange(WindowSystem& windows, WindowHandle dialog) : windows_(windows), dialog_(dialog) {}
   void Bind(int id, Control& control);
 
  private:
@@ -134,8 +131,7 @@ constexpr MessageEntry<D> CommandHandler(std::uint32_t code, int id, void (D::*h
 }
 template <class D>
 constexpr MessageEntry<D> NotifyHandler(std::uint32_t code, int id,
-                                        void (D::*handler)(const NotifyHeader&,
-                                                           std::intptr_t*)) {
+                                        void (D::*handler)(const NotifyHeader&, std::intptr_t*)) {
   return {wm::kNotify, code, id, nullptr, nullptr, handler};
 }
 
@@ -211,9 +207,7 @@ class Dialog : public MessageTarget {
   // --- Helpers -----------------------------------------------------------
   bool EndDialog(std::intptr_t result) { return windows_.EndDialog(window_, result); }
   WindowHandle GetItem(int id) const { return windows_.GetDlgItem(window_, id); }
-  bool EnableItem(int id, bool enable) const {
-    return windows_.EnableWindow(GetItem(id), enable);
-  }
+  bool EnableItem(int id, bool enable) const { return windows_.EnableWindow(GetItem(id), enable); }
   bool SetItemText(int id, const char* text) const {
     return windows_.SetWindowText(GetItem(id), text);
   }

@@ -27,9 +27,9 @@ ErrorCode File::Write(const std::string& text) const {
   while (done < text.size()) {
     // WriteFile counts in 32 bits; the program's texts are far smaller.
     const std::size_t left = text.size() - done;
-    const auto chunk = static_cast<std::uint32_t>(
-        left < std::numeric_limits<std::uint32_t>::max() ? left
-                                                          : std::numeric_limits<std::uint32_t>::max());
+    const auto chunk = static_cast<std::uint32_t>(left < std::numeric_limits<std::uint32_t>::max()
+                                                      ? left
+                                                      : std::numeric_limits<std::uint32_t>::max());
     std::uint32_t written = 0;
     const ErrorCode code = files_.WriteFile(
         handle_, reinterpret_cast<const std::uint8_t*>(text.data()) + done, chunk, &written);

@@ -57,7 +57,7 @@ constexpr std::uint32_t kWorldRid = 0;                          // SECURITY_WORL
 constexpr SidAuthority kNtAuthority = {{0, 0, 0, 0, 0, 5}};  // SECURITY_NT_AUTHORITY
 constexpr std::uint32_t kBuiltinDomainRid = 32;              // SECURITY_BUILTIN_DOMAIN_RID
 constexpr std::uint32_t kAliasRidAdmins = 544;               // DOMAIN_ALIAS_RID_ADMINS
-constexpr std::uint8_t kMaxSubAuthorities = 8;  // what AllocateAndInitializeSid takes
+constexpr std::uint8_t kMaxSubAuthorities = 8;               // what AllocateAndInitializeSid takes
 }  // namespace security
 
 // TRUSTEE_A, laid out as the SDK lays it out (the Win32 backend checks).

@@ -10,12 +10,12 @@
 
 namespace velnara::platform {
 
-using WindowHandle = void*;   // HWND
-using TreeItem = void*;       // HTREEITEM
-using IconHandle = void*;     // HICON
-using MenuHandle = void*;     // HMENU
-using DeviceContext = void*;  // HDC
-using BrushHandle = void*;    // HBRUSH
+using WindowHandle = void*;      // HWND
+using TreeItem = void*;          // HTREEITEM
+using IconHandle = void*;        // HICON
+using MenuHandle = void*;        // HMENU
+using DeviceContext = void*;     // HDC
+using BrushHandle = void*;       // HBRUSH
 using ColorRef = std::uint32_t;  // COLORREF: 0x00bbggrr
 
 // One window message as a dialog procedure or window procedure receives it.
@@ -40,8 +40,8 @@ struct Rect {
   int bottom;
 };
 
-constexpr int kSmCxIcon = 11;  // SM_CXICON
-constexpr int kSmCyIcon = 12;  // SM_CYICON
+constexpr int kSmCxIcon = 11;    // SM_CXICON
+constexpr int kSmCyIcon = 12;    // SM_CYICON
 constexpr int kComboError = -1;  // CB_ERR
 
 inline std::uint16_t LowWord(std::uintptr_t value) {
@@ -141,8 +141,7 @@ class WindowSystem {
   // TVM_SETITEMA with TVIF_PARAM alone.
   virtual bool TreeSetItemData(WindowHandle tree, TreeItem item, std::intptr_t data) = 0;
   // TVM_GETITEMA with TVIF_TEXT into a buffer of `capacity` bytes.
-  virtual bool TreeGetItemText(WindowHandle tree, TreeItem item, char* buffer,
-                               int capacity) = 0;
+  virtual bool TreeGetItemText(WindowHandle tree, TreeItem item, char* buffer, int capacity) = 0;
   // TVM_GETITEMA with TVIF_PARAM.
   virtual bool TreeGetItemData(WindowHandle tree, TreeItem item, std::intptr_t* data) = 0;
   // TVM_GETITEMA with TVIF_CHILDREN.

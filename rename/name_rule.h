@@ -23,9 +23,9 @@ struct ShownName {
 
 enum class NameVerdict {
   kFree,
-  kBadForm,            // see NameCheck::form
-  kOtherWindowsPort,   // "NAME:" under the port settings key is a printer port's or the like
-  kShownByOtherPort,   // another port of the tree shows it (the rename command's -1)
+  kBadForm,              // see NameCheck::form
+  kOtherWindowsPort,     // "NAME:" under the port settings key is a printer port's or the like
+  kShownByOtherPort,     // another port of the tree shows it (the rename command's -1)
   kHeldByOtherHardware,  // claimed or used outside the tree (the rename command's -2)
 };
 

@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "discovery/port_record.h"
-#include "rename/name_rule.h"
 #include "platform/dialog.h"
 #include "platform/platform.h"
+#include "rename/name_rule.h"
 
 namespace velnara {
 
@@ -31,8 +31,7 @@ constexpr const char* kNameRefusedFormat = "Port Name '%s' %s";
 // Below the claim's text, a line for each holder of the name, or this one.
 constexpr const char* kNoListedHolderLine = "Claimed for no device that Windows lists.";
 // Ends the claim's text when no holder is connected: Yes takes the name.
-constexpr const char* kTakeNameFormat =
-    "No connected device uses %s. Give %s to this port anyway?";
+constexpr const char* kTakeNameFormat = "No connected device uses %s. Give %s to this port anyway?";
 
 // The dialog in which the user picks the name (the rename dialog).
 class NameDialog {

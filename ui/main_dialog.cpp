@@ -19,7 +19,6 @@ constexpr std::uintptr_t kIconBig = 1;    // ICON_BIG
 constexpr std::uintptr_t kIconSmall = 0;  // ICON_SMALL
 }  // namespace
 
-
 const MessageEntry<MainDialog> MainDialog::kMessageTable[] = {
     MessageHandler(wm::kSysCommand, &MainDialog::OnSysCommand),
     MessageHandler(wm::kPaint, &MainDialog::OnPaint),

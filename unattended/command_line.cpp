@@ -33,8 +33,7 @@ bool Allowed(Mode mode, const std::string& option) {
     case Mode::kCheck:
       return option == "log" || option == "reclaim";
     case Mode::kApply:
-      return option == "log" || option == "restart" || option == "nobackup" ||
-             option == "reclaim";
+      return option == "log" || option == "restart" || option == "nobackup" || option == "reclaim";
     default:
       return false;
   }
@@ -145,7 +144,8 @@ bool ParseCommandLine(const std::vector<std::string>& args, Command* command,
 
 std::string UsageText() {
   // Lines short enough for a message box, which wraps long ones.
-  return "Velnara " VELNARA_SHOWN_VERSION " names the COM ports of Tarvex 880 cards.\r\n"
+  return "Velnara " VELNARA_SHOWN_VERSION
+         " names the COM ports of Tarvex 880 cards.\r\n"
          "\r\n"
          "Velnara.exe\r\n"
          "    the dialog\r\n"

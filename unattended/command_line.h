@@ -33,8 +33,7 @@ struct Command {
 
 // Reads the arguments that follow the program's name. False with *problem
 // (one line) when they ask for nothing this program does.
-bool ParseCommandLine(const std::vector<std::string>& args, Command* command,
-                      std::string* problem);
+bool ParseCommandLine(const std::vector<std::string>& args, Command* command, std::string* problem);
 
 // What "/?" shows: the commands and the exit statuses.
 std::string UsageText();

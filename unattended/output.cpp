@@ -49,8 +49,9 @@ ErrorCode Output::Begin(const std::string& commandLine) {
   if (code == error::kSuccess) code = log_.Write(header + kLineEnd);
   if (code == error::kSuccess) return code;
   log_.Close();
-  WriteStandard(platform_.files, file::kStdError,
-                "Cannot write the log " + logPath_ + ": " + CodeAndText(platform_, code) + kLineEnd);
+  WriteStandard(
+      platform_.files, file::kStdError,
+      "Cannot write the log " + logPath_ + ": " + CodeAndText(platform_, code) + kLineEnd);
   return code;
 }
 
@@ -60,9 +61,9 @@ void Output::Log(const std::string& line) const {
   if (code == error::kSuccess) return;
   // Said once; the run goes on with what it can still reach.
   log_.Close();
-  WriteStandard(platform_.files, file::kStdError,
-                "Cannot write the log " + logPath_ + ": " + CodeAndText(platform_, code) +
-                    kLineEnd);
+  WriteStandard(
+      platform_.files, file::kStdError,
+      "Cannot write the log " + logPath_ + ": " + CodeAndText(platform_, code) + kLineEnd);
 }
 
 void Output::Say(const std::string& line) const {
@@ -75,7 +76,9 @@ void Output::Warn(const std::string& line) const {
   WriteStandard(platform_.files, file::kStdError, line + kLineEnd);
 }
 
-void Output::Note(const std::string& line) const { Log(line); }
+void Output::Note(const std::string& line) const {
+  Log(line);
+}
 
 void Output::End(int status) {
   Log("Exit status " + std::to_string(status) + ".");

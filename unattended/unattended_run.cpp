@@ -35,7 +35,6 @@ class Boards {
   PortRecord* head_;
 };
 
-
 // Every port of the board list.
 std::vector<const PortRecord*> PortsOf(const PortRecord* boards) {
   std::vector<const PortRecord*> ports;
@@ -209,10 +208,10 @@ int UnattendedRun::ListBackups() {
   std::vector<std::string> paths;
   BackupProblem problem;
   if (!velnara::ListBackups(platform_, &paths, &problem)) {
-    output_.Warn("Cannot list the kept names: " + (problem.reason.empty()
-                                                       ? problem.path + ": " +
-                                                             CodeAndText(reporter_, problem.code)
-                                                       : problem.reason));
+    output_.Warn("Cannot list the kept names: " +
+                 (problem.reason.empty()
+                      ? problem.path + ": " + CodeAndText(reporter_, problem.code)
+                      : problem.reason));
     return static_cast<int>(problem.code);
   }
   std::string text;
@@ -271,7 +270,8 @@ int UnattendedRun::TakeLock() {
 int UnattendedRun::Refuse(const ReadMap& map, const std::vector<MapProblem>& problems, int status,
                           const PortRecord* boards) {
   // A wrong file of a million lines is not said a million times.
-  const std::size_t said = problems.size() < kMostProblemsSaid ? problems.size() : kMostProblemsSaid;
+  const std::size_t said =
+      problems.size() < kMostProblemsSaid ? problems.size() : kMostProblemsSaid;
   for (std::size_t i = 0; i < said; ++i) {
     output_.Warn(map.where + std::to_string(problems[i].line) + ": " + problems[i].text);
   }
@@ -344,8 +344,9 @@ int UnattendedRun::Apply(PortRecord* boards, const std::vector<PortChange>& chan
       SaveNames(platform_, reporter_, boards, changes,
                 command_.noBackup ? BackupPolicy::kNone : BackupPolicy::kWriteNothing);
   if (saved.namesChanged) {
-    output_.Warn("Something else renamed ports while Velnara ran: nothing was written. Try "
-                 "again.");
+    output_.Warn(
+        "Something else renamed ports while Velnara ran: nothing was written. Try "
+        "again.");
     return exit_status::kAnotherCopyRunning;
   }
   if (!saved.walked) {

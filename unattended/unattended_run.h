@@ -28,7 +28,7 @@ constexpr int kNameRefused = 183;      // ERROR_ALREADY_EXISTS: nothing written
 constexpr int kRestartStarted = 1641;  // ERROR_SUCCESS_REBOOT_INITIATED
 // ERROR_INSTALL_ALREADY_RUNNING: another copy holds the machine; try later.
 constexpr int kAnotherCopyRunning = 1618;
-constexpr int kRestartNeeded = 3010;   // ERROR_SUCCESS_REBOOT_REQUIRED
+constexpr int kRestartNeeded = 3010;  // ERROR_SUCCESS_REBOOT_REQUIRED
 constexpr int kUnsupportedSystem = -1;
 }  // namespace exit_status
 

@@ -16,14 +16,16 @@ std::string Upper(std::string text) {
 // `pattern`'s * and ? against `name`, both upper-cased.
 bool Matches(const char* pattern, const char* name) {
   if (*pattern == '\0') return *name == '\0';
-  if (*pattern == '*') return Matches(pattern + 1, name) || (*name != '\0' && Matches(pattern, name + 1));
+  if (*pattern == '*')
+    return Matches(pattern + 1, name) || (*name != '\0' && Matches(pattern, name + 1));
   if (*name == '\0') return false;
   return (*pattern == '?' || *pattern == *name) && Matches(pattern + 1, name + 1);
 }
 
 // The standard handles are small numbers no open file gets.
 FileHandle StandardHandle(std::uint32_t which) {
-  return reinterpret_cast<FileHandle>(static_cast<std::uintptr_t>(which == file::kStdOutput ? 0x11 : 0x12));
+  return reinterpret_cast<FileHandle>(
+      static_cast<std::uintptr_t>(which == file::kStdOutput ? 0x11 : 0x12));
 }
 
 }  // namespace
@@ -47,7 +49,9 @@ std::string SimFiles::FullPath(const std::string& path) {
   return full;
 }
 
-std::string SimFiles::Key(const std::string& path) { return Upper(FullPath(path)); }
+std::string SimFiles::Key(const std::string& path) {
+  return Upper(FullPath(path));
+}
 
 std::string SimFiles::FolderOf(const std::string& key) {
   const std::size_t slash = key.rfind('\\');
@@ -93,7 +97,9 @@ void SimFiles::SetReadOnly(const std::string& path, bool readOnly) {
   if (found != files_.end()) found->second.readOnly = readOnly;
 }
 
-bool SimFiles::FileExists(const std::string& path) const { return files_.count(Key(path)) != 0; }
+bool SimFiles::FileExists(const std::string& path) const {
+  return files_.count(Key(path)) != 0;
+}
 
 std::string SimFiles::FileText(const std::string& path) const {
   const auto found = files_.find(Key(path));

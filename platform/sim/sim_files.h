@@ -108,8 +108,8 @@ class SimFiles : public Files {
 
   CallLog* log_ = nullptr;
   std::map<std::string, Security> security_;  // keys of files and folders that have any
-  std::set<std::string> folders_;       // keys
-  std::map<std::string, Entry> files_;  // key -> file
+  std::set<std::string> folders_;             // keys
+  std::map<std::string, Entry> files_;        // key -> file
   std::map<FileHandle, Open> handles_;
   std::uintptr_t nextHandle_ = 0x1000;
   bool folderPathMissing_ = false;

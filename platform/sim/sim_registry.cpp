@@ -901,16 +901,16 @@ Dacl MergeWithParent(const Dacl& own, const Dacl* parent, bool isProtected);
 }  // namespace
 
 ErrorCode SimRegistry::WriteKeyDacl(RawKey root, const std::string& path, const Dacl& dacl,
-                                   Protection protection) {
+                                    Protection protection) {
   const std::shared_ptr<Node> node = FindBelow(root, path);
   if (node == nullptr) return error::kFileNotFound;
   if ((AllowedRights(*node) & access::kWriteDac) == 0) return error::kAccessDenied;
   // The key keeps its protection unless the caller says otherwise; the
   // entries are the ones given.
-  const bool isProtected = protection == Protection::kKeep ? node->dacl.isProtected
-                                                           : protection == Protection::kProtect;
-  node->dacl = MergeWithParent(dacl, node->parent != nullptr ? &node->parent->dacl : nullptr,
-                               isProtected);
+  const bool isProtected =
+      protection == Protection::kKeep ? node->dacl.isProtected : protection == Protection::kProtect;
+  node->dacl =
+      MergeWithParent(dacl, node->parent != nullptr ? &node->parent->dacl : nullptr, isProtected);
   // Each subkey that inherits takes what this key now passes on.
   std::vector<Node*> pending = {node.get()};
   while (!pending.empty()) {

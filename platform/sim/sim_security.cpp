@@ -90,8 +90,7 @@ std::string Describe(const Trustee& trustee, const HeldSids& sids) {
     const std::string* sid = FindSid(sids, trustee.name);
     shown = "sid=" + (sid != nullptr ? *sid : std::string("<unknown>"));
   }
-  return shown +
-         " form=" + std::to_string(trustee.form) + " type=" + std::to_string(trustee.type) +
+  return shown + " form=" + std::to_string(trustee.form) + " type=" + std::to_string(trustee.type) +
          " multiple=" + (trustee.multipleTrustee != nullptr ? "set" : "none") +
          " operation=" + std::to_string(trustee.multipleTrusteeOperation);
 }
@@ -211,9 +210,9 @@ ErrorCode SimSecurity::AllocateAndInitializeSid(const SidAuthority& authority, s
 
 void SimSecurity::FreeSid(SidHandle sid) {
   if (sid == nullptr) return;
-  const auto found = std::find_if(
-      sids_.begin(), sids_.end(),
-      [sid](const std::unique_ptr<std::string>& held) { return held.get() == sid; });
+  const auto found =
+      std::find_if(sids_.begin(), sids_.end(),
+                   [sid](const std::unique_ptr<std::string>& held) { return held.get() == sid; });
   if (found == sids_.end()) {
     misuses_.push_back("FreeSid of a SID that was not handed out, or was freed before");
     return;
@@ -242,7 +241,7 @@ const Dacl* SimSecurity::FindAcl(AclHandle acl, const char* function) {
 }
 
 ErrorCode SimSecurity::GetSecurityDescriptorControl(SecurityDescriptorHandle descriptor,
-                                                   std::uint16_t* control) {
+                                                    std::uint16_t* control) {
   if (log_ != nullptr) {
     if (const ErrorCode forced = log_->Enter("GetSecurityDescriptorControl")) return forced;
   }
@@ -336,7 +335,8 @@ ErrorCode SimSecurity::GetNamedSecurityInfo(const char* objectName, std::uint32_
 ErrorCode SimSecurity::GetEffectiveRightsFromAcl(AclHandle dacl, const Trustee& trustee,
                                                  AccessMask* rights) {
   if (log_ != nullptr) {
-    if (const ErrorCode forced = log_->Enter("GetEffectiveRightsFromAclA", Describe(trustee, sids_))) {
+    if (const ErrorCode forced =
+            log_->Enter("GetEffectiveRightsFromAclA", Describe(trustee, sids_))) {
       return forced;
     }
   }

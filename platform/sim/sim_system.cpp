@@ -92,8 +92,8 @@ void SimSystem::SetVersion(std::uint32_t platformId, std::uint32_t major, std::u
 ErrorCode SimSystem::GetVersion(OsVersionInfo* info) {
   ++versionQueries_;
   if (log_ != nullptr) {
-    if (const ErrorCode forced = log_->Enter("GetVersionExA", std::string(),
-                                             info != nullptr ? info->size : 0)) {
+    if (const ErrorCode forced =
+            log_->Enter("GetVersionExA", std::string(), info != nullptr ? info->size : 0)) {
       return forced;
     }
   }

@@ -1,11 +1,11 @@
 #include "platform/sim/sim_window_system.h"
 
-#include "platform/sim/sim_system.h"
-
 #include <algorithm>
 #include <map>
 #include <set>
 #include <utility>
+
+#include "platform/sim/sim_system.h"
 
 namespace velnara::platform::sim {
 namespace {

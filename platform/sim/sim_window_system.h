@@ -27,13 +27,13 @@ namespace velnara::platform::sim {
 struct Shown {
   enum class Kind { Dialog, MessageBox };
   Kind kind = Kind::MessageBox;
-  int templateId = 0;           // dialogs
+  int templateId = 0;  // dialogs
   std::string caption;
-  std::string text;             // message boxes
-  std::uint32_t type = 0;       // message boxes: MB_* buttons | icon
+  std::string text;                // message boxes
+  std::uint32_t type = 0;          // message boxes: MB_* buttons | icon
   bool ownedByMainWindow = false;  // its owner is the application's main window
   bool hasOwner = false;
-  int answer = 0;               // message boxes: the button pressed
+  int answer = 0;  // message boxes: the button pressed
 };
 
 // A snapshot of a tree-view item and its subtree.
@@ -57,16 +57,16 @@ class SimUser {
 
   // Acting. Each records an error when the control cannot take the action
   // (missing, hidden or disabled), as a person could not do it either.
-  void Click(int id);                       // BN_CLICKED of a button
-  void PressEnter();                        // the focused push button, else IDOK
-  void PressEscape();                       // IDCANCEL
-  void CloseBox();                          // WM_SYSCOMMAND SC_CLOSE
+  void Click(int id);                          // BN_CLICKED of a button
+  void PressEnter();                           // the focused push button, else IDOK
+  void PressEscape();                          // IDCANCEL
+  void CloseBox();                             // WM_SYSCOMMAND SC_CLOSE
   void SystemCommand(std::uintptr_t command);  // WM_SYSCOMMAND, e.g. a system menu entry
-  void Minimize(bool minimized);            // IsIconic, then WM_PAINT
+  void Minimize(bool minimized);               // IsIconic, then WM_PAINT
   // Selects the item reached by following texts from the top level, e.g.
   // {"PCI Bus", "Tarvex 880-4 RJ45", "COM5"}.
   void SelectTreeItem(int treeId, const std::vector<std::string>& path);
-  void DoubleClickTree(int treeId);         // NM_DBLCLK via WM_NOTIFY
+  void DoubleClickTree(int treeId);  // NM_DBLCLK via WM_NOTIFY
   // Replaces the text of a combo box's edit field as typing would: the
   // field takes at most its text limit, and the list selection is cleared.
   void TypeText(int comboId, const std::string& text);
@@ -76,10 +76,10 @@ class SimUser {
   std::string Text(int id) const;
   bool Enabled(int id) const;
   bool Visible(int id) const;
-  int FocusedId() const;                    // 0 when no control has the focus
+  int FocusedId() const;  // 0 when no control has the focus
   std::vector<std::string> ComboEntries(int comboId) const;
-  int ComboSelection(int comboId) const;    // CB_ERR when none
-  int ComboTextLimit(int comboId) const;    // 0 when none was set
+  int ComboSelection(int comboId) const;         // CB_ERR when none
+  int ComboTextLimit(int comboId) const;         // 0 when none was set
   std::vector<TreeNode> Tree(int treeId) const;  // the top-level items
   std::string SelectedTreeText(int treeId) const;
 
@@ -105,8 +105,7 @@ class SimWindowSystem : public WindowSystem {
   // `step` played on it. For runs whose course is not known in advance
   // (fault sweeps, fuzzing); neither is an error. `step` must end the
   // dialog sooner or later: after 1000 steps on one dialog it is abandoned.
-  void SetAutopilot(std::function<int(const Shown&)> answer,
-                    std::function<void(SimUser&)> step);
+  void SetAutopilot(std::function<int(const Shown&)> answer, std::function<void(SimUser&)> step);
   // Problems met while running the script; a good run leaves this empty.
   const std::vector<std::string>& errors() const;
 
@@ -172,8 +171,7 @@ class SimWindowSystem : public WindowSystem {
 
   // --- WindowSystem --------------------------------------------------------
   bool Enable3dControls() override;
-  std::intptr_t RunModalDialog(int templateId, WindowHandle owner,
-                               MessageTarget& dialog) override;
+  std::intptr_t RunModalDialog(int templateId, WindowHandle owner, MessageTarget& dialog) override;
   bool EndDialog(WindowHandle dialog, std::intptr_t result) override;
   WindowHandle GetDlgItem(WindowHandle dialog, int id) override;
   bool Subclass(WindowHandle control, MessageTarget& target) override;

@@ -9,11 +9,11 @@
 
 namespace velnara::platform::win32 {
 
-ErrorCode Win32Files::CreateFile(const char* path, std::uint32_t access,
-                                 std::uint32_t disposition, std::uint32_t share, FileHandle* file) {
+ErrorCode Win32Files::CreateFile(const char* path, std::uint32_t access, std::uint32_t disposition,
+                                 std::uint32_t share, FileHandle* file) {
   *file = nullptr;
-  const HANDLE opened = ::CreateFileA(path, access, share, nullptr, disposition,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE opened =
+      ::CreateFileA(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (opened == INVALID_HANDLE_VALUE) return LastErrorCode();
   *file = opened;
   return ERROR_SUCCESS;
@@ -73,8 +73,8 @@ ErrorCode Win32Files::GetFileAttributes(const char* path, std::uint32_t* attribu
 }
 
 ErrorCode Win32Files::GetOwner(const char* path, std::string* sid) {
-  static const auto getNamed = LookUpFunction<decltype(&GetNamedSecurityInfoA)>(
-      "advapi32.dll", "GetNamedSecurityInfoA");
+  static const auto getNamed =
+      LookUpFunction<decltype(&GetNamedSecurityInfoA)>("advapi32.dll", "GetNamedSecurityInfoA");
   if (getNamed == nullptr) return ERROR_PROC_NOT_FOUND;
   PSID owner = nullptr;
   LocalMemory descriptor;
@@ -89,8 +89,8 @@ ErrorCode Win32Files::GetOwner(const char* path, std::string* sid) {
 ErrorCode Win32Files::SetSecurity(const char* path, const char* sddl) {
   static const auto getDacl = LookUpFunction<decltype(&GetSecurityDescriptorDacl)>(
       "advapi32.dll", "GetSecurityDescriptorDacl");
-  static const auto setNamed = LookUpFunction<decltype(&SetNamedSecurityInfoA)>(
-      "advapi32.dll", "SetNamedSecurityInfoA");
+  static const auto setNamed =
+      LookUpFunction<decltype(&SetNamedSecurityInfoA)>("advapi32.dll", "SetNamedSecurityInfoA");
   if (getDacl == nullptr || setNamed == nullptr) return ERROR_PROC_NOT_FOUND;
   SddlAttributes attributes;
   if (const ErrorCode code = attributes.Make(sddl); code != ERROR_SUCCESS) return code;
@@ -102,10 +102,10 @@ ErrorCode Win32Files::SetSecurity(const char* path, const char* sddl) {
     return LastErrorCode();
   }
   if (!present) return ERROR_INVALID_SECURITY_DESCR;  // no list: never full access for all
-  std::string name = path;  // the call takes a mutable name
+  std::string name = path;                            // the call takes a mutable name
   return setNamed(name.data(), SE_FILE_OBJECT,
-                  DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
-                  nullptr, dacl, nullptr);
+                  DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                  dacl, nullptr);
 }
 
 ErrorCode Win32Files::FindFiles(const char* pattern, std::vector<std::string>* names) {

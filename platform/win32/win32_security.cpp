@@ -96,7 +96,7 @@ ErrorCode Win32Security::SetNamedSecurityInfo(const char* objectName, std::uint3
 }
 
 ErrorCode Win32Security::GetSecurityDescriptorControl(SecurityDescriptorHandle descriptor,
-                                                     std::uint16_t* control) {
+                                                      std::uint16_t* control) {
   if (functions_.getControl == nullptr) return ERROR_PROC_NOT_FOUND;
   SECURITY_DESCRIPTOR_CONTROL bits = 0;
   DWORD revision = 0;
@@ -109,8 +109,7 @@ void Win32Security::LocalFree(void* memory) {
   if (memory != nullptr) ::LocalFree(memory);
 }
 
-ErrorCode Win32Security::AllocateAndInitializeSid(const SidAuthority& authority,
-                                                  std::uint8_t count,
+ErrorCode Win32Security::AllocateAndInitializeSid(const SidAuthority& authority, std::uint8_t count,
                                                   const std::uint32_t* subAuthorities,
                                                   SidHandle* sid) {
   *sid = nullptr;
@@ -124,8 +123,8 @@ ErrorCode Win32Security::AllocateAndInitializeSid(const SidAuthority& authority,
   DWORD sub[security::kMaxSubAuthorities] = {};
   for (std::uint8_t i = 0; i < count; ++i) sub[i] = subAuthorities[i];
   PSID made = nullptr;
-  if (!functions_.allocateSid(&sdkAuthority, count, sub[0], sub[1], sub[2], sub[3], sub[4],
-                              sub[5], sub[6], sub[7], &made)) {
+  if (!functions_.allocateSid(&sdkAuthority, count, sub[0], sub[1], sub[2], sub[3], sub[4], sub[5],
+                              sub[6], sub[7], &made)) {
     return LastErrorCode();
   }
   *sid = made;

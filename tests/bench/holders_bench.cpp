@@ -39,8 +39,8 @@ struct Machine {
     for (int e = 0; e < kEnumerators; ++e) {
       for (int d = 0; d < kDevices; ++d) {
         for (int i = 0; i < kInstances; ++i) {
-          const std::string key = root + "BUS" + std::to_string(e) + "\\DEV_" +
-                                  std::to_string(d) + "\\" + std::to_string(i);
+          const std::string key = root + "BUS" + std::to_string(e) + "\\DEV_" + std::to_string(d) +
+                                  "\\" + std::to_string(i);
           registry.SetStringAt(key, "DeviceDesc", "Some device");
           // One in four is a serial port of some kind.
           if (i % 4 == 0) {
@@ -60,8 +60,8 @@ struct Machine {
     registry.SetStringAt(card, "ParentIdPrefix", "4&1&0");
     registry.CreateKeyAt(card + "\\Control");
     for (std::uint32_t p = 0; p < 4; ++p) {
-      registry.SetStringAt(EnumeratorKeyPath('A') + "\\" + PortDeviceKeyName("4&1&0", 0x02090000 | p) +
-                               "\\Device Parameters",
+      registry.SetStringAt(EnumeratorKeyPath('A') + "\\" +
+                               PortDeviceKeyName("4&1&0", 0x02090000 | p) + "\\Device Parameters",
                            "PortName", "COM" + std::to_string(3 + p));
     }
     registry.SetStringAt("HARDWARE\\DEVICEMAP\\SERIALCOMM", "\\Device\\Serial0", "COM1");
@@ -115,7 +115,9 @@ void BM_HoldersBareWalk(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(BareWalk(machine.registry));
   state.counters["port names"] = BareWalk(machine.registry);
 }
-double Fastest(const std::vector<double>& runs) { return *std::min_element(runs.begin(), runs.end()); }
+double Fastest(const std::vector<double>& runs) {
+  return *std::min_element(runs.begin(), runs.end());
+}
 
 BENCHMARK(BM_HoldersBareWalk)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Fastest);
 

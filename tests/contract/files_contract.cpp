@@ -58,8 +58,7 @@ TEST_P(FilesContract, NewFilesAppendsFoldersListsAndDeletes) {
   // What a folder is, and who owns it: the administrators, or (under Wine,
   // which makes a folder its user's) the account that made it.
   std::uint32_t attributes = 0;
-  ASSERT_EQ(files().GetFileAttributes(Path("names-sub.txt").c_str(), &attributes),
-            error::kSuccess);
+  ASSERT_EQ(files().GetFileAttributes(Path("names-sub.txt").c_str(), &attributes), error::kSuccess);
   EXPECT_EQ(attributes & (file::kAttributeDirectory | file::kAttributeReparsePoint),
             file::kAttributeDirectory);
   EXPECT_EQ(files().GetFileAttributes(Path("none").c_str(), &attributes), error::kFileNotFound);

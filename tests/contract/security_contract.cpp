@@ -71,9 +71,7 @@ class SecurityContract : public ::testing::TestWithParam<BackendFactory> {
   platform::Security& sec() { return backend_->security(); }
   bool IsWine() const { return backend_->IsWine(); }
 
-  ErrorCode DeleteTree(const std::string& path) {
-    return DeleteKeyTree(reg(), kCurrentUser, path);
-  }
+  ErrorCode DeleteTree(const std::string& path) { return DeleteKeyTree(reg(), kCurrentUser, path); }
 
   // Creates the key (and any missing on the way), then locks it with
   // `sddl`: a locked key takes no new subkeys, so lock the deepest first.
@@ -126,11 +124,11 @@ class SecurityContract : public ::testing::TestWithParam<BackendFactory> {
       return code;
     }
     *protection = (control & security::kSeDaclProtected) != 0 ? security::kProtectedDacl
-                                                               : security::kUnprotectedDacl;
+                                                              : security::kUnprotectedDacl;
     platform::Sid administrators(sec());
     if ((code = administrators.AllocateAdministrators()) != error::kSuccess) return code;
-    const platform::Trustee trustee{nullptr, security::kNoMultipleTrustee,
-                                    security::kTrusteeIsSid, security::kTrusteeIsGroup,
+    const platform::Trustee trustee{nullptr, security::kNoMultipleTrustee, security::kTrusteeIsSid,
+                                    security::kTrusteeIsGroup,
                                     static_cast<const char*>(administrators.get())};
     AccessMask rights = 0;
     if ((code = sec().GetEffectiveRightsFromAcl(*dacl, trustee, &rights)) != error::kSuccess) {

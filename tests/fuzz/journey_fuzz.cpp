@@ -19,13 +19,13 @@
 //
 //   cmake --preset fuzz && cmake --build --preset fuzz
 //   build/fuzz/tests/fuzz/velnara_fuzz tests/fuzz/corpus -max_total_time=600
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
-#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -114,9 +114,10 @@ void BuildMachine(Bytes& in, sim::SimPlatform& machine) {
   const int cards = in.Below(5);
   for (int c = 0; c < cards; ++c) {
     const int row = in.Below(static_cast<int>(modelCount) + 3);
-    const std::string device = row < static_cast<int>(modelCount)
-                                   ? models[row].deviceId
-                                   : (row == static_cast<int>(modelCount) ? "DEV_801A" : "DEV_8030");
+    const std::string device =
+        row < static_cast<int>(modelCount)
+            ? models[row].deviceId
+            : (row == static_cast<int>(modelCount) ? "DEV_801A" : "DEV_8030");
     const char letter = row < static_cast<int>(modelCount) && in.Below(8) != 0
                             ? models[row].enumeratorLetter
                             : "ASU"[in.Below(3)];
@@ -214,13 +215,14 @@ void BuildMachine(Bytes& in, sim::SimPlatform& machine) {
     const std::string instance = std::string("SYSTEM\\CurrentControlSet\\Enum\\") +
                                  kDevices[in.Below(4)] + std::to_string(o);
     const int number = 1 + in.Below(64);
-    const std::string name = in.Below(4) == 0 ? "com" + std::to_string(number)
-                                              : "COM" + std::to_string(number);
+    const std::string name =
+        in.Below(4) == 0 ? "com" + std::to_string(number) : "COM" + std::to_string(number);
     if (in.Bit()) registry.SetStringAt(instance, "FriendlyName", "Port (" + name + ")");
     if (in.Bit()) registry.SetStringAt(instance, "DeviceDesc", "Communications Port");
     if (in.Below(4) != 0) registry.SetStringAt(instance + "\\Device Parameters", "PortName", name);
     registry.CreateKeyAt(instance);
-    if (in.Bit()) registry.SetStringAt(kJourneySerialMap, "\\Device\\Other" + std::to_string(o), name);
+    if (in.Bit())
+      registry.SetStringAt(kJourneySerialMap, "\\Device\\Other" + std::to_string(o), name);
     if (in.Bit()) claimed.push_back(static_cast<std::uint32_t>(number));
     if (in.Below(8) == 0) registry.SetSddlAt("HKLM\\" + instance, "D:P(A;;KA;;;SY)");
   }
@@ -335,7 +337,8 @@ bool RunCommandLine(Bytes& in, sim::SimPlatform& machine) {
   const int command = in.Below(8);
   const std::string rest(reinterpret_cast<const char*>(in.rest()), in.left());
   machine.files.PutFile("map.txt", rest);
-  machine.files.SetStandardKind(platform::file::kStdOutput, static_cast<std::uint32_t>(command % 4));
+  machine.files.SetStandardKind(platform::file::kStdOutput,
+                                static_cast<std::uint32_t>(command % 4));
   machine.files.SetStandardKind(platform::file::kStdError, platform::file::kTypePipe);
   std::vector<std::string> args;
   switch (command) {
@@ -406,7 +409,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (in.left() > 0 && *in.rest() == 'R') {
     in.Skip(1);
     const auto* end = static_cast<const std::uint8_t*>(std::memchr(in.rest(), 0, in.left()));
-    const std::size_t length = end != nullptr ? static_cast<std::size_t>(end - in.rest()) : in.left();
+    const std::size_t length =
+        end != nullptr ? static_cast<std::size_t>(end - in.rest()) : in.left();
     std::string problem;
     const std::string text(reinterpret_cast<const char*>(in.rest()), length);
     in.Skip(length + 1);
@@ -422,7 +426,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool kept = RunCommandLine(in, machine);
     std::vector<std::string> problems = invariants.Check(machine);
     if (!kept) problems.push_back("the command line broke its own promise");
-    for (const std::string& problem : problems) std::fprintf(stderr, "broken: %s\n", problem.c_str());
+    for (const std::string& problem : problems)
+      std::fprintf(stderr, "broken: %s\n", problem.c_str());
     if (!problems.empty()) std::abort();
     return 0;
   }
@@ -452,7 +457,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   const std::vector<std::string> problems = invariants.Check(machine);
   if (!problems.empty()) {
-    for (const std::string& problem : problems) std::fprintf(stderr, "broken: %s\n", problem.c_str());
+    for (const std::string& problem : problems)
+      std::fprintf(stderr, "broken: %s\n", problem.c_str());
     std::abort();
   }
   return 0;

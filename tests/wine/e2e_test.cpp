@@ -299,8 +299,8 @@ class SampleState {
 DWORD RunVelnara(const std::string& arguments, std::string* output = nullptr) {
   DWORD status = 0xDEAD;
   std::string problem;
-  EXPECT_TRUE(RunCaptured("\"" + ToWindowsPath(gProgramPath) + "\" " + arguments, &status,
-                          output, &problem))
+  EXPECT_TRUE(RunCaptured("\"" + ToWindowsPath(gProgramPath) + "\" " + arguments, &status, output,
+                          &problem))
       << problem;
   return status;
 }
@@ -316,7 +316,8 @@ constexpr char kHeldBlock[] =
 
 // Every value of the gone adapter's keys, one line each.
 std::string AdapterKeys() {
-  const std::string key = "SYSTEM\\CurrentControlSet\\Enum\\FTDIBUS\\VID_0403+PID_6001+A1B2C3D4A\\0000";
+  const std::string key =
+      "SYSTEM\\CurrentControlSet\\Enum\\FTDIBUS\\VID_0403+PID_6001+A1B2C3D4A\\0000";
   std::string values;
   for (const std::string& path : {key, key + "\\Device Parameters"}) {
     for (const std::string& name : ValueNames(path)) {
@@ -580,24 +581,27 @@ TEST_F(Committing, ANameHeldElsewhereNamesItsHolderAndOneOfNoDeviceMayBeTaken) {
   ASSERT_NE(rename, nullptr);
   ChooseName(rename, "COM61");
   EXPECT_EQ(AnswerMessageBox(IDOK),
-            claimed("COM61", "USB Data Fax Modem (COM61), USB\\VID_0572&PID_1329\\5&2a3b4c5d&0&2, "
-                             "connected"));
+            claimed("COM61",
+                    "USB Data Fax Modem (COM61), USB\\VID_0572&PID_1329\\5&2a3b4c5d&0&2, "
+                    "connected"));
   rename = program_.WaitForWindow(kRenameCaption, kUiMs);
   ASSERT_NE(rename, nullptr) << "the rename dialog did not reopen";
   // A program reserved COM62 meanwhile: the check reads the database anew.
   std::string bitmap = ReadValue("SYSTEM\\CurrentControlSet\\Control\\COM Name Arbiter", "ComDB");
   bitmap[61 / 8] = static_cast<char>(bitmap[61 / 8] | 1 << (61 % 8));
   HKEY arbiter = nullptr;
-  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\COM Name Arbiter",
-                          0, KEY_SET_VALUE, &arbiter),
-            ERROR_SUCCESS);
+  ASSERT_EQ(
+      RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\COM Name Arbiter", 0,
+                    KEY_SET_VALUE, &arbiter),
+      ERROR_SUCCESS);
   RegSetValueExA(arbiter, "ComDB", 0, REG_BINARY, reinterpret_cast<const BYTE*>(bitmap.data()),
                  static_cast<DWORD>(bitmap.size()));
   RegCloseKey(arbiter);
   ChooseName(rename, "COM62");
   EXPECT_EQ(AnswerMessageBox(IDYES),
-            claimed("COM62", "Claimed for no device that Windows lists.\n\nNo connected device "
-                             "uses COM62. Give COM62 to this port anyway?"));
+            claimed("COM62",
+                    "Claimed for no device that Windows lists.\n\nNo connected device "
+                    "uses COM62. Give COM62 to this port anyway?"));
   ASSERT_TRUE(Eventually([&] { return FindTreeNode(ReadPortTree(), "COM62") != nullptr; }));
   Save();
   ASSERT_FALSE(HasFatalFailure());
@@ -715,14 +719,17 @@ TEST_F(Unattended, ListEditCheckApplyApplyAgainAndPutBack) {
   // Five cards, their ports, and the names held for other hardware.
   EXPECT_EQ(std::count(listed.begin(), listed.end(), '\n'), 5 + 44 + 4 + 6) << listed;
   EXPECT_NE(listed.find(kHeldBlock), std::string::npos) << listed;
-  const std::string first = "; Tarvex 880-4 RJ45\r\nPCI 2.9.0 port 1 = COM3\r\n"
-                            "PCI 2.9.0 port 2 = COM4\r\nPCI 2.9.0 port 3 = COM5\r\n";
+  const std::string first =
+      "; Tarvex 880-4 RJ45\r\nPCI 2.9.0 port 1 = COM3\r\n"
+      "PCI 2.9.0 port 2 = COM4\r\nPCI 2.9.0 port 3 = COM5\r\n";
   ASSERT_EQ(listed.find(first), 0u) << listed;
   const std::string before = MachineSnapshot();
   EXPECT_EQ(RunVelnara("/apply " + WriteMap(listed)), 0u) << "the list applied changes nothing";
 
-  const std::string map = WriteMap("PCI 2.9.0 port 1 = COM4\r\nPCI 2.9.0 port 2 = COM3\r\n"
-                                   "COM5 = COM47\r\n" + listed.substr(first.size()));
+  const std::string map = WriteMap(
+      "PCI 2.9.0 port 1 = COM4\r\nPCI 2.9.0 port 2 = COM3\r\n"
+      "COM5 = COM47\r\n" +
+      listed.substr(first.size()));
   std::string said;
   EXPECT_EQ(RunVelnara("/check " + map, &said), 0u);
   EXPECT_NE(said.find("3 ports would change; nothing was written."), std::string::npos) << said;
@@ -798,7 +805,8 @@ TEST_F(Unattended, TwoApplyRunsStartedTogetherNeverGiveOneNameToTwoPorts) {
     std::sort(sorted.begin(), sorted.end());
     EXPECT_TRUE(sorted == (std::vector<DWORD>{183, 3010}) ||
                 sorted == (std::vector<DWORD>{1618, 3010}))
-        << statuses[0] << " " << said[0] << "\n" << statuses[1] << " " << said[1];
+        << statuses[0] << " " << said[0] << "\n"
+        << statuses[1] << " " << said[1];
     // Each port device key is a line of the snapshot.
     const std::string snapshot = MachineSnapshot();
     const std::string portName = " PortName=" + name + std::string(1, '\0') + " ";
@@ -827,9 +835,13 @@ TEST_F(Unattended, ABatchFileGetsTheFilesAndTheStatusAndNoWindow) {
   }
   const std::string program = "\"" + ToWindowsPath(gProgramPath) + "\"";
   const std::string batch = WriteMap(
-      "@echo off\r\n" + program + " /list /out " + folder + "\\ports.txt\r\n"
-      "echo list-out %ERRORLEVEL%\r\n" + program + " /list > " + folder + "\\redirected.txt\r\n"
-      "echo list-redirected %ERRORLEVEL%\r\n" + program + " /apply COM5=COM47 /log " + folder +
+      "@echo off\r\n" + program + " /list /out " + folder +
+      "\\ports.txt\r\n"
+      "echo list-out %ERRORLEVEL%\r\n" +
+      program + " /list > " + folder +
+      "\\redirected.txt\r\n"
+      "echo list-redirected %ERRORLEVEL%\r\n" +
+      program + " /apply COM5=COM47 /log " + folder +
       "\\velnara.log\r\nif %ERRORLEVEL%==3010 echo Names written; they take effect after the "
       "restart.\r\n");
   const std::string script = folder + "\\names.bat";
@@ -846,7 +858,8 @@ TEST_F(Unattended, ABatchFileGetsTheFilesAndTheStatusAndNoWindow) {
   const std::string listed = ReadFileText(folder + "\\ports.txt");
   EXPECT_EQ(listed.rfind("; Tarvex 880-4 RJ45\r\nPCI 2.9.0 port 1 = COM3\r\n", 0), 0u) << listed;
   EXPECT_EQ(ReadFileText(folder + "\\redirected.txt"), listed);
-  EXPECT_NE(ReadFileText(folder + "\\velnara.log").find("Exit status 3010.\r\n"), std::string::npos);
+  EXPECT_NE(ReadFileText(folder + "\\velnara.log").find("Exit status 3010.\r\n"),
+            std::string::npos);
   state_.ExpectPort("COM5", "COM47");
 }
 

@@ -134,8 +134,8 @@ BOOL StartProcess(std::string commandLine, BOOL inheritHandles, STARTUPINFOA* st
   constexpr int kTries = 3;
   for (int attempt = 1;; ++attempt) {
     std::string line = commandLine;  // CreateProcessA may write into it
-    if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, inheritHandles, 0, nullptr,
-                       nullptr, startup, process)) {
+    if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, inheritHandles, 0, nullptr, nullptr,
+                       startup, process)) {
       return TRUE;
     }
     const DWORD error = GetLastError();

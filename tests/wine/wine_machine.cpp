@@ -35,7 +35,8 @@ std::vector<std::string> PortDeviceKeys() {
   std::vector<std::string> keys;
   for (const char* letter : {"A", "S", "U"}) {
     const std::string enumerator = std::string(kEnum) + "\\TRVX880" + letter + "\\*PNP0501";
-    for (const std::string& instance : Subkeys(enumerator)) keys.push_back(enumerator + "\\" + instance);
+    for (const std::string& instance : Subkeys(enumerator))
+      keys.push_back(enumerator + "\\" + instance);
   }
   return keys;
 }
@@ -84,9 +85,9 @@ bool SetObjectDaclSddl(const std::string& objectName, const std::string& sddl) {
   DWORD revision = 0;
   GetSecurityDescriptorControl(descriptor, &control, &revision);
   const SECURITY_INFORMATION which =
-      DACL_SECURITY_INFORMATION | ((control & SE_DACL_PROTECTED)
-                                       ? PROTECTED_DACL_SECURITY_INFORMATION
-                                       : UNPROTECTED_DACL_SECURITY_INFORMATION);
+      DACL_SECURITY_INFORMATION |
+      ((control & SE_DACL_PROTECTED) ? PROTECTED_DACL_SECURITY_INFORMATION
+                                     : UNPROTECTED_DACL_SECURITY_INFORMATION);
   std::string object = objectName;
   const bool set = GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) &&
                    SetNamedSecurityInfoA(object.data(), SE_REGISTRY_KEY, which, nullptr, nullptr,
@@ -124,8 +125,8 @@ std::string ReadValue(const std::string& path, const std::string& name) {
   }
   char data[1024];
   DWORD size = sizeof data;
-  const LONG read = RegQueryValueExA(key, name.c_str(), nullptr, nullptr,
-                                     reinterpret_cast<BYTE*>(data), &size);
+  const LONG read =
+      RegQueryValueExA(key, name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size);
   RegCloseKey(key);
   return read == ERROR_SUCCESS ? std::string(data, size) : "<none>";
 }
@@ -212,9 +213,9 @@ bool CapturedRun::Start(const std::string& commandLine, std::string* problem) {
           std::to_string(++runs) + ".txt";
   commandLine_ = commandLine;
   SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
-  const HANDLE file =
-      CreateFileA(file_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                  &inherited, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE file = CreateFileA(file_.c_str(), GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  &inherited, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     *problem = "cannot make " + file_ + ": error " + std::to_string(GetLastError());
     return false;
@@ -237,8 +238,7 @@ bool CapturedRun::Start(const std::string& commandLine, std::string* problem) {
   return true;
 }
 
-bool CapturedRun::Wait(DWORD timeoutMs, DWORD* status, std::string* output,
-                       std::string* problem) {
+bool CapturedRun::Wait(DWORD timeoutMs, DWORD* status, std::string* output, std::string* problem) {
   const bool ended = WaitForSingleObject(process_, timeoutMs) == WAIT_OBJECT_0;
   if (!ended) {
     TerminateProcess(process_, 1);
@@ -265,7 +265,8 @@ std::string ReadFileText(const std::string& path) {
   std::string text;
   char buffer[4096];
   DWORD read = 0;
-  while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) text.append(buffer, read);
+  while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0)
+    text.append(buffer, read);
   CloseHandle(file);
   return text;
 }

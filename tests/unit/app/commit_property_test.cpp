@@ -424,7 +424,7 @@ class CommitProperty {
   std::vector<ModelPort> ports_;
   std::vector<std::string> boardOf_;
   std::set<std::uint32_t> otherNumbers_;
-  std::set<std::string> connected_;  // upper-cased
+  std::set<std::string> connected_;      // upper-cased
   std::set<std::string> otherSettings_;  // upper-cased value names of the other devices
   std::set<std::string> changeable_;
   Dump baseline_;

@@ -200,8 +200,8 @@ TEST(CommitTest, TheSerialDeviceMapValueIsTheFirstHoldingExactlyTheOldName) {
     bool failWrite = false;  // the first value's write fails: the search ends there
   };
   const Row rows[] = {
-      {"the old name as REG_EXPAND_SZ, which it stays", "\\Device\\Other", "COM3\0"s,
-       Taken::kFirst, value_type::kExpandSz},
+      {"the old name as REG_EXPAND_SZ, which it stays", "\\Device\\Other", "COM3\0"s, Taken::kFirst,
+       value_type::kExpandSz},
       {"the old name, whose write fails", "\\Device\\Other", "COM3\0"s, Taken::kNone,
        value_type::kSz, true},
       {"a longer name that begins with the old one", "\\Device\\Other", "COM33\0"s, Taken::kPorts},
@@ -524,7 +524,8 @@ TEST(CommitTest, NothingIsWrittenFromAViewThatAnotherProgramChanged) {
     std::string outside;
     machine.Do([&] {  // what Device Manager does to the first port
       machine.registry.SetStringAt(PortParameters(machine.card, 'A', 0), "PortName", "COM47");
-      machine.registry.SetStringAt(PortDeviceKey(machine.card, 'A', 0), "FriendlyName", "x (COM47)");
+      machine.registry.SetStringAt(PortDeviceKey(machine.card, 'A', 0), "FriendlyName",
+                                   "x (COM47)");
       machine.registry.SetStringAt(kSerialMap, "\\Device\\TrvxSerial0", "COM47");
       machine.registry.DeleteValueAt(kPortSettings, "COM3:");
       machine.registry.SetStringAt(kPortSettings, "COM47:", SettingsOf("COM3"));
@@ -706,7 +707,8 @@ TEST(CommitTest, APortItemWithoutItsRecordIsReportedAndPassedOver) {
       SCOPED_TRACE(std::string(reset ? "Reset" : "Save") + (emptyText ? ", empty text" : ""));
       WiredMachine machine;
       // Port 1's name reads empty from the start, so Reset reads it back empty.
-      if (emptyText) machine.registry.SetStringAt(PortParameters(machine.card, 'A', 1), "PortName", "");
+      if (emptyText)
+        machine.registry.SetStringAt(PortParameters(machine.card, 'A', 1), "PortName", "");
       machine.Rename("COM3", "COM7");
       machine.Rename("COM5", "COM8");
       machine.Look([&machine, emptyText](sim::SimUser& user) {

@@ -77,7 +77,8 @@ std::string ExpectedMessage(const sim::Call& call, bool committing) {
   if (f == "RegOpenKeyExA") {
     // Discovery's and the commit's opens; the name check reads the same
     // keys with other rights, and says nothing when it cannot.
-    if (EndsWith(t, "\\Enum\\PCI")) return call.value == 0x20019 ? "Failed opening PCI Registry Key" : "";
+    if (EndsWith(t, "\\Enum\\PCI"))
+      return call.value == 0x20019 ? "Failed opening PCI Registry Key" : "";
     constexpr std::uint32_t kCommitMasks[] = {0xF003F, 0x20019, 0x20006, 0x2};
     if (!committing || std::find(std::begin(kCommitMasks), std::end(kCommitMasks), call.value) ==
                            std::end(kCommitMasks)) {
@@ -102,11 +103,12 @@ std::string ExpectedMessage(const sim::Call& call, bool committing) {
     if (EndsWith(t, " : PortName")) return "Failed writing 'PortName' Key";
     return "";
   }
-  if (f == "CreateMutexA" || f == "WaitForSingleObject") return "Failed opening the lock of Velnara";
+  if (f == "CreateMutexA" || f == "WaitForSingleObject")
+    return "Failed opening the lock of Velnara";
   // The same calls on the folder of the kept names: its owner, its list.
   const bool backupFolder = EndsWith(t, "\\Velnara");
-  if (backupFolder && (f == "GetFileAttributesA" || f == "GetNamedSecurityInfoA" ||
-                       f == "SetNamedSecurityInfoA")) {
+  if (backupFolder &&
+      (f == "GetFileAttributesA" || f == "GetNamedSecurityInfoA" || f == "SetNamedSecurityInfoA")) {
     return "Failed writing Port Names Backup";
   }
   const bool key = t.rfind("MACHINE\\", 0) == 0;
@@ -274,9 +276,10 @@ TEST(FaultSweep, EveryCallFailingInTurnIsReportedWithItsOwnCodeAndBreaksNoPromis
   for (const std::string& failure : failures) ADD_FAILURE() << failure;
   RecordProperty("calls", static_cast<int>(calls.size()));
   RecordProperty("runs", runs);
-  std::printf("fault sweep: %zu calls, every %zu-th from %zu failing in turn: %d runs, %d with a "
-              "report\n",
-              calls.size(), stride * shards, stride * shard, runs, reported);
+  std::printf(
+      "fault sweep: %zu calls, every %zu-th from %zu failing in turn: %d runs, %d with a "
+      "report\n",
+      calls.size(), stride * shards, stride * shard, runs, reported);
 }
 
 // On a Windows in another language the journey ends exactly as on an

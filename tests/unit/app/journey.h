@@ -210,8 +210,8 @@ class JourneyInvariants {
   // The entries of a list that let anyone but SYSTEM and the
   // Administrators change the key.
   static std::set<std::string> OthersWriting(const sim::Dacl& dacl) {
-    constexpr platform::AccessMask kWriting = 0x2 | 0x4 | 0x20 | 0x10000 | 0x40000 | 0x80000 |
-                                              0x40000000 | 0x10000000;
+    constexpr platform::AccessMask kWriting =
+        0x2 | 0x4 | 0x20 | 0x10000 | 0x40000 | 0x80000 | 0x40000000 | 0x10000000;
     std::set<std::string> entries;
     for (const sim::Ace& ace : dacl.aces) {
       if (ace.allow && (ace.mask & kWriting) != 0 && ace.sid != sim::kSidSystem &&

@@ -239,10 +239,12 @@ TEST_F(RenameTest, ANameHeldForOtherHardwareSaysWhoHoldsItAndMayBeTakenFromWhatI
   EXPECT_EQ(BoxTexts(),
             (std::vector<std::string>{
                 claimed("com1", "Communications Port (COM1), ACPI\\PNP0501\\1, connected"),
-                claimed("COM2", "Claimed for no device that Windows lists.\n\nNo connected "
-                                "device uses COM2. Give COM2 to this port anyway?"),
-                claimed("COM2", "Claimed for no device that Windows lists.\n\nNo connected "
-                                "device uses COM2. Give COM2 to this port anyway?")}));
+                claimed("COM2",
+                        "Claimed for no device that Windows lists.\n\nNo connected "
+                        "device uses COM2. Give COM2 to this port anyway?"),
+                claimed("COM2",
+                        "Claimed for no device that Windows lists.\n\nNo connected "
+                        "device uses COM2. Give COM2 to this port anyway?")}));
   ASSERT_EQ(machine.windows.MessageBoxes().size(), 3u);
   EXPECT_EQ(machine.windows.MessageBoxes()[0].type, mb::kOk | mb::kIconExclamation);
   EXPECT_EQ(machine.windows.MessageBoxes()[1].type, mb::kYesNo | mb::kIconExclamation);
@@ -259,10 +261,22 @@ TEST_F(RenameTest, ANameThatWouldHarmAnotherDeviceIsRefusedWithWhy) {
   const std::string number =
       "is not a COM name as Windows counts it: COM and a number without leading zeros";
   const std::vector<std::pair<std::string, std::string>> refused = {
-      {"LPT1", reserved}, {"nul", reserved}, {"Con", reserved}, {"COM0", reserved},
-      {"aux", reserved},  {"COM047", number}, {"com05", number}, {"COM-5", number}, {"COM5A", number}, {"COM+5", character},
-      {"C:", character},  {"A\\B", character}, {"..", character}, {"%s%n", character},
-      {"A B", character}, {"\xE9", character},
+      {"LPT1", reserved},
+      {"nul", reserved},
+      {"Con", reserved},
+      {"COM0", reserved},
+      {"aux", reserved},
+      {"COM047", number},
+      {"com05", number},
+      {"COM-5", number},
+      {"COM5A", number},
+      {"COM+5", character},
+      {"C:", character},
+      {"A\\B", character},
+      {"..", character},
+      {"%s%n", character},
+      {"A B", character},
+      {"\xE9", character},
       {"FILE", "belongs to another port of Windows (a printer port or the like)"},
   };
   Seed({"COM3", "COM47"});
@@ -276,7 +290,8 @@ TEST_F(RenameTest, ANameThatWouldHarmAnotherDeviceIsRefusedWithWhy) {
     expected.push_back("Port Name '" + name + "' " + why);
   }
   Choose("Port_7a");
-  for (const auto& [from, to] : {std::pair{"Port_7a", "COM"}, {"COM", "COM1234"}, {"COM1234", "COM9"}}) {
+  for (const auto& [from, to] :
+       {std::pair{"Port_7a", "COM"}, {"COM", "COM1234"}, {"COM1234", "COM9"}}) {
     DoubleClickPort(from);
     Choose(to);
   }

@@ -48,8 +48,8 @@ inline std::string Hex8(std::uint32_t value) {
 }
 
 inline std::string Location(int bus, int device, int function) {
-  return "PCI bus " + std::to_string(bus) + ", device " + std::to_string(device) +
-         ", function " + std::to_string(function);
+  return "PCI bus " + std::to_string(bus) + ", device " + std::to_string(device) + ", function " +
+         std::to_string(function);
 }
 
 constexpr const char* kPci = "SYSTEM\\CurrentControlSet\\Enum\\PCI\\";
@@ -73,7 +73,8 @@ inline std::string AddCard(sim::SimRegistry& registry, const CardSpec& card) {
 }
 
 inline std::uint32_t LocationCode(const CardSpec& card) {
-  return static_cast<std::uint32_t>(card.bus) << 24 | static_cast<std::uint32_t>(card.device) << 16 |
+  return static_cast<std::uint32_t>(card.bus) << 24 |
+         static_cast<std::uint32_t>(card.device) << 16 |
          static_cast<std::uint32_t>(card.function) << 8;
 }
 
@@ -104,7 +105,9 @@ inline std::string PortDeviceKey(const CardSpec& card, char letter, std::uint32_
 
 // The settings a port keeps under "COMn:", different for every port so that
 // a test sees whose settings went where.
-inline std::string SettingsOf(const std::string& name) { return "settings of " + name; }
+inline std::string SettingsOf(const std::string& name) {
+  return "settings of " + name;
+}
 
 // Registers the card's ports as their driver and Windows do: PortName,
 // FriendlyName, a serial device map value (\Device\<device><i>), a port
@@ -119,8 +122,7 @@ inline void AddWiredPorts(sim::SimPlatform& machine, const CardSpec& card, char 
     machine.registry.SetStringAt(PortParameters(card, letter, index), "PortName", names[i]);
     machine.registry.SetStringAt(PortDeviceKey(card, letter, index), "FriendlyName",
                                  "Tarvex 880 Port (" + names[i] + ")");
-    machine.registry.SetStringAt(kSerialMap, "\\Device\\" + device + std::to_string(i),
-                                 names[i]);
+    machine.registry.SetStringAt(kSerialMap, "\\Device\\" + device + std::to_string(i), names[i]);
     machine.registry.SetStringAt(kPortSettings, names[i] + ":", SettingsOf(names[i]));
     if (const long number = ComNumber(names[i]); number > 0) {
       claimed.push_back(static_cast<std::uint32_t>(number));

@@ -76,7 +76,8 @@ TEST(UnattendedTest, ListCheckApplyAndApplyAgain) {
   EXPECT_EQ(machine.Registry(), before);
 
   const std::string map = machine.Map(
-      "; the bench layout\n\npci 2.9.0 PORT 1=COM4\r\n  PCI2.9.0port2 = com3\n# by name:\ncom5 = COM47");
+      "; the bench layout\n\npci 2.9.0 PORT 1=COM4\r\n  PCI2.9.0port2 = com3\n# by name:\ncom5 = "
+      "COM47");
   EXPECT_EQ(machine.Run({"-CHECK", map}), 0);
   EXPECT_EQ(machine.Registry(), before) << "/check writes nothing";
   EXPECT_NE(machine.Out().find("PCI 2.9.0 port 3: COM5 -> COM47\r\n3 ports would change"),
@@ -94,15 +95,16 @@ TEST(UnattendedTest, ListCheckApplyAndApplyAgain) {
   const std::string log = machine.files.FileText("C:\\velnara.log");
   for (const char* line :
        {"2026-12-09 05:12:00 Velnara 2.03 on BENCH-07: /apply names.txt /LOG C:\\velnara.log",
-        "PCI 2.9.0 port 1: COM3 -> COM4", "The names before this Save are kept in " ,
+        "PCI 2.9.0 port 1: COM3 -> COM4", "The names before this Save are kept in ",
         "3 ports renamed", "Exit status 3010."}) {
     EXPECT_NE(log.find(line), std::string::npos) << line << " not in\n" << log;
   }
   EXPECT_EQ(machine.Run({"/apply", map, "/log", "C:\\velnara.log"}), 0) << "nothing left to do";
   EXPECT_EQ(machine.files.FileText("C:\\velnara.log"),
-            log + "2026-12-09 05:12:00 Velnara 2.03 on BENCH-07: /apply names.txt /log "
-                  "C:\\velnara.log\r\nNothing to change: every port has its name already.\r\n"
-                  "Exit status 0.\r\n")
+            log +
+                "2026-12-09 05:12:00 Velnara 2.03 on BENCH-07: /apply names.txt /log "
+                "C:\\velnara.log\r\nNothing to change: every port has its name already.\r\n"
+                "Exit status 0.\r\n")
       << "the second run's part follows the first's";
   EXPECT_TRUE(machine.windows.MessageBoxes().empty());
 }
@@ -117,30 +119,64 @@ TEST(UnattendedTest, ARefusedMapWritesNothingAndSaysWhichLineAndWhy) {
     std::string said;  // on standard error
   };
   const Row rows[] = {
-      {{"MAP"}, "COM3 = COM9\nPCI 2.9.0 port 9 = COM10\n", 13, "names.txt, line 2: no port is at PCI 2.9.0 port 9"},
+      {{"MAP"},
+       "COM3 = COM9\nPCI 2.9.0 port 9 = COM10\n",
+       13,
+       "names.txt, line 2: no port is at PCI 2.9.0 port 9"},
       {{"MAP"}, "COM99 = COM9", 13, "line 1: no port of this PC is named \"COM99\""},
-      {{"MAP"}, "COM3 = COM9\nPCI 2.9.0 port 1 = COM10", 13, "line 2: PCI 2.9.0 port 1 is named again (first on line 1)"},
-      {{"MAP"}, "COM3 COM9\nPCI 2.9.40 port 1 = COM9", 13, "line 2: \"PCI 2.9.40 port 1\" is not a port's address"},
-      {{"MAP"}, "COM3 = COM1", 183, "line 1: the COM port database holds \"COM1\" for other serial port hardware: \\Device\\Serial0, connected\r\n"},
-      {{"MAP"}, "COM3 = COM12\r\nCOM4 = lpt1", 183, "line 2: \"lpt1\" is reserved by Windows for another device"},
+      {{"MAP"},
+       "COM3 = COM9\nPCI 2.9.0 port 1 = COM10",
+       13,
+       "line 2: PCI 2.9.0 port 1 is named again (first on line 1)"},
+      {{"MAP"},
+       "COM3 COM9\nPCI 2.9.40 port 1 = COM9",
+       13,
+       "line 2: \"PCI 2.9.40 port 1\" is not a port's address"},
+      {{"MAP"},
+       "COM3 = COM1",
+       183,
+       "line 1: the COM port database holds \"COM1\" for other serial port hardware: "
+       "\\Device\\Serial0, connected\r\n"},
+      {{"MAP"},
+       "COM3 = COM12\r\nCOM4 = lpt1",
+       183,
+       "line 2: \"lpt1\" is reserved by Windows for another device"},
       {{"MAP"}, "COM3 = COM047", 183, "line 1: \"COM047\" is not a COM name as Windows counts it"},
       {{"MAP"}, "COM3 = C:", 183, "line 1: \"C:\" holds a character other than the letters A to Z"},
       {{"MAP"}, "COM3 = FILE", 183, "line 1: \"FILE\" belongs to another port of Windows"},
-      {{"MAP"}, "COM3 = COM9", 183, "line 1: the COM port database holds \"COM9\" for other serial port hardware: claimed for no device Windows lists (/reclaim takes it)"},
+      {{"MAP"},
+       "COM3 = COM9",
+       183,
+       "line 1: the COM port database holds \"COM9\" for other serial port hardware: claimed for "
+       "no device Windows lists (/reclaim takes it)"},
       {{"MAP"}, "COM3 = COM5", 183, "line 1: \"COM5\" would also be the name of PCI 2.9.0 port 3"},
-      {{"MAP"}, "COM3 = com4\nCOM4 = COM6", 183, ""},  // a shift: COM4 is free once the map is applied
-      {{"MAP"}, "COM3 = COM1234", 183, ""},          // 7 characters are not too long
-      {{"MAP"}, "COM3 = \nCOM4 = COM12345", 183, "line 2: \"COM12345\" is longer than 7 characters"},
+      {{"MAP"},
+       "COM3 = com4\nCOM4 = COM6",
+       183,
+       ""},                                  // a shift: COM4 is free once the map is applied
+      {{"MAP"}, "COM3 = COM1234", 183, ""},  // 7 characters are not too long
+      {{"MAP"},
+       "COM3 = \nCOM4 = COM12345",
+       183,
+       "line 2: \"COM12345\" is longer than 7 characters"},
       {{"COM3=COM9", "COM8=COM10"}, "", 13, "argument 2: no port of this PC is named \"COM8\""},
-      {{"missing.txt"}, "", 2, "Cannot read the map missing.txt: 2 The system cannot find the file"},
+      {{"missing.txt"},
+       "",
+       2,
+       "Cannot read the map missing.txt: 2 The system cannot find the file"},
       // A copy that lost its lines on the way is no map that changes nothing.
       {{"MAP"}, "", 13, "names.txt names no port.\r\nNothing was written."},
       {{"MAP"}, "; only\r\n# comments\r\n\r\n", 13, "names.txt names no port."},
       // A map made where the cards sit elsewhere: where they are here.
-      {{"MAP"}, "PCI 3.9.0 port 1 = COM3\nPCI 3.9.0 port 2 = COM4", 13,
+      {{"MAP"},
+       "PCI 3.9.0 port 1 = COM3\nPCI 3.9.0 port 2 = COM4",
+       13,
        "line 2: no port is at PCI 3.9.0 port 2\r\nThis PC has PCI 2.9.0 (Tarvex 880-4 RJ45, 3 "
        "ports).\r\nNothing was written."},
-      {{"MAP"}, "PCI 2.9.0 port 1x = COM9", 13, "line 1: \"PCI 2.9.0 port 1x\" is not a port's address"},
+      {{"MAP"},
+       "PCI 2.9.0 port 1x = COM9",
+       13,
+       "line 1: \"PCI 2.9.0 port 1x\" is not a port's address"},
       {{"MAP"}, "COM3 = COM9;x", 183, "line 1: \"COM9;x\" holds a character other than"},
   };
   for (const Row& row : rows) {
@@ -150,7 +186,8 @@ TEST(UnattendedTest, ARefusedMapWritesNothingAndSaysWhichLineAndWhy) {
     machine.comPorts.SetClaimedNumbers({1, 3, 4, 5, 9});
     const std::string before = machine.Registry();
     std::vector<std::string> args = {"/apply"};
-    for (const std::string& arg : row.args) args.push_back(arg == "MAP" ? machine.Map(row.map) : arg);
+    for (const std::string& arg : row.args)
+      args.push_back(arg == "MAP" ? machine.Map(row.map) : arg);
     const int status = machine.Run(args);
     if (row.said.empty()) {  // the control row: this map is fine
       EXPECT_EQ(status, 3010);
@@ -288,14 +325,24 @@ TEST(UnattendedTest, OneCopyWritesAtATime) {
 }
 
 TEST(UnattendedTest, ACommandLineThatAsksForNothingItDoesIs87) {
-  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {"/lst"}, {"names.txt"}, {"/apply"}, {"/check", "a.txt", "b.txt"}, {"/check"},
-           {"/check", "COM3=COM4", "map.txt"}, {"/apply", "COM3=COM4", "map.txt"}, {"/list", "/restart"},
-           {"/apply", "m.txt", "/log"}, {"/apply", "m.txt", "/log", ""},
-           {"/apply", "m.txt", "/log", "a", "/log", "b"}, {"/apply", ""},
-           {"/apply", "m.txt", "/log", "/restart"}, {"/list", "/out", "/log", "v.log"},
-           {"/check", "COM3=COM4", ""},
-           {"/?", "/list"}, {"/list", "extra"}}) {
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{"/lst"},
+                                             {"names.txt"},
+                                             {"/apply"},
+                                             {"/check", "a.txt", "b.txt"},
+                                             {"/check"},
+                                             {"/check", "COM3=COM4", "map.txt"},
+                                             {"/apply", "COM3=COM4", "map.txt"},
+                                             {"/list", "/restart"},
+                                             {"/apply", "m.txt", "/log"},
+                                             {"/apply", "m.txt", "/log", ""},
+                                             {"/apply", "m.txt", "/log", "a", "/log", "b"},
+                                             {"/apply", ""},
+                                             {"/apply", "m.txt", "/log", "/restart"},
+                                             {"/list", "/out", "/log", "v.log"},
+                                             {"/check", "COM3=COM4", ""},
+                                             {"/?", "/list"},
+                                             {"/list", "extra"}}) {
     Machine machine;
     EXPECT_EQ(machine.Run(args), 87) << args[0];
     EXPECT_NE(machine.Err().find("Exit status:"), std::string::npos) << "the usage follows";
@@ -366,8 +413,8 @@ TEST(UnattendedTest, FailuresAreLoggedWithThePortAndTheRestartFollowsOnlyACleanS
                                     "Manually"),
             std::string::npos)
       << unprivileged.Err();
-  for (const Machine* machine : {&failing, &unlisted, &rechecked, &logging, &restarting,
-                                 &unprivileged}) {
+  for (const Machine* machine :
+       {&failing, &unlisted, &rechecked, &logging, &restarting, &unprivileged}) {
     EXPECT_TRUE(machine->windows.MessageBoxes().empty());
     EXPECT_EQ(machine->files.OpenFileCount(), 0);
     EXPECT_EQ(machine->registry.OpenHandleCount(), 0);
@@ -389,19 +436,43 @@ TEST(UnattendedTest, EveryCommandLogsAndOnlyAShortcutEverShowsABox) {
     bool windows7 = false;
   };
   const Row rows[] = {
-      {{"/list", "/log", "v.log"}, kNone, kNone, 0, false,
+      {{"/list", "/log", "v.log"},
+       kNone,
+       kNone,
+       0,
+       false,
        "Listed 3 ports, but nothing leads anywhere to write them: use /out.\r\nExit status 0.\r\n"},
-      {{"/list", "/backups", "/log", "v.log"}, kNone, kNone, 0, false,
+      {{"/list", "/backups", "/log", "v.log"},
+       kNone,
+       kNone,
+       0,
+       false,
        "Listed 0 files of kept names, but nothing leads anywhere to write them: use /out.\r\n"
        "Exit status 0.\r\n"},
-      {{"/list", "/out", "C:\\p.txt", "/log", "v.log"}, kNone, kNone, 0, false,
+      {{"/list", "/out", "C:\\p.txt", "/log", "v.log"},
+       kNone,
+       kNone,
+       0,
+       false,
        "Listed 3 ports to C:\\p.txt.\r\nExit status 0.\r\n"},
-      {{"/check", "COM5=COM47", "COM4=COM48", "/log", "v.log"}, kNone, kNone, 0, false,
+      {{"/check", "COM5=COM47", "COM4=COM48", "/log", "v.log"},
+       kNone,
+       kNone,
+       0,
+       false,
        "PCI 2.9.0 port 2: COM4 -> COM48\r\nPCI 2.9.0 port 3: COM5 -> COM47\r\n2 ports would "
        "change; nothing was written.\r\nExit status 0.\r\n"},
-      {{"/apply", "COM5=COM47", "/log", "v.log"}, kNone, kNone, 3010, false,
+      {{"/apply", "COM5=COM47", "/log", "v.log"},
+       kNone,
+       kNone,
+       3010,
+       false,
        "1 port renamed; the names take effect when Windows starts again.\r\nExit status 3010.\r\n"},
-      {{"/list", "/log", "v.log"}, file::kTypePipe, kNone, -1, false,
+      {{"/list", "/log", "v.log"},
+       file::kTypePipe,
+       kNone,
+       -1,
+       false,
        "Velnara will only run on Windows XP or Windows 2000 SP2,SP3 or SP4\r\nExit status -1.\r\n",
        true},
       {{"/list"}, kNone, file::kTypePipe, 0, false, ""},
@@ -465,23 +536,43 @@ TEST(UnattendedTest, TheMapReaderRefusesWhatItCannotReadAndNeverBreaks) {
   };
   const std::string many = [] {
     std::string text;
-    for (int i = 0; i < 10000; ++i) text += "PCI 2.9.0 port " + std::to_string(i % 300) + " = COM" + std::to_string(i) + "\n";
+    for (int i = 0; i < 10000; ++i)
+      text += "PCI 2.9.0 port " + std::to_string(i % 300) + " = COM" + std::to_string(i) + "\n";
     return text;
   }();
   const Row rows[] = {
       {"no end on the last line", "COM3=COM4\r\nCOM4=COM3", 2, {}},
       {"comments, blanks, tabs", "; x\r\n# y\r\n\r\n\t COM3\t=\tCOM4 \r\n", 1, {}},
-      {"a UTF-8 mark first", "\xEF\xBB\xBF" "COM3=COM4", 1, {}},
-      {"saved as Unicode", "\xFF\xFE" "C\0O\0M\0"s, 0, {1}},
-      {"NUL bytes", "COM3=COM4\nCOM\0" "5=COM6\n"s, 1, {2}},
+      {"a UTF-8 mark first",
+       "\xEF\xBB\xBF"
+       "COM3=COM4",
+       1,
+       {}},
+      {"saved as Unicode",
+       "\xFF\xFE"
+       "C\0O\0M\0"s,
+       0,
+       {1}},
+      {"NUL bytes",
+       "COM3=COM4\nCOM\0"
+       "5=COM6\n"s,
+       1,
+       {2}},
       {"a line of 1001 characters", "COM3=" + std::string(996, 'X') + "\nCOM4=COM5", 1, {1}},
       {"no '=', two '=', nothing before it", "COM3\nCOM3==COM4\n=COM4\nA=B", 1, {1, 2, 3}},
-      {"addresses out of range", "PCI 256.0.0 port 1=A\nPCI 1.32.0 port 1=A\nPCI 1.0.8 port 1=A\n"
-       "PCI 1.0.0 port 0=A\nPCI 1.0.0 port 257=A\nPCI 1.0 port 1=A\nPCI 1.0.0 slot 1=A", 0, {1, 2, 3, 4, 5, 6, 7}},
+      {"addresses out of range",
+       "PCI 256.0.0 port 1=A\nPCI 1.32.0 port 1=A\nPCI 1.0.8 port 1=A\n"
+       "PCI 1.0.0 port 0=A\nPCI 1.0.0 port 257=A\nPCI 1.0 port 1=A\nPCI 1.0.0 slot 1=A",
+       0,
+       {1, 2, 3, 4, 5, 6, 7}},
       {"a control character", "COM3=CO\x07M4", 0, {1}},
       {"comments after a blank, and a ';' that is none",
-       "PCI 2.9.0 port 1 = COM47 ; till printer\nCOM4 = COM5\t# x\nCOM3 = COM6;x\n  # all", 3, {}},
-      {"an address with more after it", "PCI 2.9.0 port 1x = COM9\nPCI 2.9.0 port 1 2 = COM9", 0,
+       "PCI 2.9.0 port 1 = COM47 ; till printer\nCOM4 = COM5\t# x\nCOM3 = COM6;x\n  # all",
+       3,
+       {}},
+      {"an address with more after it",
+       "PCI 2.9.0 port 1x = COM9\nPCI 2.9.0 port 1 2 = COM9",
+       0,
        {1, 2}},
       {"10,000 lines; ports 0 and 257 to 299 refused", many, 10000 - 33 * 44 - 1, {}},
   };
@@ -644,14 +735,25 @@ TEST(UnattendedTest, TheKeptNamesGoOnlyIntoAFolderOfTheAdministrators) {
   const Row rows[] = {
       {"missing", [](Machine&) {}, ""},
       {"the administrators'", [](Machine& m) { m.files.AddFolder(kKept); }, ""},
-      {"this administrator's", [](Machine& m) {
+      {"this administrator's",
+       [](Machine& m) {
          m.files.AddFolder(kKept);
          m.files.SetOwner(kKept, sim::SimSystem::kUserSid);
-       }, ""},
-      {"a user's", [&](Machine& m) { m.files.AddFolder(kKept); m.files.SetOwner(kKept, user); },
+       },
+       ""},
+      {"a user's",
+       [&](Machine& m) {
+         m.files.AddFolder(kKept);
+         m.files.SetOwner(kKept, user);
+       },
        kKept + " belongs to " + user + ", not to the administrators"},
-      {"a file", [](Machine& m) { m.files.PutFile(kKept, ""); }, kKept + " is a file, not a folder"},
-      {"a junction", [](Machine& m) { m.files.AddFolder(kKept); m.files.SetReparsePoint(kKept); },
+      {"a file", [](Machine& m) { m.files.PutFile(kKept, ""); },
+       kKept + " is a file, not a folder"},
+      {"a junction",
+       [](Machine& m) {
+         m.files.AddFolder(kKept);
+         m.files.SetReparsePoint(kKept);
+       },
        kKept + " leads elsewhere (a junction or a link)"},
   };
   for (const Row& row : rows) {
@@ -690,8 +792,8 @@ TEST(UnattendedTest, TheNewestFiftyAreKeptAndNothingElseIsDeleted) {
   // Sixty Saves of November, two a day, each older than today's.
   for (int i = 0; i < 60; ++i) {
     const int day = 1 + i / 2;
-    machine.files.PutFile(kKept + "\\names-202611" + (day < 10 ? "0" : "") +
-                              std::to_string(day) + "-1" + std::to_string(i % 2) + "0000.txt",
+    machine.files.PutFile(kKept + "\\names-202611" + (day < 10 ? "0" : "") + std::to_string(day) +
+                              "-1" + std::to_string(i % 2) + "0000.txt",
                           "");
   }
   machine.files.PutFile(kKept + "\\names-mine.txt", "");
@@ -719,9 +821,8 @@ TEST(UnattendedTest, TheNewestFiftyAreKeptAndNothingElseIsDeleted) {
   // just written is never pruned.
   Machine future;
   for (int i = 0; i < 50; ++i) {
-    future.files.PutFile(kKept + "\\names-20991231-0000" + (i < 10 ? "0" : "") +
-                             std::to_string(i) + ".txt",
-                         "");
+    future.files.PutFile(
+        kKept + "\\names-20991231-0000" + (i < 10 ? "0" : "") + std::to_string(i) + ".txt", "");
   }
   EXPECT_EQ(future.Run({"/apply", "COM5=COM7"}), 3010);
   EXPECT_TRUE(future.files.FileExists(kKept + "\\names-20261209-051200.txt"));

@@ -42,10 +42,9 @@ class KeyAccessTest : public ::testing::Test {
   // Whether the key's list lets anyone but SYSTEM and the Administrators
   // change anything.
   bool OthersMayWrite() const {
-    constexpr AccessMask kWriting = access::kKeySetValue | access::kKeyCreateSubKey |
-                                    access::kKeyCreateLink | access::kDelete | access::kWriteDac |
-                                    access::kWriteOwner | access::kGenericWrite |
-                                    access::kGenericAll;
+    constexpr AccessMask kWriting =
+        access::kKeySetValue | access::kKeyCreateSubKey | access::kKeyCreateLink | access::kDelete |
+        access::kWriteDac | access::kWriteOwner | access::kGenericWrite | access::kGenericAll;
     for (const sim::Ace& ace : machine_.registry.GetDaclAt(kPortKey).aces) {
       if (ace.allow && (ace.mask & kWriting) != 0 && ace.sid != sim::kSidSystem &&
           ace.sid != sim::kSidAdministrators) {
@@ -110,7 +109,8 @@ TEST_F(KeyAccessTest, TheWindowOpensTheKeyToAdministratorsForSettingValuesOnly) 
                       "AllocateAndInitializeSid S-1-5-32-544 2",
                       "GetEffectiveRightsFromAclA " + trustee + " 0",
                       "SetEntriesInAclA " + trustee + " mode=1 inheritance=0x0 rights=0x2 2",
-                      "SetNamedSecurityInfoA " + object + " 2147483652", "FreeSid S-1-5-32-544 0",
+                      "SetNamedSecurityInfoA " + object + " 2147483652",
+                      "FreeSid S-1-5-32-544 0",
                       "SetNamedSecurityInfoA " + object + " 2147483652",
                   }));
 }
