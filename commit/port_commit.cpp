@@ -5,19 +5,13 @@
 #include "commit/key_access.h"
 #include "discovery/port_enumeration.h"
 #include "discovery/port_names.h"
+#include "text/text.h"
 
 namespace velnara {
 
 using namespace platform;
 
 namespace {
-
-std::string Upper(std::string text) {
-  for (char& c : text) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return text;
-}
 
 // Whether serial device map data is exactly `name`. The data need not end
 // with a terminator: without one, all of its bytes are the text; with one,
@@ -103,18 +97,14 @@ CommitWalk::Setting CommitWalk::ReadSetting(const RegKey& ports,
 CommitWalk::CommitWalk(Platform& platform, const ErrorReporter& reporter, bool resetMode,
                        PortRecord* boards)
     : platform_(platform), reporter_(reporter), resetMode_(resetMode) {
-  for (PortRecord* board = boards; board != nullptr; board = board->next) {
-    for (PortRecord* port = board->children; port != nullptr; port = port->next) {
-      ports_.push_back(port);
-    }
-  }
+  for (PortRecord& port : Ports(boards)) ports_.push_back(&port);
 }
 
 PortRecord* CommitWalk::OtherPortOwning(const PortRecord& record, std::string PortRecord::*owned,
                                         const std::string& name) const {
   if (name.empty()) return nullptr;
   for (PortRecord* port : ports_) {
-    if (port != &record && SamePortName(port->*owned, name)) return port;
+    if (port != &record && SameName(port->*owned, name)) return port;
   }
   return nullptr;
 }
@@ -135,10 +125,10 @@ void CommitWalk::MoveSettings(PortRecord& record, const std::string& newName) {
   // port's settings under it: two ports are to have one name (a Reset to
   // start-up names that were the same). Those settings stay, and so do this
   // port's, where they are and under the name it knows them by.
-  if (createdSettings_.count(Upper(newValue)) != 0) return;
+  if (createdSettings_.count(FoldCase(newValue)) != 0) return;
   // A value this walk created holds another port's settings by now; what
   // this port had there is what that creation replaced.
-  const auto createdOld = createdSettings_.find(Upper(oldValue));
+  const auto createdOld = createdSettings_.find(FoldCase(oldValue));
   const bool oldIsOurs = createdOld != createdSettings_.end();
   const Setting moving = oldIsOurs ? createdOld->second.replaced : ReadSetting(ports, oldValue);
   // Nothing read whole (no value, or more than 32 bytes): nothing to carry,
@@ -173,7 +163,7 @@ void CommitWalk::MoveSettings(PortRecord& record, const std::string& newName) {
   }
   record.settingsName = newName;
   if (oldIsOurs) createdOld->second.carried = true;
-  createdSettings_[Upper(newValue)] = Created{newValue, replaced, owner, oldValue, false};
+  createdSettings_[FoldCase(newValue)] = Created{newValue, replaced, owner, oldValue, false};
 }
 
 void CommitWalk::Finish() {

@@ -1,10 +1,12 @@
 #include "commit/walks.h"
 
-#include "commit/backup.h"
 #include "commit/port_commit.h"
+#include "discovery/board_discovery.h"
+#include "discovery/port_address.h"
 #include "discovery/port_enumeration.h"
-#include "discovery/port_map.h"
 #include "discovery/port_record.h"
+#include "portmap/port_map.h"
+#include "safety/backup.h"
 
 namespace velnara {
 
@@ -19,24 +21,17 @@ void ReportUnreadable(const ErrorReporter& reporter) {
   reporter.Report(kMissingRecordCaption, error::kInvalidData);
 }
 
-// Visits the port items below the first root item, board by board, in tree
-// order. A port item without a record is reported and passed over.
+// Visits the port items in tree order. A port item without a record is
+// reported and passed over.
 template <typename Visit>
 void ForEachPort(const TreeView& tree, const ErrorReporter& reporter, Visit visit) {
-  const TreeItem root = tree.GetRootItem();
-  if (root == nullptr) return;
-  for (TreeItem board = tree.GetChildItem(root); board != nullptr;
-       board = tree.GetNextSibling(board)) {
-    if (!tree.HasChildren(board)) continue;
-    for (TreeItem port = tree.GetChildItem(board); port != nullptr;
-         port = tree.GetNextSibling(port)) {
-      auto* record = reinterpret_cast<PortRecord*>(tree.GetItemData(port));
-      if (record == nullptr) {
-        ReportUnreadable(reporter);
-        continue;
-      }
-      visit(port, *record);
+  for (const TreeItem port : PortItems(tree)) {
+    auto* record = reinterpret_cast<PortRecord*>(tree.GetItemData(port));
+    if (record == nullptr) {
+      ReportUnreadable(reporter);
+      continue;
     }
+    visit(port, *record);
   }
 }
 

@@ -5,6 +5,7 @@
 
 #include "discovery/model_table.h"
 #include "discovery/port_enumeration.h"
+#include "text/text.h"
 
 namespace velnara {
 
@@ -12,9 +13,9 @@ using namespace platform;
 
 namespace {
 
-constexpr std::uint32_t kNameCapacity = 128;   // key names
-constexpr std::size_t kValueCapacity = 128;    // LocationInformation, ParentIdPrefix
-constexpr std::size_t kDeviceIdOffset = 9;     // after "VEN_1F5A&"
+constexpr std::uint32_t kNameCapacity = 128;  // key names
+constexpr std::size_t kValueCapacity = 128;   // LocationInformation, ParentIdPrefix
+constexpr std::size_t kDeviceIdOffset = 9;    // after "VEN_1F5A&"
 
 // The values of one card instance that lead to its ports.
 struct CardInstance {
@@ -41,8 +42,7 @@ PortRecord* MakeBoard(Registry& registry, const TreeView* tree, TreeItem root,
   board->children = nullptr;
   board->parent = nullptr;
   board->portName[0] = '\0';
-  std::memcpy(board->parentIdPrefix, card.parentIdPrefix.c_str(),
-              card.parentIdPrefix.size() + 1);
+  std::memcpy(board->parentIdPrefix, card.parentIdPrefix.c_str(), card.parentIdPrefix.size() + 1);
   board->enumeratorLetter = model.enumeratorLetter;
   board->modelName = model.name;
   board->treeItem = tree != nullptr ? tree->InsertItem(root, nullptr, model.name) : nullptr;
@@ -69,8 +69,7 @@ bool ReadWorkingCard(Registry& registry, const RegKey& identifier, const char* i
 // Examines every instance of one identifier key and appends a board for
 // each working card of a known model.
 void ScanIdentifierKey(Registry& registry, const TreeView* tree, TreeItem root,
-                       const RegKey& identifier, const char* identifierName,
-                       PortRecord** boards) {
+                       const RegKey& identifier, const char* identifierName, PortRecord** boards) {
   const BoardModel* model = FindBoardModel(identifierName + kDeviceIdOffset);
   for (std::uint32_t j = 0;; ++j) {
     char instanceName[kNameCapacity];
@@ -83,7 +82,9 @@ void ScanIdentifierKey(Registry& registry, const TreeView* tree, TreeItem root,
   }
 }
 
-bool IsWhiteSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsWhiteSpace(char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 // Matches `pattern` at *text as a scanf pattern of plain characters does.
 bool ScanText(const char** text, const char* pattern) {
@@ -100,19 +101,12 @@ bool ScanText(const char** text, const char* pattern) {
 }
 
 // A decimal number at *text as %d reads it. A number too large for any
-// PCI field stops growing there (the caller refuses it all the same).
+// PCI field stops growing (the caller refuses it all the same).
 bool ScanNumber(const char** text, long* value) {
-  const char* at = *text;
-  while (IsWhiteSpace(*at)) ++at;
-  const bool negative = *at == '-';
-  if (*at == '-' || *at == '+') ++at;
-  if (*at < '0' || *at > '9') return false;
-  long number = 0;
-  for (; *at >= '0' && *at <= '9'; ++at) {
-    if (number < 100000) number = number * 10 + (*at - '0');
-  }
-  *value = negative ? -number : number;
-  *text = at;
+  const DecimalNumber number = ParseDecimal(*text, DecimalForm::kBlanksAndSign);
+  if (!number.found) return false;
+  *value = number.value;
+  *text += number.length;
   return true;
 }
 
@@ -134,8 +128,7 @@ bool ParseLocation(const char* text, std::uint32_t* locationCode) {
   if (bus < 0 || bus > 255 || device < 0 || device > 31 || function < 0 || function > 7) {
     return false;
   }
-  *locationCode = static_cast<std::uint32_t>(bus) << 24 |
-                  static_cast<std::uint32_t>(device) << 16 |
+  *locationCode = static_cast<std::uint32_t>(bus) << 24 | static_cast<std::uint32_t>(device) << 16 |
                   static_cast<std::uint32_t>(function) << 8;
   return true;
 }
@@ -143,6 +136,21 @@ bool ParseLocation(const char* text, std::uint32_t* locationCode) {
 bool PassesNameFilter(const char* name) {
   return std::strncmp(name, "VEN_1F5A&DEV_801", 16) == 0 ||
          std::strncmp(name, "VEN_1F5A&DEV_802", 16) == 0;
+}
+
+std::vector<TreeItem> PortItems(const TreeView& tree) {
+  std::vector<TreeItem> items;
+  const TreeItem root = tree.GetRootItem();
+  if (root == nullptr) return items;
+  for (TreeItem board = tree.GetChildItem(root); board != nullptr;
+       board = tree.GetNextSibling(board)) {
+    if (!tree.HasChildren(board)) continue;
+    for (TreeItem port = tree.GetChildItem(board); port != nullptr;
+         port = tree.GetNextSibling(port)) {
+      items.push_back(port);
+    }
+  }
+  return items;
 }
 
 DiscoveryResult DiscoverBoards(Registry& registry, const TreeView* tree,

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "discovery/port_record.h"
 #include "messages/message_boxes.h"
@@ -40,5 +41,10 @@ struct DiscoveryResult {
 // and the list is empty. At most four keys are open at a time.
 DiscoveryResult DiscoverBoards(platform::Registry& registry, const platform::TreeView* tree,
                                const ErrorReporter& reporter);
+
+// The port items of a tree that DiscoverBoards filled: below the first
+// root item, board by board, in tree order. A board item without children
+// is passed over.
+std::vector<platform::TreeItem> PortItems(const platform::TreeView& tree);
 
 }  // namespace velnara

@@ -29,19 +29,20 @@ std::string PortDeviceKeyName(const char* parentIdPrefix, std::uint32_t location
   return std::string(parentIdPrefix) + "&" + code;
 }
 
+std::string PortDeviceKeyPath(const PortRecord& port) {
+  return EnumeratorKeyPath(port.enumeratorLetter) + "\\" +
+         PortDeviceKeyName(port.parentIdPrefix, port.locationCode);
+}
+
 bool PortNamesUnchanged(Registry& registry, const PortRecord* boards) {
-  for (const PortRecord* board = boards; board != nullptr; board = board->next) {
-    for (const PortRecord* port = board->children; port != nullptr; port = port->next) {
-      const std::string path = EnumeratorKeyPath(port->enumeratorLetter) + "\\" +
-                               PortDeviceKeyName(port->parentIdPrefix, port->locationCode) +
-                               "\\Device Parameters";
-      RegKey parameters(registry);
-      std::string name;
-      if (parameters.Open(kLocalMachine, path.c_str(), access::kKeyQueryValue) != error::kSuccess ||
-          QueryStringValue(parameters, "PortName", kPortNameCapacity, &name) != error::kSuccess ||
-          name != port->committedName) {
-        return false;
-      }
+  for (const PortRecord& port : Ports(boards)) {
+    const std::string path = PortDeviceKeyPath(port) + "\\Device Parameters";
+    RegKey parameters(registry);
+    std::string name;
+    if (parameters.Open(kLocalMachine, path.c_str(), access::kKeyQueryValue) != error::kSuccess ||
+        QueryStringValue(parameters, "PortName", kPortNameCapacity, &name) != error::kSuccess ||
+        name != port.committedName) {
+      return false;
     }
   }
   return true;

@@ -23,6 +23,10 @@ std::string EnumeratorKeyPath(char enumeratorLetter);
 // "&" and the location code as eight lower-case hexadecimal digits.
 std::string PortDeviceKeyName(const char* parentIdPrefix, std::uint32_t locationCode);
 
+// The port's device key below HKEY_LOCAL_MACHINE: the enumerator key path,
+// a backslash and the port device key's name.
+std::string PortDeviceKeyPath(const PortRecord& port);
+
 // The highest port index: the index lives in the location code's low byte.
 constexpr std::uint32_t kMaxPortIndex = 255;
 

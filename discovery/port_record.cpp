@@ -13,7 +13,18 @@ void ListAppend(PortRecord** head, PortRecord* record) {
   last->next = record;
 }
 
-void DeleteRecord(PortRecord* record) { delete record; }
+std::size_t PortCount(const PortRecord* board) {
+  std::size_t count = 0;
+  for (const PortRecord& port : PortsOfBoard(board)) {
+    static_cast<void>(port);
+    ++count;
+  }
+  return count;
+}
+
+void DeleteRecord(PortRecord* record) {
+  delete record;
+}
 
 void ListFree(PortRecord* first, ReleaseRecord release) {
   while (first != nullptr) {

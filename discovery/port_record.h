@@ -1,6 +1,7 @@
 // The one record type behind the port tree's board and port items.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -47,6 +48,62 @@ struct PortRecord {
   // A board's model name, the board item's text; null for a port.
   const char* modelName = nullptr;
 };
+
+// Every port of a board list, board by board in the list's order and each
+// board's ports in theirs: for (PortRecord& port : Ports(boards)).
+template <typename Record>
+class PortRange {
+ public:
+  class Iterator {
+   public:
+    Iterator(Record* board, Record* port) : board_(board), port_(port) { Settle(); }
+    Record& operator*() const { return *port_; }
+    Record* operator->() const { return port_; }
+    Iterator& operator++() {
+      port_ = port_->next;
+      Settle();
+      return *this;
+    }
+    bool operator!=(const Iterator& other) const { return port_ != other.port_; }
+
+   private:
+    // On a port, or at the end: boards without ports are passed over.
+    // Without a board, the range is one board's port list.
+    void Settle() {
+      while (port_ == nullptr && board_ != nullptr) {
+        board_ = board_->next;
+        if (board_ != nullptr) port_ = board_->children;
+      }
+    }
+    Record* board_;
+    Record* port_;
+  };
+
+  PortRange(Record* boards, bool oneBoard) : boards_(boards), oneBoard_(oneBoard) {}
+  Iterator begin() const {
+    return Iterator(oneBoard_ ? nullptr : boards_,
+                    boards_ != nullptr ? boards_->children : nullptr);
+  }
+  Iterator end() const { return Iterator(nullptr, nullptr); }
+
+ private:
+  Record* boards_;
+  bool oneBoard_;
+};
+
+inline PortRange<PortRecord> Ports(PortRecord* boards) {
+  return PortRange<PortRecord>(boards, false);
+}
+inline PortRange<const PortRecord> Ports(const PortRecord* boards) {
+  return PortRange<const PortRecord>(boards, false);
+}
+// The ports of one board alone.
+inline PortRange<const PortRecord> PortsOfBoard(const PortRecord* board) {
+  return PortRange<const PortRecord>(board, true);
+}
+
+// How many ports a board has.
+std::size_t PortCount(const PortRecord* board);
 
 // Appends `record` at the end of the list whose head is *head.
 void ListAppend(PortRecord** head, PortRecord* record);

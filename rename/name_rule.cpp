@@ -3,6 +3,8 @@
 #include <utility>
 
 #include "discovery/port_enumeration.h"
+#include "discovery/port_names.h"
+#include "text/text.h"
 
 namespace velnara {
 
@@ -33,8 +35,7 @@ bool NameRule::IsOtherWindowsPort(const std::string& name) const {
   // A port of the tree may have any name: its value is its own settings (a
   // swap, or a rename back).
   for (const ShownName& port : shown_) {
-    if (SamePortName(port.port->committedName, name) ||
-        SamePortName(port.port->settingsName, name)) {
+    if (SameName(port.port->committedName, name) || SameName(port.port->settingsName, name)) {
       return false;
     }
   }
@@ -56,7 +57,7 @@ NameCheck NameRule::Check(const PortRecord* record, const std::string& name) {
     return check;
   }
   for (const ShownName& port : shown_) {
-    if (port.port == record || !SamePortName(port.name, name)) continue;
+    if (port.port == record || !SameName(port.name, name)) continue;
     check.verdict = NameVerdict::kShownByOtherPort;
     check.other = port.port;
     return check;

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "discovery/com_name_holders.h"
-#include "discovery/port_names.h"
 #include "discovery/port_record.h"
 #include "platform/platform.h"
+#include "rename/com_name_holders.h"
+#include "rename/name_form.h"
 
 namespace velnara {
 

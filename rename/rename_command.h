@@ -16,23 +16,11 @@
 #include "platform/dialog.h"
 #include "platform/platform.h"
 #include "rename/name_rule.h"
+#include "rename/refusals.h"
 
 namespace velnara {
 
 constexpr const char* kNotAPortText = "Please DoubleClick a Port";
-constexpr const char* kNameInUseFormat = "Port Name '%s' already used by installed Tarvex 880";
-constexpr const char* kEmptyNameText = "Please enter a Port Name";
-constexpr const char* kNameClaimedFormat =
-    "COM name database claims Port '%s' is used by (or reserved for) other serial port "
-    "hardware\nThe port concerned will not appear in the VELNARA list";
-// A name refused for its form or for another device of Windows: the name,
-// then why ("is reserved by Windows for another device").
-constexpr const char* kNameRefusedFormat = "Port Name '%s' %s";
-// Below the claim's text, a line for each holder of the name, or this one.
-constexpr const char* kNoListedHolderLine = "Claimed for no device that Windows lists.";
-// Ends the claim's text when no holder is connected: Yes takes the name.
-constexpr const char* kTakeNameFormat = "No connected device uses %s. Give %s to this port anyway?";
-
 // The dialog in which the user picks the name (the rename dialog).
 class NameDialog {
  public:
@@ -50,10 +38,6 @@ struct RenameTarget {
   const platform::Button& resetButton;
   bool& unsavedChanges;
 };
-
-// The box that says who holds a name taken for other hardware: the claim's
-// text, a blank line, and a line for each holder.
-std::string HeldNameText(const NameHolding& holding);
 
 // The rename command on the tree's selected item. `makeDialog` builds the
 // one rename dialog the command shows, as often as the user needs.

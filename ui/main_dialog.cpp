@@ -99,9 +99,9 @@ void MainDialog::FreeBoards() {
   boards_ = nullptr;
 }
 
-bool MainDialog::RunSaveWalk() {
+bool MainDialog::SavePendingNames() {
   resetMode_ = false;
-  const SaveOutcome outcome = velnara::RunSaveWalk(
+  const SaveOutcome outcome = RunSaveWalk(
       platform_, reporter_, WalkTarget{tree_, boards_, resetMode_, unsavedChanges_, rebootNeeded_});
   if (!outcome.namesChanged) return true;
   ReadPortsAgain();
@@ -121,7 +121,7 @@ void MainDialog::ReadPortsAgain() {
 
 void MainDialog::OnSave() {
   if (!unsavedChanges_) return;
-  if (!RunSaveWalk()) return;
+  if (!SavePendingNames()) return;
   resetButton_.Enable(false);
   saveButton_.Enable(false);
   unsavedChanges_ = false;
@@ -145,7 +145,7 @@ void MainDialog::OnReset() {
 // changed outside: then the user sees them as they are and may save again.
 void MainDialog::OnOK() {
   if (unsavedChanges_) {
-    if (!RunSaveWalk()) return;
+    if (!SavePendingNames()) return;
     rebootNeeded_ = true;
   }
   if (rebootNeeded_) RunRebootPrompt(platform_);

@@ -3,11 +3,11 @@
 
 #include <cstdint>
 
-#include "commit/writer_lock.h"
 #include "discovery/port_record.h"
 #include "messages/message_boxes.h"
 #include "platform/dialog.h"
 #include "platform/platform.h"
+#include "safety/writer_lock.h"
 #include "ui/port_tree_control.h"
 
 namespace velnara {
@@ -54,8 +54,9 @@ class MainDialog : public platform::Dialog {
   bool TakeLock();
   void RunBoardDiscovery();
   void FreeBoards();
-  // The Save walk; false when it found the names changed and wrote nothing.
-  bool RunSaveWalk();
+  // Saves the pending names with the Save walk; false when it found the
+  // names changed and wrote nothing.
+  bool SavePendingNames();
   // After another program renamed ports: says so and reads the ports again.
   void ReadPortsAgain();
 

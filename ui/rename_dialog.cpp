@@ -1,8 +1,8 @@
 #include "ui/rename_dialog.h"
 
-#include <cctype>
 #include <string>
 
+#include "text/text.h"
 #include "ui/resource.h"
 
 namespace velnara {
@@ -17,20 +17,10 @@ RenameDialog::RenameDialog(WindowSystem& windows) : Dialog(windows, IDD_RENAME) 
 
 int RenameDialog::PreselectionFor(const std::string& oldName) {
   if (oldName.compare(0, 3, "COM") != 0) return -1;
-  std::size_t at = 3;
-  while (at < oldName.size() && std::isspace(static_cast<unsigned char>(oldName[at]))) ++at;
-  bool negative = false;
-  if (at < oldName.size() && (oldName[at] == '+' || oldName[at] == '-')) {
-    negative = oldName[at] == '-';
-    ++at;
-  }
-  if (at >= oldName.size() || !std::isdigit(static_cast<unsigned char>(oldName[at]))) return -1;
-  long long number = 0;
-  for (; at < oldName.size() && std::isdigit(static_cast<unsigned char>(oldName[at])); ++at) {
-    if (number <= kOfferedPorts) number = number * 10 + (oldName[at] - '0');
-  }
-  if (negative) number = -number;
-  return number >= 1 && number <= kOfferedPorts ? static_cast<int>(number - 1) : -1;
+  const DecimalNumber number = ParseDecimal(oldName.c_str() + 3, DecimalForm::kBlanksAndSign);
+  return number.found && number.value >= 1 && number.value <= kOfferedPorts
+             ? static_cast<int>(number.value - 1)
+             : -1;
 }
 
 void RenameDialog::DoDataExchange(DataExchange& dx) {

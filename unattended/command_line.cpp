@@ -1,15 +1,10 @@
 #include "unattended/command_line.h"
 
+#include "text/text.h"
+
 namespace velnara {
 
 namespace {
-
-std::string Lower(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
 
 bool IsOption(const std::string& arg) {
   return arg.size() > 1 && (arg[0] == '/' || arg[0] == '-');
@@ -25,97 +20,66 @@ std::string Joined(const std::vector<std::string>& args) {
   return text;
 }
 
-// The options each command takes besides its own.
-bool Allowed(Mode mode, const std::string& option) {
+// The commands, by the option that names them.
+struct CommandSpec {
+  const char* name;
+  Mode mode;
+};
+constexpr CommandSpec kCommands[] = {
+    {"?", Mode::kUsage}, {"list", Mode::kList}, {"check", Mode::kCheck}, {"apply", Mode::kApply}};
+
+// The options each command takes besides its own: the commands (a bit for
+// each of /list, /check and /apply), whether a file follows, and what the
+// option sets.
+constexpr unsigned kForList = 1;
+constexpr unsigned kForCheck = 2;
+constexpr unsigned kForApply = 4;
+struct OptionSpec {
+  const char* name;
+  unsigned commands;
+  bool takesFile;
+  void (*set)(Command* command, const std::string& file);
+};
+const OptionSpec kOptions[] = {
+    {"out", kForList, true, [](Command* c, const std::string& file) { c->outFile = file; }},
+    {"log", kForList | kForCheck | kForApply, true,
+     [](Command* c, const std::string& file) { c->logFile = file; }},
+    {"backups", kForList, false,
+     [](Command* c, const std::string&) { c->mode = Mode::kListBackups; }},
+    {"restart", kForApply, false, [](Command* c, const std::string&) { c->restart = true; }},
+    {"nobackup", kForApply, false, [](Command* c, const std::string&) { c->noBackup = true; }},
+    {"reclaim", kForCheck | kForApply, false,
+     [](Command* c, const std::string&) { c->reclaim = true; }},
+};
+
+unsigned CommandBit(Mode mode) {
   switch (mode) {
     case Mode::kList:
-      return option == "out" || option == "backups" || option == "log";
+      return kForList;
     case Mode::kCheck:
-      return option == "log" || option == "reclaim";
+      return kForCheck;
     case Mode::kApply:
-      return option == "log" || option == "restart" || option == "nobackup" || option == "reclaim";
+      return kForApply;
     default:
-      return false;
+      return 0;
   }
 }
 
-}  // namespace
+// The option `arg` names among those `mode` takes; null for none.
+const OptionSpec* FindOption(Mode mode, const std::string& arg) {
+  if (!IsOption(arg)) return nullptr;
+  for (const OptionSpec& option : kOptions) {
+    if ((option.commands & CommandBit(mode)) != 0 && SameName(arg.substr(1), option.name)) {
+      return &option;
+    }
+  }
+  return nullptr;
+}
 
-bool ParseCommandLine(const std::vector<std::string>& args, Command* command,
-                      std::string* problem) {
-  *command = Command();
-  command->text = Joined(args);
-  if (args.empty()) return true;
-  const std::string action = IsOption(args[0]) ? Lower(args[0].substr(1)) : std::string();
-  if (action == "?") {
-    command->mode = Mode::kUsage;
-    if (args.size() == 1) return true;
-    *problem = "/? takes nothing more";
-    return false;
-  }
-  if (action == "list") {
-    command->mode = Mode::kList;
-  } else if (action == "check") {
-    command->mode = Mode::kCheck;
-  } else if (action == "apply") {
-    command->mode = Mode::kApply;
-  } else {
-    *problem = "\"" + args[0] + "\" is not a command: use /list, /check, /apply or /?";
-    return false;
-  }
-
-  const Mode base = command->mode;  // /backups changes the mode, not what /list takes
-  std::vector<std::string> operands;
-  std::vector<std::string> seen;
-  for (std::size_t i = 1; i < args.size(); ++i) {
-    if (!IsOption(args[i])) {
-      operands.push_back(args[i]);
-      continue;
-    }
-    const std::string option = Lower(args[i].substr(1));
-    if (!Allowed(base, option)) {
-      *problem = "\"" + args[i] + "\" does not go with " + args[0];
-      return false;
-    }
-    for (const std::string& earlier : seen) {
-      if (earlier == option) {
-        *problem = "/" + option + " is given twice";
-        return false;
-      }
-    }
-    seen.push_back(option);
-    if (option == "out" || option == "log") {
-      // The next argument is the file; an option of the command there means
-      // the file was left out ("/log /restart" never logs to "\restart").
-      if (i + 1 == args.size() || args[i + 1].empty() ||
-          (IsOption(args[i + 1]) && Allowed(base, Lower(args[i + 1].substr(1))))) {
-        *problem = "/" + option + " needs a file";
-        return false;
-      }
-      (option == "out" ? command->outFile : command->logFile) = args[++i];
-    } else if (option == "backups") {
-      command->mode = Mode::kListBackups;
-    } else if (option == "restart") {
-      command->restart = true;
-    } else if (option == "nobackup") {
-      command->noBackup = true;
-    } else if (option == "reclaim") {
-      command->reclaim = true;
-    }
-  }
-
-  switch (command->mode) {
-    case Mode::kList:
-    case Mode::kListBackups:
-      if (operands.empty()) return true;
-      *problem = "/list takes no \"" + operands[0] + "\"";
-      return false;
-    default:
-      break;
-  }
-  // /check and /apply: one map file, or names given as PORT=NAME, one an
-  // argument.
-  const std::string name = base == Mode::kCheck ? "/check" : "/apply";
+// The operands of /check and /apply: one map file, or names given as
+// PORT=NAME, one an argument.
+bool ReadMapOperands(const std::string& name, const std::vector<std::string>& operands,
+                     Command* command, std::string* problem) {
   if (operands.empty()) {
     *problem = name + " needs a map file, or names such as COM5=COM47";
     return false;
@@ -140,6 +104,69 @@ bool ParseCommandLine(const std::vector<std::string>& args, Command* command,
   }
   command->assignments = operands;
   return true;
+}
+
+}  // namespace
+
+bool ParseCommandLine(const std::vector<std::string>& args, Command* command,
+                      std::string* problem) {
+  *command = Command();
+  command->text = Joined(args);
+  if (args.empty()) return true;
+  const CommandSpec* named = nullptr;
+  for (const CommandSpec& spec : kCommands) {
+    if (IsOption(args[0]) && SameName(args[0].substr(1), spec.name)) named = &spec;
+  }
+  if (named == nullptr) {
+    *problem = "\"" + args[0] + "\" is not a command: use /list, /check, /apply or /?";
+    return false;
+  }
+  command->mode = named->mode;
+  if (named->mode == Mode::kUsage) {
+    if (args.size() == 1) return true;
+    *problem = "/? takes nothing more";
+    return false;
+  }
+
+  const Mode base = command->mode;  // /backups changes the mode, not what /list takes
+  std::vector<std::string> operands;
+  std::vector<const OptionSpec*> seen;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    if (!IsOption(args[i])) {
+      operands.push_back(args[i]);
+      continue;
+    }
+    const OptionSpec* option = FindOption(base, args[i]);
+    if (option == nullptr) {
+      *problem = "\"" + args[i] + "\" does not go with " + args[0];
+      return false;
+    }
+    for (const OptionSpec* earlier : seen) {
+      if (earlier == option) {
+        *problem = std::string("/") + option->name + " is given twice";
+        return false;
+      }
+    }
+    seen.push_back(option);
+    std::string file;
+    if (option->takesFile) {
+      // The next argument is the file; an option of the command there means
+      // the file was left out ("/log /restart" never logs to "\restart").
+      if (i + 1 == args.size() || args[i + 1].empty() || FindOption(base, args[i + 1]) != nullptr) {
+        *problem = std::string("/") + option->name + " needs a file";
+        return false;
+      }
+      file = args[++i];
+    }
+    option->set(command, file);
+  }
+
+  if (base == Mode::kList) {
+    if (operands.empty()) return true;
+    *problem = "/list takes no \"" + operands[0] + "\"";
+    return false;
+  }
+  return ReadMapOperands(base == Mode::kCheck ? "/check" : "/apply", operands, command, problem);
 }
 
 std::string UsageText() {

@@ -3,13 +3,15 @@
 #include <map>
 #include <vector>
 
-#include "commit/backup.h"
 #include "commit/reboot_prompt.h"
 #include "commit/walks.h"
 #include "discovery/board_discovery.h"
-#include "discovery/com_name_holders.h"
-#include "discovery/port_map.h"
+#include "discovery/port_address.h"
+#include "portmap/port_map.h"
+#include "rename/com_name_holders.h"
 #include "rename/name_rule.h"
+#include "rename/refusals.h"
+#include "safety/backup.h"
 
 namespace velnara {
 
@@ -21,28 +23,28 @@ constexpr const char* kLineEnd = "\r\n";
 // The most problems of a map said one by one.
 constexpr std::size_t kMostProblemsSaid = 100;
 
-// The board list discovery made, freed on every path.
-class Boards {
+// A board list, freed on every path.
+class BoardList {
  public:
-  Boards(Platform& platform, const ErrorReporter& reporter)
-      : head_(DiscoverBoards(platform.registry, nullptr, reporter).boards) {}
-  Boards(const Boards&) = delete;
-  Boards& operator=(const Boards&) = delete;
-  ~Boards() { ListFree(head_); }
+  explicit BoardList(PortRecord* head) : head_(head) {}
+  BoardList(const BoardList&) = delete;
+  BoardList& operator=(const BoardList&) = delete;
+  ~BoardList() { ListFree(head_); }
   PortRecord* get() const { return head_; }
 
  private:
   PortRecord* head_;
 };
 
+// Finds the cards and their ports, without a tree.
+PortRecord* FindBoards(Platform& platform, const ErrorReporter& reporter) {
+  return DiscoverBoards(platform.registry, nullptr, reporter).boards;
+}
+
 // Every port of the board list.
 std::vector<const PortRecord*> PortsOf(const PortRecord* boards) {
   std::vector<const PortRecord*> ports;
-  for (const PortRecord* board = boards; board != nullptr; board = board->next) {
-    for (const PortRecord* port = board->children; port != nullptr; port = port->next) {
-      ports.push_back(port);
-    }
-  }
+  for (const PortRecord& port : Ports(boards)) ports.push_back(&port);
   return ports;
 }
 
@@ -55,29 +57,6 @@ std::string Ports(std::size_t count) {
   return std::to_string(count) + (count == 1 ? " port" : " ports");
 }
 
-// The line that says why a name of a map is refused.
-std::string Refusal(const MappedPort& entry, const NameCheck& check) {
-  const std::string name = QuotedName(entry.newName);
-  switch (check.verdict) {
-    case NameVerdict::kShownByOtherPort:
-      return name + " would also be the name of " + FormatAddress(AddressOf(*check.other));
-    case NameVerdict::kHeldByOtherHardware: {
-      const std::string holders = check.holding.Describe("; ");
-      const std::string taking = check.holding.Connected() ? "" : " (/reclaim takes it)";
-      return (check.holding.claimed
-                  ? "the COM port database holds " + name + " for other serial port hardware: "
-                  : name + " is used by other serial port hardware: ") +
-             holders + taking;
-    }
-    default:
-      break;
-  }
-  if (check.form == NameForm::kEmpty) {
-    return FormatAddress(AddressOf(*entry.port)) + " is given no name";
-  }
-  return name + " " + check.Reason();
-}
-
 // Every name check of the rename command, on every mapped port whose name
 // changes, against the names all ports will have once the whole map is
 // applied: so a swap within one map is fine. With `reclaim`, a name held
@@ -87,14 +66,12 @@ std::vector<MapProblem> RefusedNames(Platform& platform, PortRecord* boards,
                                      const std::vector<MappedPort>& mapped, bool reclaim,
                                      std::map<const PortRecord*, std::string>* takenBack) {
   std::vector<ShownName> applied;
-  for (PortRecord* board = boards; board != nullptr; board = board->next) {
-    for (PortRecord* port = board->children; port != nullptr; port = port->next) {
-      std::string name = port->committedName;
-      for (const MappedPort& entry : mapped) {
-        if (entry.port == port) name = entry.newName;
-      }
-      applied.push_back({port, name});
+  for (const PortRecord& port : Ports(boards)) {
+    std::string name = port.committedName;
+    for (const MappedPort& entry : mapped) {
+      if (entry.port == &port) name = entry.newName;
     }
+    applied.push_back({&port, name});
   }
   NameRule rule(platform, applied);
   std::vector<MapProblem> refused;
@@ -102,12 +79,11 @@ std::vector<MapProblem> RefusedNames(Platform& platform, PortRecord* boards,
     if (entry.newName == entry.port->committedName) continue;
     const NameCheck check = rule.Check(entry.port, entry.newName);
     if (check.verdict == NameVerdict::kFree) continue;
-    if (check.verdict == NameVerdict::kHeldByOtherHardware && reclaim &&
-        !check.holding.Connected()) {
+    if (reclaim && MayBeTaken(check)) {
       (*takenBack)[entry.port] = check.holding.Describe("; ");
       continue;
     }
-    refused.push_back({entry.line, Refusal(entry, check)});
+    refused.push_back({entry.line, RefusalLine(check, *entry.port, entry.newName)});
   }
   return refused;
 }
@@ -189,7 +165,7 @@ int UnattendedRun::Deliver(const std::string& text, const std::string& whenEmpty
 }
 
 int UnattendedRun::List() {
-  const Boards boards(platform_, reporter_);
+  const BoardList boards(FindBoards(platform_, reporter_));
   // A map of the ports that could be found is no map of this PC.
   if (reporter_.failures() != 0) {
     output_.Warn("The ports could not be listed: the line above says why.");
@@ -300,7 +276,7 @@ int UnattendedRun::CheckOrApply() {
   // Nothing is read before the lock: the names another copy writes first
   // are the ones this run checks against.
   if (const int status = TakeLock(); status != exit_status::kDone) return status;
-  const Boards boards(platform_, reporter_);
+  const BoardList boards(FindBoards(platform_, reporter_));
   if (reporter_.failures() != 0) return exit_status::kSomeWritesFailed;  // no port list to go by
   std::vector<MappedPort> mapped;
   ResolvePortMap(boards.get(), map.entries, map.unit, &mapped, &map.problems);
@@ -313,12 +289,10 @@ int UnattendedRun::CheckOrApply() {
   // The changes in the order of the port list, as the dialog's Save
   // walks its tree.
   std::vector<PortChange> changes;
-  for (PortRecord* board = boards.get(); board != nullptr; board = board->next) {
-    for (PortRecord* port = board->children; port != nullptr; port = port->next) {
-      for (const MappedPort& entry : mapped) {
-        if (entry.port == port && entry.newName != port->committedName) {
-          changes.push_back({port, entry.newName});
-        }
+  for (PortRecord& port : Ports(boards.get())) {
+    for (const MappedPort& entry : mapped) {
+      if (entry.port == &port && entry.newName != port.committedName) {
+        changes.push_back({&port, entry.newName});
       }
     }
   }

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "commit/walks.h"
-#include "commit/writer_lock.h"
-#include "discovery/port_map.h"
 #include "platform/platform.h"
+#include "portmap/port_map.h"
+#include "safety/writer_lock.h"
 #include "unattended/command_line.h"
 #include "unattended/output.h"
 

@@ -5,8 +5,8 @@
 #include <map>
 
 #include "discovery/board_discovery.h"
-#include "discovery/com_name_holders.h"
 #include "discovery/port_enumeration.h"
+#include "rename/com_name_holders.h"
 #include "sim_machine.h"
 
 namespace velnara::testing {

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "discovery/port_map.h"
 #include "platform/sim/reg_file.h"
+#include "portmap/port_map.h"
 #include "unattended/command_line.h"
 #include "wired_machine.h"
 

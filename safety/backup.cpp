@@ -1,8 +1,9 @@
-#include "commit/backup.h"
+#include "safety/backup.h"
 
 #include <algorithm>
 
-#include "discovery/port_map.h"
+#include "portmap/port_map.h"
+#include "text/text.h"
 
 namespace velnara {
 
@@ -18,22 +19,16 @@ constexpr const char* kMendFolder =
 // Saves of one second beyond this many are refused rather than numbered on.
 constexpr unsigned kMostInOneSecond = 999;
 
-// `value` in `width` decimal digits, zeros in front.
-std::string Digits(unsigned value, std::size_t width) {
-  std::string text = std::to_string(value);
-  if (text.size() < width) text.insert(0, width - text.size(), '0');
-  return text;
-}
-
 // "20261209-051200".
 std::string Stamp(const LocalTime& time) {
-  return Digits(time.year, 4) + Digits(time.month, 2) + Digits(time.day, 2) + "-" +
-         Digits(time.hour, 2) + Digits(time.minute, 2) + Digits(time.second, 2);
+  return ZeroPadded(time.year, 4) + ZeroPadded(time.month, 2) + ZeroPadded(time.day, 2) + "-" +
+         ZeroPadded(time.hour, 2) + ZeroPadded(time.minute, 2) + ZeroPadded(time.second, 2);
 }
 
 std::string Readable(const LocalTime& time) {
-  return Digits(time.year, 4) + "-" + Digits(time.month, 2) + "-" + Digits(time.day, 2) + " " +
-         Digits(time.hour, 2) + ":" + Digits(time.minute, 2) + ":" + Digits(time.second, 2);
+  return ZeroPadded(time.year, 4) + "-" + ZeroPadded(time.month, 2) + "-" +
+         ZeroPadded(time.day, 2) + " " + ZeroPadded(time.hour, 2) + ":" +
+         ZeroPadded(time.minute, 2) + ":" + ZeroPadded(time.second, 2);
 }
 
 // The order of a file this program wrote: its stamp and its number within
@@ -43,12 +38,9 @@ bool BackupOrder(const std::string& name, std::string* stamp, unsigned* number) 
   const std::string suffix = kSuffix;
   const std::size_t stampLength = 15;  // YYYYMMDD-HHMMSS
   if (name.size() < prefix.size() + stampLength + suffix.size()) return false;
-  const auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    if (fold(name[i]) != prefix[i]) return false;
-  }
-  for (std::size_t i = 0; i < suffix.size(); ++i) {
-    if (fold(name[name.size() - suffix.size() + i]) != suffix[i]) return false;
+  if (!StartsWithName(name, prefix) ||
+      !SameName(name.substr(name.size() - suffix.size()), suffix)) {
+    return false;
   }
   *stamp = name.substr(prefix.size(), stampLength);
   for (std::size_t i = 0; i < stampLength; ++i) {
@@ -59,14 +51,10 @@ bool BackupOrder(const std::string& name, std::string* stamp, unsigned* number) 
                                        name.size() - prefix.size() - stampLength - suffix.size());
   *number = 1;
   if (rest.empty()) return true;
-  if (rest.size() < 2 || rest.size() > 4 || rest[0] != '-') return false;
-  unsigned value = 0;
-  for (std::size_t i = 1; i < rest.size(); ++i) {
-    if (rest[i] < '0' || rest[i] > '9') return false;
-    value = value * 10 + static_cast<unsigned>(rest[i] - '0');
-  }
-  if (value < 2 || rest[1] == '0') return false;
-  *number = value;
+  if (rest.size() < 2 || rest.size() > 4 || rest[0] != '-' || rest[1] == '0') return false;
+  const DecimalNumber value = ParseDecimal(rest.c_str() + 1, DecimalForm::kDigitsOnly);
+  if (!value.found || value.length != rest.size() - 1 || value.value < 2) return false;
+  *number = static_cast<unsigned>(value.value);
   return true;
 }
 
@@ -188,7 +176,7 @@ bool CheckFolder(Platform& platform, const std::string& folder, BackupProblem* p
 
 // The folder, made with the administrators' access list when missing; one
 // that is there is checked and given that list again.
-bool BackupFolder(Platform& platform, std::string* folder, BackupProblem* problem) {
+bool MakeBackupFolder(Platform& platform, std::string* folder, BackupProblem* problem) {
   if (const ErrorCode code = FolderPath(platform, folder); code != error::kSuccess) {
     return Fail(problem, code, std::string());
   }
@@ -210,7 +198,7 @@ bool BackupFolder(Platform& platform, std::string* folder, BackupProblem* proble
 bool WriteBackup(Platform& platform, const PortRecord* boards, std::string* path,
                  BackupProblem* problem) {
   std::string folder;
-  if (!BackupFolder(platform, &folder, problem)) return false;
+  if (!MakeBackupFolder(platform, &folder, problem)) return false;
   const LocalTime now = platform.system.GetLocalTime();
   const std::string body = FormatPortMap(boards);
   ErrorCode code = error::kFileExists;

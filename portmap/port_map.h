@@ -19,22 +19,10 @@
 #include <string>
 #include <vector>
 
+#include "discovery/port_address.h"
 #include "discovery/port_record.h"
 
 namespace velnara {
-
-// Where a port sits, as a port map names it.
-struct PortAddress {
-  unsigned bus = 0;
-  unsigned device = 0;
-  unsigned function = 0;
-  unsigned number = 0;  // on its card, from 1
-};
-bool operator==(const PortAddress& a, const PortAddress& b);
-
-PortAddress AddressOf(const PortRecord& port);
-// "PCI 2.12.0 port 1".
-std::string FormatAddress(const PortAddress& address);
 
 // Where this PC's cards are, for a map made on another: "PCI 2.9.0 (Tarvex
 // 880-4 RJ45, 4 ports), PCI 2.10.0 (...)"; "no Tarvex 880 card" for none.
@@ -76,8 +64,10 @@ constexpr std::size_t kMaxMapBytes = 1024 * 1024;
 bool ParseMapLine(const std::string& text, int number, MapEntry* entry, std::string* problem);
 
 // Reads a whole map as a file holds it (ANSI, CR LF or LF, a last line
-// with or without its end): its entries, and a problem for every line that
-// cannot be read. A map saved as Unicode is refused as a whole.
+// with or without its end, and what Windows tools add: a CR CR LF is one
+// line end, and a Ctrl-Z, which "copy /a" appends, ends the text): its
+// entries, and a problem for every line that cannot be read. A map saved as
+// Unicode is refused as a whole.
 void ParsePortMap(const std::string& text, std::vector<MapEntry>* entries,
                   std::vector<MapProblem>* problems);
 

@@ -1,4 +1,4 @@
-#include "commit/writer_lock.h"
+#include "safety/writer_lock.h"
 
 namespace velnara {
 

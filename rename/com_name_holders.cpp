@@ -1,10 +1,12 @@
-#include "discovery/com_name_holders.h"
+#include "rename/com_name_holders.h"
 
 #include <algorithm>
 #include <map>
 
 #include "discovery/port_enumeration.h"
 #include "discovery/port_names.h"
+#include "rename/name_form.h"
+#include "text/text.h"
 
 namespace velnara {
 
@@ -20,13 +22,6 @@ constexpr std::size_t kDescriptionCapacity = 256;
 // What the lookup needs of a key, and no more: its subkeys and its values.
 constexpr AccessMask kLookUp = access::kKeyEnumerateSubKeys | access::kKeyQueryValue;
 
-std::string Upper(std::string text) {
-  for (char& c : text) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return text;
-}
-
 // A name as it sorts and groups: COM names by their number, others after.
 struct NameKey {
   long number;        // 0 for a name that is no COM name
@@ -39,7 +34,7 @@ struct NameKey {
 
 NameKey KeyOf(const std::string& name) {
   const long number = CheckNameForm(name) == NameForm::kFine ? ComNumber(name) : 0;
-  return {number, number != 0 ? "COM" + std::to_string(number) : Upper(name)};
+  return {number, number != 0 ? "COM" + std::to_string(number) : FoldCase(name)};
 }
 
 // The subkeys of `key`, one at a time; false at the end or on a failure,
@@ -99,9 +94,7 @@ std::string NameHolding::Describe(const char* separator) const {
 ComNameHolders::ComNameHolders(Platform& platform, const std::vector<const PortRecord*>& ports) {
   std::set<std::string> treeKeys;
   for (const PortRecord* port : ports) {
-    const std::string enumerator = EnumeratorKeyPath(port->enumeratorLetter);
-    treeKeys.insert(Upper(enumerator.substr(std::string(kEnumRoot).size() + 1) + "\\" +
-                          PortDeviceKeyName(port->parentIdPrefix, port->locationCode)));
+    treeKeys.insert(FoldCase(PortDeviceKeyPath(*port).substr(std::string(kEnumRoot).size() + 1)));
   }
   ReadEnum(platform.registry, treeKeys);
   ReadSerialMap(platform.registry, ports);
@@ -122,7 +115,7 @@ void ComNameHolders::ReadEnum(Registry& registry, const std::set<std::string>& t
     RegKey enumerator(registry);
     if (!OpenOrNote(&enumerator, root, enumeratorName, &failed)) continue;
     // The tree's ports live under the card drivers' enumerators alone.
-    const bool cards = SamePortName(enumeratorName.substr(0, 7), "TRVX880");
+    const bool cards = StartsWithName(enumeratorName, "TRVX880");
     Subkeys devices(enumerator);
     for (std::string deviceName; devices.Next(&deviceName, &failed);) {
       RegKey device(registry);
@@ -142,7 +135,7 @@ void ComNameHolders::ReadEnum(Registry& registry, const std::set<std::string>& t
           continue;
         }
         std::string path = enumeratorName + "\\" + deviceName + "\\" + instanceName;
-        if (!cards || treeKeys.count(Upper(path)) == 0) {
+        if (!cards || treeKeys.count(FoldCase(path)) == 0) {
           instances_.push_back({std::move(path), std::move(portName), std::string()});
         }
       }
@@ -177,8 +170,8 @@ void ComNameHolders::ReadSerialMap(Registry& registry,
     SerialValue value{std::string(name, nameChars),
                       std::string(reinterpret_cast<const char*>(data), length)};
     const bool ours = std::any_of(ports.begin(), ports.end(), [&](const PortRecord* port) {
-      return (!port->serialValue.empty() && SamePortName(port->serialValue, value.name)) ||
-             SamePortName(port->committedName, value.data);
+      return (!port->serialValue.empty() && SameName(port->serialValue, value.name)) ||
+             SameName(port->committedName, value.data);
     });
     if (!ours) serialOutside_.push_back(value);
   }
@@ -235,15 +228,15 @@ NameHolding ComNameHolders::For(const std::string& name) const {
   const bool connected =
       serialIncomplete_ ||
       std::any_of(serialOutside_.begin(), serialOutside_.end(),
-                  [&](const SerialValue& value) { return SamePortName(value.data, name); });
+                  [&](const SerialValue& value) { return SameName(value.data, name); });
   for (const Instance& instance : instances_) {
-    if (!SamePortName(instance.portName, name)) continue;
+    if (!SameName(instance.portName, name)) continue;
     holding.holders.push_back({instance.description, instance.path, connected, false});
   }
   // A connected device that no device of Enum explains holds it by itself.
   if (holding.holders.empty()) {
     for (const SerialValue& value : serialOutside_) {
-      if (SamePortName(value.data, name)) holding.holders.push_back({value.name, "", true, false});
+      if (SameName(value.data, name)) holding.holders.push_back({value.name, "", true, false});
     }
   }
   // A database that cannot be asked may claim the name of any device

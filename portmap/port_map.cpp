@@ -1,21 +1,22 @@
-#include "discovery/port_map.h"
+#include "portmap/port_map.h"
 
-#include "discovery/port_names.h"
+#include <algorithm>
+
+#include "rename/name_form.h"
+#include "text/text.h"
 
 namespace velnara {
 
 namespace {
 
 constexpr char kLineEnd[] = "\r\n";
+constexpr char kUtf8Mark[] = "\xEF\xBB\xBF";
 
 bool IsBlank(char c) {
   return c == ' ' || c == '\t';
 }
 bool IsDigit(char c) {
   return c >= '0' && c <= '9';
-}
-char Upper(char c) {
-  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
 std::string Trimmed(const std::string& text) {
@@ -26,13 +27,11 @@ std::string Trimmed(const std::string& text) {
   return text.substr(first, last - first);
 }
 
-// Reads the text of `text` at *at, without regard to case, and moves past.
-bool Keyword(const std::string& text, std::size_t* at, const char* word) {
-  std::size_t i = *at;
-  for (; *word != '\0'; ++word, ++i) {
-    if (i >= text.size() || Upper(text[i]) != *word) return false;
-  }
-  *at = i;
+// Moves *at past `word` when the text holds it there, without regard to
+// case; false, *at unchanged, when it does not.
+bool ConsumeKeyword(const std::string& text, std::size_t* at, const char* word) {
+  if (!StartsWithName(text.substr(*at), word)) return false;
+  *at += std::string(word).size();
   return true;
 }
 
@@ -40,17 +39,13 @@ void SkipBlanks(const std::string& text, std::size_t* at) {
   while (*at < text.size() && IsBlank(text[*at])) ++*at;
 }
 
-// A decimal number of at most three digits, no greater than `max`.
-bool Number(const std::string& text, std::size_t* at, unsigned max, unsigned* value) {
-  unsigned read = 0;
-  std::size_t digits = 0;
-  while (*at < text.size() && IsDigit(text[*at])) {
-    if (++digits > 3) return false;
-    read = read * 10 + static_cast<unsigned>(text[*at] - '0');
-    ++*at;
-  }
-  if (digits == 0 || read > max) return false;
-  *value = read;
+// Reads a decimal number of at most three digits, no greater than `max`,
+// and moves *at past it.
+bool ConsumeNumber(const std::string& text, std::size_t* at, unsigned max, unsigned* value) {
+  const DecimalNumber number = ParseDecimal(text.c_str() + *at, DecimalForm::kDigitsOnly);
+  if (!number.found || number.digits > 3 || number.value > static_cast<long>(max)) return false;
+  *value = static_cast<unsigned>(number.value);
+  *at += number.length;
   return true;
 }
 
@@ -58,23 +53,24 @@ bool Number(const std::string& text, std::size_t* at, unsigned max, unsigned* va
 // port byte.
 bool ParseAddress(const std::string& text, PortAddress* address) {
   std::size_t at = 0;
-  if (!Keyword(text, &at, "PCI")) return false;
+  if (!ConsumeKeyword(text, &at, "PCI")) return false;
   SkipBlanks(text, &at);
-  if (!Number(text, &at, 255, &address->bus) || !Keyword(text, &at, ".") ||
-      !Number(text, &at, 31, &address->device) || !Keyword(text, &at, ".") ||
-      !Number(text, &at, 7, &address->function)) {
+  if (!ConsumeNumber(text, &at, 255, &address->bus) || !ConsumeKeyword(text, &at, ".") ||
+      !ConsumeNumber(text, &at, 31, &address->device) || !ConsumeKeyword(text, &at, ".") ||
+      !ConsumeNumber(text, &at, 7, &address->function)) {
     return false;
   }
   SkipBlanks(text, &at);
-  if (!Keyword(text, &at, "PORT")) return false;
+  if (!ConsumeKeyword(text, &at, "PORT")) return false;
   SkipBlanks(text, &at);
-  return Number(text, &at, 256, &address->number) && address->number >= 1 && at == text.size();
+  return ConsumeNumber(text, &at, 256, &address->number) && address->number >= 1 &&
+         at == text.size();
 }
 
 // "PCI" and a digit, blanks between allowed: an address, or a wrong one.
 bool LooksLikeAddress(const std::string& text) {
   std::size_t at = 0;
-  if (!Keyword(text, &at, "PCI")) return false;
+  if (!ConsumeKeyword(text, &at, "PCI")) return false;
   SkipBlanks(text, &at);
   return at < text.size() && IsDigit(text[at]);
 }
@@ -85,32 +81,11 @@ std::string Quoted(const std::string& text) {
 
 }  // namespace
 
-bool operator==(const PortAddress& a, const PortAddress& b) {
-  return a.bus == b.bus && a.device == b.device && a.function == b.function && a.number == b.number;
-}
-
-PortAddress AddressOf(const PortRecord& port) {
-  PortAddress address;
-  address.bus = port.locationCode >> 24;
-  address.device = (port.locationCode >> 16) & 0xFF;
-  address.function = (port.locationCode >> 8) & 0xFF;
-  address.number = (port.locationCode & 0xFF) + 1;
-  return address;
-}
-
-std::string FormatAddress(const PortAddress& address) {
-  return "PCI " + std::to_string(address.bus) + "." + std::to_string(address.device) + "." +
-         std::to_string(address.function) + " port " + std::to_string(address.number);
-}
-
 std::string FormatCards(const PortRecord* boards) {
   std::string text;
   for (const PortRecord* board = boards; board != nullptr; board = board->next) {
-    std::size_t ports = 0;
-    for (const PortRecord* port = board->children; port != nullptr; port = port->next) ++ports;
-    PortAddress address = AddressOf(*board);
-    text += std::string(text.empty() ? "" : ", ") + "PCI " + std::to_string(address.bus) + "." +
-            std::to_string(address.device) + "." + std::to_string(address.function) + " (" +
+    const std::size_t ports = PortCount(board);
+    text += std::string(text.empty() ? "" : ", ") + FormatCardAddress(*board) + " (" +
             (board->modelName != nullptr ? board->modelName : "") + ", " + std::to_string(ports) +
             (ports == 1 ? " port)" : " ports)");
   }
@@ -124,14 +99,14 @@ std::string FormatPortMap(const PortRecord* boards, std::vector<std::string>* le
     text += "; ";
     text += board->modelName != nullptr ? board->modelName : "";
     text += kLineEnd;
-    for (const PortRecord* port = board->children; port != nullptr; port = port->next) {
-      const std::string address = FormatAddress(AddressOf(*port));
-      const NameForm form = CheckNameForm(port->committedName);
+    for (const PortRecord& port : PortsOfBoard(board)) {
+      const std::string address = FormatAddress(AddressOf(port));
+      const NameForm form = CheckNameForm(port.committedName);
       if (form == NameForm::kFine) {
-        text += address + " = " + port->committedName + kLineEnd;
+        text += address + " = " + port.committedName + kLineEnd;
         continue;
       }
-      const std::string why = "its name " + QuotedName(port->committedName) + " " +
+      const std::string why = "its name " + QuotedName(port.committedName) + " " +
                               NameFormReason(form) + ", which no map gives a port";
       text += "; " + address + " is left out: " + why + kLineEnd;
       if (leftOut != nullptr) leftOut->push_back(address + " is left out of the map: " + why);
@@ -201,13 +176,25 @@ void ParsePortMap(const std::string& text, std::vector<MapEntry>* entries,
     problems->push_back({1, "the map is saved as Unicode; save it as ANSI"});
     return;
   }
-  std::size_t at = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
-  for (int number = 1; at < text.size(); ++number) {
+  std::size_t at = text.compare(0, 3, kUtf8Mark) == 0 ? 3 : 0;
+  // "copy /a" ends what it writes with a Ctrl-Z: the text ends there.
+  const std::size_t size = std::min(text.find('\x1A', at), text.size());
+  for (int number = 1; at < size; ++number) {
     std::size_t end = text.find('\n', at);
-    if (end == std::string::npos) end = text.size();
+    if (end == std::string::npos || end > size) end = size;
     std::string line = text.substr(at, end - at);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+    // CR LF, and the CR CR LF of a file that went through a text-mode copy
+    // twice: one line end.
+    while (!line.empty() && line.back() == '\r') line.pop_back();
     at = end + 1;
+    // A byte order mark within the file (two files joined) is no character
+    // anyone can see: say what it is.
+    if (line.find(kUtf8Mark) != std::string::npos) {
+      problems->push_back({number,
+                           "holds a UTF-8 byte order mark (EF BB BF) that is not at the "
+                           "start of the file; save the map as ANSI"});
+      continue;
+    }
     MapEntry entry;
     std::string problem;
     if (!ParseMapLine(line, number, &entry, &problem)) {
@@ -223,13 +210,11 @@ void ResolvePortMap(PortRecord* boards, const std::vector<MapEntry>& entries, co
   for (const MapEntry& entry : entries) {
     std::vector<PortRecord*> found;
     std::vector<PortRecord*> done;  // for a name no port has: the ports named as asked
-    for (PortRecord* board = boards; board != nullptr; board = board->next) {
-      for (PortRecord* port = board->children; port != nullptr; port = port->next) {
-        const bool named = entry.byAddress ? AddressOf(*port) == entry.address
-                                           : SamePortName(port->committedName, entry.currentName);
-        if (named) found.push_back(port);
-        if (!entry.byAddress && port->committedName == entry.newName) done.push_back(port);
-      }
+    for (PortRecord& port : Ports(boards)) {
+      const bool named = entry.byAddress ? AddressOf(port) == entry.address
+                                         : SameName(port.committedName, entry.currentName);
+      if (named) found.push_back(&port);
+      if (!entry.byAddress && port.committedName == entry.newName) done.push_back(&port);
     }
     if (found.empty() && done.size() == 1) found = done;
     const std::string what =
