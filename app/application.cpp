@@ -38,7 +38,9 @@ bool Application::InitInstance() {
 int RunApplication(platform::Platform& platform, const std::vector<std::string>& args) {
   Command command;
   std::string problem;
-  if (!ParseCommandLine(args, &command, &problem)) return RefuseCommandLine(platform, problem);
+  if (!ParseCommandLine(args, &command, &problem)) {
+    return StatusOf(RefuseCommandLine(platform, problem));
+  }
   if (command.mode == Mode::kDialog) {
     Application application(platform);
     application.InitInstance();
@@ -47,11 +49,11 @@ int RunApplication(platform::Platform& platform, const std::vector<std::string>&
   // Unattended, the gate speaks where the run's messages go, and "/?" is
   // answered on any Windows.
   UnattendedRun run(platform, command);
-  int status = run.Begin();
-  if (status != exit_status::kDone) return status;
-  status = command.mode != Mode::kUsage && !IsSupportedSystem(platform.system)
-               ? run.RefuseSystem(kUnsupportedSystemText)
-               : run.Run();
+  const Outcome begun = run.Begin();
+  if (begun != Outcome::kDone) return StatusOf(begun);
+  const int status = StatusOf(command.mode != Mode::kUsage && !IsSupportedSystem(platform.system)
+                                  ? run.RefuseSystem(kUnsupportedSystemText)
+                                  : run.Run());
   run.End(status);
   return status;
 }

@@ -1,196 +1,62 @@
 #include "commit/port_commit.h"
 
-#include <cstring>
-
 #include "commit/key_access.h"
+#include "commit/port_places.h"
 #include "discovery/port_enumeration.h"
-#include "discovery/port_names.h"
 #include "text/text.h"
 
 namespace velnara {
 
 using namespace platform;
 
-namespace {
+CommitWalk::CommitWalk(Platform& platform, const ErrorReporter& reporter, WalkPlan& plan)
+    : platform_(platform), reporter_(reporter), plan_(plan) {}
 
-// Whether serial device map data is exactly `name`. The data need not end
-// with a terminator: without one, all of its bytes are the text; with one,
-// the text ends there. So COM12 is never taken for COM1.
-bool DataIsName(const std::uint8_t* data, std::uint32_t bytes, const std::string& name) {
-  const void* end = std::memchr(data, '\0', bytes);
-  const std::size_t length =
-      end != nullptr ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(end) - data)
-                     : bytes;
-  return length == name.size() && std::memcmp(data, name.data(), length) == 0;
-}
-
-std::string FriendlyName(const std::string& newName) {
-  std::string text = kFriendlyNameFormat;
-  return text.replace(text.find("%s"), 2, newName);
-}
-
-}  // namespace
-
-void CommitWalk::CommitPort(PortRecord& record, const std::string& requestedName) {
-  // The commit works on its own copies: the record changes below.
-  const std::string newName = requestedName;
-  const std::string oldName = record.committedName;
-
-  if (!RewriteSerialMap(record, oldName, newName)) return;
-  MoveSettings(record, newName);
-  bool portNameWritten = false;
-  if (!WritePortKeys(record, newName, &portNameWritten) || !portNameWritten) return;
-  record.committedName = newName;
-
-  // Reset leaves the database alone for a port the registry still knows by
-  // its start-up name; a port saved under another name moves its claim back.
-  if (resetMode_ && oldName == record.portName) return;
-  MoveClaim(oldName, newName);
-}
-
-bool CommitWalk::RewriteSerialMap(PortRecord& record, const std::string& oldName,
-                                  const std::string& newName) {
-  RegKey map(platform_.registry);
-  const ErrorCode opened = map.Open(kLocalMachine, kSerialMapPath, access::kKeyAllAccess);
-  if (opened != error::kSuccess) {
-    reporter_.Report(kSerialMapOpenFailedCaption, opened);
-    return false;
-  }
-  // The search ends at the first call that does not succeed: the last
-  // value, or one whose name or data does not fit.
-  for (std::uint32_t index = 0;; ++index) {
-    char name[kSerialValueNameCapacity];
-    std::uint32_t nameChars = kSerialValueNameCapacity;
-    std::uint32_t type = 0;
-    std::uint8_t data[kValueDataCapacity];
-    std::uint32_t bytes = kValueDataCapacity;
-    if (map.EnumValue(index, name, &nameChars, &type, data, &bytes) != error::kSuccess) break;
-    if (!DataIsName(data, bytes, oldName)) continue;
-    if (OtherPortOwning(record, &PortRecord::serialValue, name) != nullptr) continue;
-    const ErrorCode written =
-        map.SetValue(name, type, reinterpret_cast<const std::uint8_t*>(newName.c_str()),
-                     static_cast<std::uint32_t>(newName.size() + 1));
+void CommitWalk::CommitPort(PortPlan& port) {
+  // The serial device map could not be opened: nothing else changes.
+  if (!plan_.serialMap.IsOpen()) return;
+  PortRecord& record = *port.port;
+  if (port.serialFound) {
+    // The new name with its terminator, in the type the value has.
+    const ValueState value{true, port.serialType, StringState(port.newName).data};
+    const ErrorCode written = WriteValueState(plan_.serialMap, port.serialValue, value);
     if (written == error::kSuccess) {
-      record.serialValue = name;
+      record.serialValue = port.serialValue;
     } else {
       reporter_.Report(kSerialMapWriteFailedCaption, written);
     }
-    break;
   }
-  return true;
+  MoveSettings(port);
+  bool portNameWritten = false;
+  if (!WritePortKeys(port, &portNameWritten) || !portNameWritten) return;
+  record.committedName = port.newName;
+  MoveClaim(port);
 }
 
-CommitWalk::Setting CommitWalk::ReadSetting(const RegKey& ports,
-                                            const std::string& valueName) const {
-  Setting setting;
-  std::uint8_t data[kValueDataCapacity];
-  std::uint32_t bytes = kValueDataCapacity;
-  const ErrorCode code = ports.QueryValue(valueName.c_str(), &setting.type, data, &bytes);
-  // Only a missing value is known to be missing; any other failure may
-  // hide data, which must then not be overwritten.
-  setting.exists = code != error::kFileNotFound;
-  setting.whole = code == error::kSuccess;
-  if (setting.whole) setting.data.assign(data, data + bytes);
-  return setting;
-}
-
-CommitWalk::CommitWalk(Platform& platform, const ErrorReporter& reporter, bool resetMode,
-                       PortRecord* boards)
-    : platform_(platform), reporter_(reporter), resetMode_(resetMode) {
-  for (PortRecord& port : Ports(boards)) ports_.push_back(&port);
-}
-
-PortRecord* CommitWalk::OtherPortOwning(const PortRecord& record, std::string PortRecord::*owned,
-                                        const std::string& name) const {
-  if (name.empty()) return nullptr;
-  for (PortRecord* port : ports_) {
-    if (port != &record && SameName(port->*owned, name)) return port;
-  }
-  return nullptr;
-}
-
-void CommitWalk::MoveSettings(PortRecord& record, const std::string& newName) {
-  RegKey ports(platform_.registry);
-  const ErrorCode opened = ports.Open(kLocalMachine, kPortSettingsPath, access::kKeyAllAccess);
-  if (opened != error::kSuccess) {
-    reporter_.Report(kPortSettingsOpenFailedCaption, opened);
-    return;
-  }
-  // The port's own settings: under its committed name, unless an earlier
-  // walk could not move them there (then two ports may hold that name, and
-  // the value under it is the other one's).
-  const std::string oldValue = record.settingsName + ":";
-  const std::string newValue = newName + ":";
-  // Another commit of this walk gave the name to its port and put that
-  // port's settings under it: two ports are to have one name (a Reset to
-  // start-up names that were the same). Those settings stay, and so do this
-  // port's, where they are and under the name it knows them by.
-  if (createdSettings_.count(FoldCase(newValue)) != 0) return;
-  // A value this walk created holds another port's settings by now; what
-  // this port had there is what that creation replaced.
-  const auto createdOld = createdSettings_.find(FoldCase(oldValue));
-  const bool oldIsOurs = createdOld != createdSettings_.end();
-  const Setting moving = oldIsOurs ? createdOld->second.replaced : ReadSetting(ports, oldValue);
-  // Nothing read whole (no value, or more than 32 bytes): nothing to carry,
-  // so nothing is deleted and nothing created. A port without settings has
-  // them under its new name from now on.
-  if (!moving.whole) {
-    if (!moving.exists) record.settingsName = newName;
-    return;
-  }
-
-  // Another port's settings are kept for it (a swap); a value that is no
-  // port's is replaced.
-  PortRecord* const owner = OtherPortOwning(record, &PortRecord::settingsName, newName);
-  Setting replaced;
-  if (owner != nullptr) {
-    replaced = ReadSetting(ports, newValue);
-    // Data that could not be read whole cannot be kept for the port it
-    // belongs to, so it is not overwritten; this port's settings stay.
-    if (replaced.exists && !replaced.whole) return;
-  }
-  if (!oldIsOurs) ports.DeleteValue(oldValue.c_str());  // result not examined
-  const ErrorCode created = ports.SetValue(newValue.c_str(), moving.type, moving.data.data(),
-                                           static_cast<std::uint32_t>(moving.data.size()));
-  if (created != error::kSuccess) {
-    // The settings must not vanish with the old value: put it back. (Data
-    // this walk displaced stays for Finish.)
-    if (!oldIsOurs) {
-      ports.SetValue(oldValue.c_str(), moving.type, moving.data.data(),
-                     static_cast<std::uint32_t>(moving.data.size()));
-    }
-    return;
-  }
-  record.settingsName = newName;
-  if (oldIsOurs) createdOld->second.carried = true;
-  createdSettings_[FoldCase(newValue)] = Created{newValue, replaced, owner, oldValue, false};
-}
-
-void CommitWalk::Finish() {
-  std::vector<const Created*> stranded;
-  for (const auto& entry : createdSettings_) {
-    if (entry.second.replaced.whole && !entry.second.carried) stranded.push_back(&entry.second);
-  }
-  if (stranded.empty()) return;
-  RegKey ports(platform_.registry);
-  if (ports.Open(kLocalMachine, kPortSettingsPath, access::kKeyAllAccess) != error::kSuccess) {
-    return;
-  }
-  for (const Created* created : stranded) {
-    const Setting& data = created->replaced;
-    for (const std::string& name : {created->name, created->freedName}) {
-      if (ReadSetting(ports, name).exists) continue;
-      if (ports.SetValue(name.c_str(), data.type, data.data.data(),
-                         static_cast<std::uint32_t>(data.data.size())) == error::kSuccess) {
-        created->owner->settingsName = name.substr(0, name.size() - 1);  // without the colon
-      }
+void CommitWalk::MoveSettings(PortPlan& port) {
+  if (!plan_.settings.IsOpen()) return;
+  PortRecord& record = *port.port;
+  switch (port.settings) {
+    case PortPlan::Settings::kNone:
+      // A port without settings has them under its new name from now on.
+      record.settingsName = port.newName;
+      return;
+    case PortPlan::Settings::kStay:
+      return;
+    case PortPlan::Settings::kMove:
       break;
-    }
   }
+  // Made first, then the old one deleted: the settings are always somewhere.
+  if (WriteValueState(plan_.settings, port.settingsTo, port.settingsData) != error::kSuccess) {
+    strandedSettings_.push_back(&port);
+    return;
+  }
+  record.settingsName = port.newName;
+  if (port.deleteFrom) plan_.settings.DeleteValue(port.settingsFrom.c_str());  // not examined
 }
 
-bool CommitWalk::WritePortKeys(const PortRecord& record, const std::string& newName,
-                               bool* portNameWritten) {
+bool CommitWalk::WritePortKeys(PortPlan& port, bool* portNameWritten) {
+  const PortRecord& record = *port.port;
   const std::string enumeratorPath = EnumeratorKeyPath(record.enumeratorLetter);
   RegKey enumerator(platform_.registry);
   const ErrorCode opened = enumerator.Open(kLocalMachine, enumeratorPath.c_str(), access::kKeyRead);
@@ -198,31 +64,33 @@ bool CommitWalk::WritePortKeys(const PortRecord& record, const std::string& newN
     reporter_.Report(kPortKeyOpenFailedCaption, opened);
     return false;
   }
-  const std::string keyPath =
-      enumeratorPath + "\\" + PortDeviceKeyName(record.parentIdPrefix, record.locationCode);
-
   // The port device key is writable by SYSTEM alone until the grant.
-  KeyAccessWindow window(platform_.security, reporter_, keyPath);
+  KeyAccessWindow window(platform_.security, reporter_, port.keyPath, *port.list);
   window.Open();
   {
     RegKey device(platform_.registry);
     // KEY_SET_VALUE alone: the right the window gives, and all the write needs.
-    const ErrorCode code = device.Open(kLocalMachine, keyPath.c_str(), access::kKeySetValue);
+    const ErrorCode code = device.Open(kLocalMachine, port.keyPath.c_str(), access::kKeySetValue);
     if (code != error::kSuccess) {
       reporter_.Report(kPortKeyOpenFailedCaption, code);
-    } else if (const ErrorCode written = device.SetString("FriendlyName", FriendlyName(newName));
+    } else if (port.friendlyRead != error::kSuccess) {
+      // What it holds could not be read, so it could not be put back:
+      // it is not written.
+      reporter_.Report(kFriendlyNameWriteFailedCaption, port.friendlyRead);
+    } else if (const ErrorCode written =
+                   device.SetString("FriendlyName", FriendlyName(port.newName));
                written != error::kSuccess) {
       reporter_.Report(kFriendlyNameWriteFailedCaption, written);
     }
   }
   {
     RegKey parameters(platform_.registry);
-    const std::string parametersPath = keyPath + "\\Device Parameters";
+    const std::string parametersPath = port.keyPath + "\\Device Parameters";
     const ErrorCode code =
         parameters.Open(kLocalMachine, parametersPath.c_str(), access::kKeyWrite);
     if (code != error::kSuccess) {
       reporter_.Report(kPortKeyOpenFailedCaption, code);
-    } else if (const ErrorCode written = parameters.SetString("PortName", newName);
+    } else if (const ErrorCode written = parameters.SetString("PortName", port.newName);
                written != error::kSuccess) {
       reporter_.Report(kPortNameWriteFailedCaption, written);
     } else {
@@ -233,19 +101,58 @@ bool CommitWalk::WritePortKeys(const PortRecord& record, const std::string& newN
   return true;  // the enumerator key closes here
 }
 
-void CommitWalk::MoveClaim(const std::string& oldName, const std::string& newName) {
+void CommitWalk::MoveClaim(const PortPlan& port) {
+  if (!port.releaseOld && !port.claimNew) return;
   ComDb database(platform_.comPorts);
-  if (database.Open() != error::kSuccess) return;  // no message: the names are written
-  const long oldNumber = ComNumber(oldName);
-  const long newNumber = ComNumber(newName);
-  // A number that an earlier commit of this walk claimed is that port's
-  // now, even while this port still held it.
-  if (claimedNumbers_.count(oldNumber) == 0) {
-    database.ReleasePort(static_cast<std::uint32_t>(oldNumber));  // result not examined
+  if (const ErrorCode code = database.Open(); code != error::kSuccess) {
+    reporter_.ReportQuietly(kDatabaseOpenFailedCaption, code);  // the names are written
+    return;
   }
-  bool forced = false;
-  database.ClaimPort(static_cast<std::uint32_t>(newNumber), false, &forced);  // not examined
-  claimedNumbers_.insert(newNumber);
+  if (port.releaseOld) {
+    const ErrorCode code = database.ReleasePort(static_cast<std::uint32_t>(port.oldNumber));
+    if (code != error::kSuccess) reporter_.ReportQuietly(kReleaseFailedCaption, code);
+  }
+  if (port.claimNew) {
+    bool forced = false;
+    const ErrorCode code =
+        database.ClaimPort(static_cast<std::uint32_t>(port.newNumber), false, &forced);
+    if (code != error::kSuccess) reporter_.ReportQuietly(kClaimFailedCaption, code);
+  }
+}
+
+bool CommitWalk::FreeForSettings(const std::string& name) const {
+  ValueState now;
+  if (ReadWholeValue(plan_.settings, name, &now) != error::kSuccess) return false;
+  if (!now.exists) return true;
+  for (const PortPlan& other : plan_.ports) {
+    const bool elsewhere = !SameName(other.port->settingsName + ":", name);
+    if (other.settings == PortPlan::Settings::kMove && other.settingsData == now && elsewhere) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool CommitWalk::Finish() {
+  bool kept = true;
+  for (PortPlan* port : strandedSettings_) {
+    ValueState now;
+    // Still where they were: nothing took that value.
+    if (ReadWholeValue(plan_.settings, port->settingsFrom, &now) == error::kSuccess &&
+        now == port->settingsData) {
+      continue;
+    }
+    bool written = false;
+    for (const std::string& name : {port->settingsFrom, port->settingsTo}) {
+      if (written || !FreeForSettings(name)) continue;
+      if (WriteValueState(plan_.settings, name, port->settingsData) == error::kSuccess) {
+        port->port->settingsName = name.substr(0, name.size() - 1);  // without the colon
+        written = true;
+      }
+    }
+    kept = kept && written;
+  }
+  return kept;
 }
 
 }  // namespace velnara

@@ -1,12 +1,13 @@
 #include "commit/walks.h"
 
+#include "commit/commit_texts.h"
 #include "commit/port_commit.h"
+#include "commit/recovery.h"
 #include "discovery/board_discovery.h"
 #include "discovery/port_address.h"
 #include "discovery/port_enumeration.h"
-#include "discovery/port_record.h"
-#include "portmap/port_map.h"
 #include "safety/backup.h"
+#include "safety/journal.h"
 
 namespace velnara {
 
@@ -35,41 +36,102 @@ void ForEachPort(const TreeView& tree, const ErrorReporter& reporter, Visit visi
   }
 }
 
+void ReportProblem(const ErrorReporter& reporter, const char* caption,
+                   const BackupProblem& problem) {
+  if (problem.reason.empty()) {
+    reporter.SetSubject(problem.path);
+    reporter.Report(caption, problem.code);
+    reporter.SetSubject(std::string());
+  } else {
+    reporter.ReportProblem(caption, problem.reason);
+  }
+}
+
+// Puts what the walk wrote on the disk: the hives of the port settings
+// (SOFTWARE) and of the device keys and the COM port database (SYSTEM).
+// The serial device map is in the volatile hive, rebuilt at every start.
+bool FlushWrites(Platform& platform, const ErrorReporter& reporter, const WalkPlan& plan) {
+  ErrorCode code = plan.settings.IsOpen() ? plan.settings.Flush() : error::kSuccess;
+  if (code == error::kSuccess) {
+    RegKey system(platform.registry);
+    code = system.Open(kLocalMachine, kEnumRoot, access::kKeyQueryValue);
+    if (code == error::kSuccess) code = system.Flush();
+  }
+  if (code == error::kSuccess) return true;
+  reporter.Report(kRegistryFlushFailedCaption, code);
+  return false;
+}
+
 }  // namespace
 
 SaveOutcome SaveNames(Platform& platform, const ErrorReporter& reporter, PortRecord* boards,
-                      const std::vector<PortChange>& changes, BackupPolicy policy) {
+                      const std::vector<PortChange>& changes, BackupPolicy policy, WalkKind kind) {
   SaveOutcome outcome;
   if (changes.empty()) return outcome;  // nothing to write, nothing to keep
-  if (!PortNamesUnchanged(platform.registry, boards)) {
+  WalkPlan plan(platform.registry);
+  ReadWalkPlan(platform, reporter, boards, changes, kind, &plan);
+  if (plan.namesChanged) {
     outcome.namesChanged = true;
     return outcome;
   }
-  if (policy != BackupPolicy::kNone) {
-    BackupProblem problem;
-    if (!WriteBackup(platform, boards, &outcome.backupPath, &problem)) {
-      outcome.backupError = problem.code;
-      outcome.backupPath.clear();
-      if (problem.reason.empty()) {
-        reporter.SetSubject(problem.path);
-        reporter.Report(kBackupFailedCaption, problem.code);
-        reporter.SetSubject(std::string());
-      } else {
-        reporter.ReportProblem(kBackupFailedCaption, problem.reason);
-      }
-      if (policy == BackupPolicy::kWriteNothing) return outcome;
+  outcome.walked = true;
+  // Every commit would end at its first step: nothing is written.
+  if (!plan.serialMap.IsOpen()) return outcome;
+
+  std::string folder;
+  BackupProblem problem;
+  if (!PrepareKeptNamesFolder(platform, &folder, &problem)) {
+    // No journal without its folder, and no walk without its journal.
+    ReportProblem(reporter, kBackupFailedCaption, problem);
+    outcome.backupError = problem.code;
+    outcome.walked = false;
+    outcome.notJournaled = true;
+    return outcome;
+  }
+  if (policy != BackupPolicy::kNone &&
+      !WriteBackup(platform, folder, boards, &outcome.backupPath, &problem)) {
+    ReportProblem(reporter, kBackupFailedCaption, problem);
+    outcome.backupError = problem.code;
+    outcome.backupPath.clear();
+    if (policy == BackupPolicy::kWriteNothing) {
+      outcome.walked = false;
+      return outcome;
     }
   }
-  // A Save walk moves claims in the COM port database: reset mode is off.
-  CommitWalk walk(platform, reporter, false, boards);
-  for (const PortChange& change : changes) {
-    reporter.SetSubject(FormatAddress(AddressOf(*change.port)) + ", " + change.port->committedName +
-                        " -> " + change.newName);
-    walk.CommitPort(*change.port, change.newName);
+  const std::string journal = folder + "\\journal.txt";
+  ErrorCode code = WriteJournal(platform, journal, plan.journal);
+  // The journal of an earlier walk of this program that stayed (its flush
+  // failed): once that walk is found whole, it goes, flushed. Any other
+  // journal is never replaced.
+  if (code == error::kAlreadyExists &&
+      RecoverInterruptedWalk(platform, reporter, false).state == Recovery::State::kFinished &&
+      RecoverInterruptedWalk(platform, reporter, true).state == Recovery::State::kFinished) {
+    code = WriteJournal(platform, journal, plan.journal);
+  }
+  if (code != error::kSuccess) {
+    ReportProblem(reporter, kJournalWriteFailedCaption, BackupProblem{code, "", journal});
+    outcome.walked = false;
+    outcome.notJournaled = true;
+    return outcome;
+  }
+
+  CommitWalk walk(platform, reporter, plan);
+  for (PortPlan& port : plan.ports) {
+    reporter.SetSubject(FormatAddress(AddressOf(*port.port)) + ", " + port.oldName + " -> " +
+                        port.newName);
+    walk.CommitPort(port);
   }
   reporter.SetSubject(std::string());
-  walk.Finish();
-  outcome.walked = true;
+  // Settings that live in the journal alone keep it; so does a registry
+  // that could not be flushed, which may lose what was written.
+  outcome.journalKept = !walk.Finish() || !FlushWrites(platform, reporter, plan);
+  if (!outcome.journalKept) {
+    if (const ErrorCode code = platform.files.DeleteFile(journal.c_str());
+        code != error::kSuccess) {
+      ReportProblem(reporter, kJournalRemoveFailedCaption, BackupProblem{code, "", journal});
+      outcome.journalKept = true;
+    }
+  }
   return outcome;
 }
 
@@ -81,22 +143,28 @@ SaveOutcome RunSaveWalk(Platform& platform, const ErrorReporter& reporter,
     if (pending.empty()) return ReportUnreadable(reporter);
     if (pending != record.committedName) changes.push_back({&record, pending});
   });
-  return SaveNames(platform, reporter, target.boards, changes, BackupPolicy::kReportAndGoOn);
+  return SaveNames(platform, reporter, target.boards, changes, BackupPolicy::kReportAndGoOn,
+                   WalkKind::kSave);
 }
 
-bool RunResetWalk(Platform& platform, const ErrorReporter& reporter, const WalkTarget& target) {
-  if (!PortNamesUnchanged(platform.registry, target.boards)) return false;
-  CommitWalk walk(platform, reporter, target.resetMode, target.boards);
+SaveOutcome RunResetWalk(Platform& platform, const ErrorReporter& reporter,
+                         const WalkTarget& target) {
+  std::vector<PortChange> changes;
   ForEachPort(target.tree, reporter, [&](TreeItem item, PortRecord& record) {
     target.tree.SetItemText(item, record.portName);
     const std::string name = target.tree.GetItemText(item);
     if (name.empty()) return ReportUnreadable(reporter);
-    walk.CommitPort(record, name);
+    changes.push_back({&record, name});
   });
-  walk.Finish();
+  SaveOutcome outcome;
+  if (!changes.empty()) {
+    outcome = SaveNames(platform, reporter, target.boards, changes, BackupPolicy::kNone,
+                        WalkKind::kReset);
+  }
+  if (outcome.namesChanged || outcome.notJournaled) return outcome;
   target.unsavedChanges = false;
   target.rebootNeeded = false;
-  return true;
+  return outcome;
 }
 
 }  // namespace velnara

@@ -34,20 +34,6 @@ std::string PortDeviceKeyPath(const PortRecord& port) {
          PortDeviceKeyName(port.parentIdPrefix, port.locationCode);
 }
 
-bool PortNamesUnchanged(Registry& registry, const PortRecord* boards) {
-  for (const PortRecord& port : Ports(boards)) {
-    const std::string path = PortDeviceKeyPath(port) + "\\Device Parameters";
-    RegKey parameters(registry);
-    std::string name;
-    if (parameters.Open(kLocalMachine, path.c_str(), access::kKeyQueryValue) != error::kSuccess ||
-        QueryStringValue(parameters, "PortName", kPortNameCapacity, &name) != error::kSuccess ||
-        name != port.committedName) {
-      return false;
-    }
-  }
-  return true;
-}
-
 void EnumeratePorts(Registry& registry, const TreeView* tree, PortRecord* board,
                     char enumeratorLetter) {
   RegKey enumerator(registry);

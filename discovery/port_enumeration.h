@@ -38,10 +38,4 @@ constexpr std::uint32_t kMaxPortIndex = 255;
 void EnumeratePorts(platform::Registry& registry, const platform::TreeView* tree, PortRecord* board,
                     char enumeratorLetter);
 
-// Whether the registry still holds, for every port of the board list, the
-// name the program knows it by (its committed name). A port whose PortName
-// changed, or can no longer be read whole, answers false: something else
-// renamed ports since the program read them.
-bool PortNamesUnchanged(platform::Registry& registry, const PortRecord* boards);
-
 }  // namespace velnara

@@ -39,6 +39,11 @@ class ErrorReporter {
   // system's text.
   virtual void ReportProblem(const char* caption, const std::string& text) const;
 
+  // A failure the dialog leaves unsaid: what the COM port database
+  // answers, which the dialog has never shown. The command line, which
+  // promises more, says it as Report does.
+  virtual void ReportQuietly(const char* /*caption*/, platform::ErrorCode /*code*/) const {}
+
   // What the reports that follow concern ("PCI 2.9.0 port 3, COM5 -> COM7"),
   // until the next call; empty for nothing in particular. A box needs no
   // more than its caption: the user just chose the port.

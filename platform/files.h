@@ -42,6 +42,9 @@ constexpr int kCsidlCommonAppData = 0x23;
 // GetFileAttributesA.
 constexpr std::uint32_t kAttributeDirectory = 0x10;      // FILE_ATTRIBUTE_DIRECTORY
 constexpr std::uint32_t kAttributeReparsePoint = 0x400;  // FILE_ATTRIBUTE_REPARSE_POINT
+// MoveFileExA.
+constexpr std::uint32_t kMoveReplaceExisting = 0x1;  // MOVEFILE_REPLACE_EXISTING
+constexpr std::uint32_t kMoveWriteThrough = 0x8;     // MOVEFILE_WRITE_THROUGH
 }  // namespace file
 
 class Files {
@@ -63,8 +66,17 @@ class Files {
   // WriteFile at the file's position, or at its end for a kAppend handle.
   virtual ErrorCode WriteFile(FileHandle file, const std::uint8_t* data, std::uint32_t bytes,
                               std::uint32_t* written) = 0;
+  // FlushFileBuffers: returns once the file's data and its size are on the
+  // disk. The handle must be open for writing.
+  virtual ErrorCode FlushFileBuffers(FileHandle file) = 0;
   // CloseHandle of a file CreateFile opened.
   virtual ErrorCode CloseFile(FileHandle file) = 0;
+  // MoveFileExA of a file within its volume. Without kMoveReplaceExisting an
+  // existing `to` answers ERROR_ALREADY_EXISTS (183); with it, `to` is
+  // replaced in one step, so that a reader finds the old file or the new,
+  // never a part. With kMoveWriteThrough it returns once the move is on the
+  // disk. A missing `from` answers ERROR_FILE_NOT_FOUND.
+  virtual ErrorCode MoveFile(const char* from, const char* to, std::uint32_t flags) = 0;
   // DeleteFileA.
   virtual ErrorCode DeleteFile(const char* path) = 0;
   // CreateDirectoryA; ERROR_ALREADY_EXISTS (183) when it is there. With
@@ -114,6 +126,8 @@ class File {
 
   // Writes all of `text`; a short write is ERROR_HANDLE_DISK_FULL.
   ErrorCode Write(const std::string& text) const;
+  // FlushFileBuffers: what was written is on the disk.
+  ErrorCode Flush() const { return files_.FlushFileBuffers(handle_); }
   // Reads the whole file, refusing one larger than `limit` bytes with
   // ERROR_FILE_TOO_LARGE.
   ErrorCode ReadAll(std::size_t limit, std::string* text) const;

@@ -45,9 +45,9 @@ class Registry {
 
   // RegEnumValueA. type, data and dataBytes may be null. After
   // ERROR_MORE_DATA the buffers' contents are undefined.
-  virtual ErrorCode EnumValue(RawKey key, std::uint32_t index, char* name,
-                              std::uint32_t* nameChars, std::uint32_t* type,
-                              std::uint8_t* data, std::uint32_t* dataBytes) = 0;
+  virtual ErrorCode EnumValue(RawKey key, std::uint32_t index, char* name, std::uint32_t* nameChars,
+                              std::uint32_t* type, std::uint8_t* data,
+                              std::uint32_t* dataBytes) = 0;
 
   // RegQueryValueExA. *dataBytes is the capacity on entry and the stored size
   // on return (also after ERROR_MORE_DATA). data may be null to ask the size.
@@ -60,6 +60,10 @@ class Registry {
 
   // RegDeleteValueA.
   virtual ErrorCode DeleteValue(RawKey key, const char* name) = 0;
+
+  // RegFlushKey: returns once what was written to the hive that holds the
+  // key is on the disk (the registry otherwise writes it lazily).
+  virtual ErrorCode FlushKey(RawKey key) = 0;
 
   // RegCloseKey.
   virtual ErrorCode CloseKey(RawKey key) = 0;
@@ -97,8 +101,7 @@ class RegKey {
     return registry_->EnumKey(key_, index, name, nameChars);
   }
   ErrorCode EnumValue(std::uint32_t index, char* name, std::uint32_t* nameChars,
-                      std::uint32_t* type, std::uint8_t* data,
-                      std::uint32_t* dataBytes) const {
+                      std::uint32_t* type, std::uint8_t* data, std::uint32_t* dataBytes) const {
     return registry_->EnumValue(key_, index, name, nameChars, type, data, dataBytes);
   }
   ErrorCode QueryValue(const char* name, std::uint32_t* type, std::uint8_t* data,
@@ -112,6 +115,7 @@ class RegKey {
   // Writes a REG_SZ with its terminator counted.
   ErrorCode SetString(const char* name, const std::string& text) const;
   ErrorCode DeleteValue(const char* name) const { return registry_->DeleteValue(key_, name); }
+  ErrorCode Flush() const { return registry_->FlushKey(key_); }
 
  private:
   Registry* registry_;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "platform/win_constants.h"
 
@@ -111,6 +112,23 @@ class Security {
   // handed out (security::kSe* bits).
   virtual ErrorCode GetSecurityDescriptorControl(SecurityDescriptorHandle descriptor,
                                                  std::uint16_t* control) = 0;
+
+  // ConvertSecurityDescriptorToStringSecurityDescriptorA (SDDL_REVISION_1)
+  // of the parts `securityInfo` names: the list of a descriptor
+  // GetNamedSecurityInfo handed out as text ("D:P(A;;KA;;;SY)..."), its
+  // protection included.
+  virtual ErrorCode ConvertDescriptorToSddl(SecurityDescriptorHandle descriptor,
+                                            std::uint32_t securityInfo, std::string* sddl) = 0;
+  // ConvertStringSecurityDescriptorToSecurityDescriptorA (SDDL_REVISION_1):
+  // a descriptor of the text, memory to give back with LocalFree; null on
+  // failure.
+  virtual ErrorCode ConvertSddlToDescriptor(const char* sddl,
+                                            SecurityDescriptorHandle* descriptor) = 0;
+  // GetSecurityDescriptorDacl: the list a descriptor holds (it points into
+  // the descriptor), null for a NULL DACL; *present false when the
+  // descriptor has no list at all.
+  virtual ErrorCode GetSecurityDescriptorDacl(SecurityDescriptorHandle descriptor, bool* present,
+                                              AclHandle* dacl) = 0;
 
   // LocalFree of memory the calls above handed out; null is ignored.
   virtual void LocalFree(void* memory) = 0;

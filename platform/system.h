@@ -128,10 +128,13 @@ class System {
   // makes gets the access list of `sddl` (null: the default one); one that
   // exists keeps its own. On failure *mutex is null.
   virtual ErrorCode CreateMutex(const char* name, const char* sddl, MutexHandle* mutex) = 0;
-  // WaitForSingleObject on a mutex: success once the process holds it (also
-  // when its last holder ended without releasing it), WAIT_TIMEOUT (258)
-  // when another process still holds it after `milliseconds`.
-  virtual ErrorCode WaitForMutex(MutexHandle mutex, std::uint32_t milliseconds) = 0;
+  // WaitForSingleObject on a mutex: success once the process holds it,
+  // WAIT_TIMEOUT (258) when another process still holds it after
+  // `milliseconds`. *abandoned says whether its last holder ended without
+  // releasing it (WAIT_ABANDONED): the process holds it then as well, and
+  // what the mutex guards may be half changed.
+  virtual ErrorCode WaitForMutex(MutexHandle mutex, std::uint32_t milliseconds,
+                                 bool* abandoned) = 0;
   // ReleaseMutex of a mutex the process holds.
   virtual ErrorCode ReleaseMutex(MutexHandle mutex) = 0;
   // CloseHandle of a mutex.

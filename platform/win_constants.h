@@ -38,6 +38,8 @@ constexpr ErrorCode kNoSuchPrivilege = 1313;
 constexpr ErrorCode kPrivilegeNotHeld = 1314;
 constexpr ErrorCode kNoneMapped = 1332;
 constexpr ErrorCode kInvalidAcl = 1336;
+constexpr ErrorCode kInvalidSecurityDescriptor = 1338;  // ERROR_INVALID_SECURITY_DESCR
+constexpr ErrorCode kFileCorrupt = 1392;                // ERROR_FILE_CORRUPT
 constexpr ErrorCode kInvalidWindowHandle = 1400;
 constexpr ErrorCode kWaitTimeout = 258;  // WAIT_TIMEOUT
 }  // namespace error

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "portmap/port_map.h"
+#include "safety/durable_file.h"
 #include "text/text.h"
 
 namespace velnara {
@@ -123,8 +124,9 @@ std::string Header(Platform& platform, const LocalTime& now, const std::string& 
          platform.system.ModuleFileName() + "\" /apply \"" + path + "\"" + end + end;
 }
 
-// Where the files go, whether the folder is there or not.
-ErrorCode FolderPath(Platform& platform, std::string* folder) {
+}  // namespace
+
+ErrorCode KeptNamesFolder(Platform& platform, std::string* folder) {
   std::string base;
   if (platform.files.GetFolderPath(file::kCsidlCommonAppData, &base) != error::kSuccess) {
     if (const ErrorCode code = platform.files.GetWindowsDirectory(&base); code != error::kSuccess) {
@@ -135,6 +137,8 @@ ErrorCode FolderPath(Platform& platform, std::string* folder) {
   *folder = base + "\\Velnara";
   return error::kSuccess;
 }
+
+namespace {
 
 bool Fail(BackupProblem* problem, ErrorCode code, const std::string& path,
           const std::string& reason = std::string()) {
@@ -174,10 +178,10 @@ bool CheckFolder(Platform& platform, const std::string& folder, BackupProblem* p
   return true;
 }
 
-// The folder, made with the administrators' access list when missing; one
-// that is there is checked and given that list again.
-bool MakeBackupFolder(Platform& platform, std::string* folder, BackupProblem* problem) {
-  if (const ErrorCode code = FolderPath(platform, folder); code != error::kSuccess) {
+}  // namespace
+
+bool PrepareKeptNamesFolder(Platform& platform, std::string* folder, BackupProblem* problem) {
+  if (const ErrorCode code = KeptNamesFolder(platform, folder); code != error::kSuccess) {
     return Fail(problem, code, std::string());
   }
   const ErrorCode made = platform.files.CreateDirectory(folder->c_str(), kBackupFolderSddl);
@@ -193,22 +197,17 @@ bool MakeBackupFolder(Platform& platform, std::string* folder, BackupProblem* pr
   return true;
 }
 
-}  // namespace
-
-bool WriteBackup(Platform& platform, const PortRecord* boards, std::string* path,
-                 BackupProblem* problem) {
-  std::string folder;
-  if (!MakeBackupFolder(platform, &folder, problem)) return false;
+bool WriteBackup(Platform& platform, const std::string& folder, const PortRecord* boards,
+                 std::string* path, BackupProblem* problem) {
   const LocalTime now = platform.system.GetLocalTime();
   const std::string body = FormatPortMap(boards);
-  ErrorCode code = error::kFileExists;
+  ErrorCode code = error::kAlreadyExists;
   Kept written{std::string(), Stamp(now), 0};
-  for (unsigned number = 1; code == error::kFileExists && number <= kMostInOneSecond; ++number) {
+  for (unsigned number = 1; code == error::kAlreadyExists && number <= kMostInOneSecond; ++number) {
     written.number = number;
     *path = folder + "\\" + kPrefix + Stamp(now) +
             (number > 1 ? "-" + std::to_string(number) : std::string()) + kSuffix;
-    code =
-        WriteNewFile(platform.files, *path, file::kCreateNew, Header(platform, now, *path) + body);
+    code = WriteNewFileWhole(platform.files, *path, Header(platform, now, *path) + body);
   }
   if (code != error::kSuccess) return Fail(problem, code, *path);
 
@@ -229,7 +228,7 @@ bool WriteBackup(Platform& platform, const PortRecord* boards, std::string* path
 
 bool ListBackups(Platform& platform, std::vector<std::string>* paths, BackupProblem* problem) {
   std::string folder;
-  if (const ErrorCode code = FolderPath(platform, &folder); code != error::kSuccess) {
+  if (const ErrorCode code = KeptNamesFolder(platform, &folder); code != error::kSuccess) {
     return Fail(problem, code, std::string());
   }
   std::uint32_t attributes = 0;

@@ -36,21 +36,29 @@ struct BackupProblem {
   std::string path;
 };
 
+// The folder of the kept names, whether it is there or not: "Velnara" in
+// the common application data folder (in the Windows folder on a system
+// without SHGetFolderPathA). The journal of a walk lives there too.
+platform::ErrorCode KeptNamesFolder(platform::Platform& platform, std::string* folder);
+
+// Makes the folder with kBackupFolderSddl when it is missing; one that is
+// there already is used only when it is a folder, not a reparse point,
+// owned by Administrators, SYSTEM or the account running the program, and
+// it gets that access list again. False fills *problem.
+bool PrepareKeptNamesFolder(platform::Platform& platform, std::string* folder,
+                            BackupProblem* problem);
+
 // Writes the names the registry holds now for every port of the board list
 // (their committed names), as the port map "/list" writes, under a header
 // that names the computer, the date and time, the program's version and
-// the command that puts the names back. The folder is "Velnara" in the
-// common application data folder (in the Windows folder on a system
-// without SHGetFolderPathA), made with kBackupFolderSddl; one that is there
-// already is used only when it is a folder, not a reparse point, owned by
-// Administrators, SYSTEM or the account running the program, and it gets
-// that access list again. The file is new: names-YYYYMMDD-HHMMSS.txt, with
-// "-2", "-3"... when a Save of the same second has the name already. Then
-// of the older files only the newest are kept (kBackupsKept with this one);
-// the file just written, and any file not written by the program, are never
+// the command that puts the names back, into `folder` (prepared). The file
+// is new, and whole when it appears: names-YYYYMMDD-HHMMSS.txt, with "-2",
+// "-3"... when a Save of the same second has the name already. Then of the
+// older files only the newest are kept (kBackupsKept with this one); the
+// file just written, and any file not written by the program, are never
 // deleted. *path is the file written; false fills *problem.
-bool WriteBackup(platform::Platform& platform, const PortRecord* boards, std::string* path,
-                 BackupProblem* problem);
+bool WriteBackup(platform::Platform& platform, const std::string& folder, const PortRecord* boards,
+                 std::string* path, BackupProblem* problem);
 
 // The kept files, newest first, with their folder: only files of the name
 // form, owned by Administrators, SYSTEM or the account running the program,

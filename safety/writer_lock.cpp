@@ -17,8 +17,10 @@ ErrorCode WriterLock::Take(std::uint32_t milliseconds) {
       return code;
     }
   }
-  const ErrorCode code = system_.WaitForMutex(mutex_, milliseconds);
+  bool abandoned = false;
+  const ErrorCode code = system_.WaitForMutex(mutex_, milliseconds, &abandoned);
   held_ = code == error::kSuccess;
+  abandoned_ = held_ && abandoned;
   return code;
 }
 

@@ -34,11 +34,16 @@ class WriterLock {
   // program to give it back: success, WAIT_TIMEOUT when it did not, or the
   // failed call's own code.
   platform::ErrorCode Take(std::uint32_t milliseconds);
+  // Whether the copy that held the lock before ended without giving it
+  // back (it was ended, or it crashed): whatever it was writing may be
+  // half written.
+  bool TakenFromAnEndedCopy() const { return abandoned_; }
 
  private:
   platform::System& system_;
   platform::MutexHandle mutex_ = nullptr;
   bool held_ = false;
+  bool abandoned_ = false;
 };
 
 }  // namespace velnara

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "commit/reboot_prompt.h"
+#include "commit/recovery.h"
 #include "commit/walks.h"
 #include "discovery/board_discovery.h"
 #include "rename/rename_command.h"
@@ -58,7 +59,18 @@ bool MainDialog::OnInitDialog() {
     platform_.system.ExitProcess(-1);
   }
   if (!TakeLock()) return true;
+  const Recovery recovery = velnara::RecoverInterruptedWalk(platform_, reporter_, true);
+  if (recovery.Found()) AppMessageBox(platform_, RecoveryBoxText(recovery).c_str(), mb::kOk);
+  if (recovery.state == Recovery::State::kFailed ||
+      recovery.state == Recovery::State::kUnreadable) {
+    // Nothing may be written while the journal stays: the next start tries again.
+    EndDialog(id::kCancel);
+    return true;
+  }
   RunBoardDiscovery();
+  // The names the interrupted walk (or the putting back) wrote take
+  // effect at the next start, as a Save's.
+  rebootNeeded_ = recovery.NeedsRestart();
   return true;  // the focus goes to Exit
 }
 
@@ -101,8 +113,9 @@ void MainDialog::FreeBoards() {
 
 bool MainDialog::SavePendingNames() {
   resetMode_ = false;
-  const SaveOutcome outcome = RunSaveWalk(
-      platform_, reporter_, WalkTarget{tree_, boards_, resetMode_, unsavedChanges_, rebootNeeded_});
+  const SaveOutcome outcome =
+      RunSaveWalk(platform_, reporter_, WalkTarget{tree_, boards_, unsavedChanges_, rebootNeeded_});
+  if (outcome.notJournaled) return false;  // said; the changes stay to be saved
   if (!outcome.namesChanged) return true;
   ReadPortsAgain();
   return false;
@@ -131,18 +144,22 @@ void MainDialog::OnSave() {
 void MainDialog::OnReset() {
   if (!AnsweredYes(AppMessageBox(platform_, kResetQuestion, mb::kYesNo))) return;
   resetMode_ = true;  // stays set until a Save walk clears it
-  if (!RunResetWalk(platform_, reporter_,
-                    WalkTarget{tree_, boards_, resetMode_, unsavedChanges_, rebootNeeded_})) {
+  const SaveOutcome outcome = RunResetWalk(
+      platform_, reporter_, WalkTarget{tree_, boards_, unsavedChanges_, rebootNeeded_});
+  if (outcome.namesChanged) {
     ReadPortsAgain();
     return;
   }
+  if (outcome.notJournaled) return;  // said; nothing was written
   resetButton_.Enable(false);
   saveButton_.Enable(false);
 }
 
 // Exit: leaving with Exit saves. The buttons and the unsaved-changes flag
 // stay as they are; the dialog ends, unless the Save found the names
-// changed outside: then the user sees them as they are and may save again.
+// changed outside (then the user sees them as they are and may save
+// again) or could not be made safe (said; the user may try again, or leave
+// with the cancel command).
 void MainDialog::OnOK() {
   if (unsavedChanges_) {
     if (!SavePendingNames()) return;

@@ -54,8 +54,8 @@ class MainDialog : public platform::Dialog {
   bool TakeLock();
   void RunBoardDiscovery();
   void FreeBoards();
-  // Saves the pending names with the Save walk; false when it found the
-  // names changed and wrote nothing.
+  // Saves the pending names with the Save walk; false when it wrote
+  // nothing (the names changed outside, or the walk could not be made safe).
   bool SavePendingNames();
   // After another program renamed ports: says so and reads the ports again.
   void ReadPortsAgain();

@@ -1,6 +1,7 @@
 #include "unattended/command_line.h"
 
 #include "text/text.h"
+#include "unattended/outcomes.h"
 
 namespace velnara {
 
@@ -200,26 +201,8 @@ std::string UsageText() {
          "/reclaim takes a name held only by hardware that\r\n"
          "is gone; a connected device's name never.\r\n"
          "/log FILE is appended to, one part per run.\r\n"
-         "\r\n"
-         "Exit status:\r\n"
-         "  0     nothing needed writing; /list, /check passed\r\n"
-         "  3010  names written; they take effect after\r\n"
-         "        Windows starts again\r\n"
-         "  1641  names written and the restart started\r\n"
-         "  1618  another Velnara holds the machine (or the\r\n"
-         "        names changed meanwhile): try again later\r\n"
-         "  87    bad command line\r\n"
-         "  13    bad map: a line that cannot be read, an\r\n"
-         "        unknown port, a port named twice, no port\r\n"
-         "  183   a name refused; nothing written\r\n"
-         "  1     some writes failed (the log says which\r\n"
-         "        port and which place)\r\n"
-         "  -1    Windows other than 2000 SP2 or later, XP\r\n"
-         "        or Server 2003\r\n"
-         "  other the error of a file that could not be read\r\n"
-         "        or written: the map, the log, /out, or the\r\n"
-         "        names kept before a Save (5 too when their\r\n"
-         "        folder is not the administrators' own)\r\n";
+         "\r\n" +
+         ExitStatusText();
 }
 
 }  // namespace velnara

@@ -50,6 +50,10 @@ class LogReporter : public ErrorReporter {
 
   void Report(const char* caption, platform::ErrorCode code) const override;
   void ReportProblem(const char* caption, const std::string& text) const override;
+  // The command line says what the dialog leaves unsaid.
+  void ReportQuietly(const char* caption, platform::ErrorCode code) const override {
+    Report(caption, code);
+  }
   void SetSubject(const std::string& subject) const override { subject_ = subject; }
   int failures() const { return failures_; }
 

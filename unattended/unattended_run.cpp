@@ -12,6 +12,7 @@
 #include "rename/name_rule.h"
 #include "rename/refusals.h"
 #include "safety/backup.h"
+#include "safety/durable_file.h"
 
 namespace velnara {
 
@@ -97,22 +98,22 @@ UnattendedRun::UnattendedRun(Platform& platform, const Command& command)
       reporter_(platform, output_),
       lock_(platform.system) {}
 
-int UnattendedRun::Begin() {
+Outcome UnattendedRun::Begin() {
   // Nothing unattended may wait for a click: not the system's box for a
   // drive without its disk (a log or map on a floppy, a CD), nor its box
   // for a program that faults.
   platform_.system.SetErrorMode(sem::kFailCriticalErrors | sem::kNoGpFaultErrorBox |
                                 sem::kNoOpenFileErrorBox);
   const ErrorCode code = output_.Begin(command_.text);
-  return code == error::kSuccess ? exit_status::kDone : static_cast<int>(code);
+  return code == error::kSuccess ? Outcome::kDone : FileOutcome(code);
 }
 
-int UnattendedRun::RefuseSystem(const char* text) {
+Outcome UnattendedRun::RefuseSystem(const char* text) {
   output_.Warn(text);
-  return exit_status::kUnsupportedSystem;
+  return Outcome::kUnsupportedSystem;
 }
 
-int UnattendedRun::Run() {
+Outcome UnattendedRun::Run() {
   switch (command_.mode) {
     case Mode::kUsage: {
       const std::string text = UsageText();
@@ -121,7 +122,7 @@ int UnattendedRun::Run() {
       } else if (MayShowBox()) {
         AppMessageBox(platform_, text.c_str(), mb::kOk | mb::kIconAsterisk);
       }
-      return exit_status::kDone;
+      return Outcome::kDone;
     }
     case Mode::kList:
       return List();
@@ -131,7 +132,7 @@ int UnattendedRun::Run() {
     case Mode::kApply:
       return CheckOrApply();
     default:
-      return exit_status::kBadCommandLine;
+      return Outcome::kBadCommandLine;
   }
 }
 
@@ -141,14 +142,14 @@ bool UnattendedRun::MayShowBox() const {
          !StandardHandleWritable(platform_.files, file::kStdError);
 }
 
-int UnattendedRun::Deliver(const std::string& text, const std::string& whenEmpty,
-                           const std::string& what) {
+Outcome UnattendedRun::Deliver(const std::string& text, const std::string& whenEmpty,
+                               const std::string& what) {
   if (!command_.outFile.empty()) {
-    const ErrorCode code =
-        WriteNewFile(platform_.files, command_.outFile, file::kCreateAlways, text);
+    // A file that cannot be written whole leaves the one there as it was.
+    const ErrorCode code = ReplaceFileWhole(platform_.files, command_.outFile, text);
     if (code != error::kSuccess) {
       output_.Warn("Cannot write " + command_.outFile + ": " + CodeAndText(reporter_, code));
-      return static_cast<int>(code);
+      return FileOutcome(code);
     }
     output_.Note(what + " to " + command_.outFile + ".");
   } else if (StandardHandleWritable(platform_.files, file::kStdOutput)) {
@@ -161,15 +162,26 @@ int UnattendedRun::Deliver(const std::string& text, const std::string& whenEmpty
   } else {
     output_.Warn(what + ", but nothing leads anywhere to write them: use /out.");
   }
-  return exit_status::kDone;
+  return Outcome::kDone;
 }
 
-int UnattendedRun::List() {
+Outcome UnattendedRun::List() {
+  // Without the lock: a journal may belong to a walk under way as well.
+  const Recovery recovery = velnara::RecoverInterruptedWalk(platform_, reporter_, false);
+  if (recovery.state == Recovery::State::kPending) {
+    output_.Warn(
+        "A walk of Velnara is under way, or was interrupted (its journal: " + recovery.path +
+        "): the names below may be half written. When it was interrupted, the next "
+        "start of the dialog or /apply puts them right.");
+  } else if (recovery.state == Recovery::State::kUnreadable) {
+    for (const std::string& line : RecoveryLines(recovery)) output_.Warn(line);
+  }
+  const int failures = reporter_.failures();
   const BoardList boards(FindBoards(platform_, reporter_));
   // A map of the ports that could be found is no map of this PC.
-  if (reporter_.failures() != 0) {
+  if (reporter_.failures() != failures) {
     output_.Warn("The ports could not be listed: the line above says why.");
-    return exit_status::kSomeWritesFailed;
+    return Outcome::kPortsUnreadable;
   }
   std::vector<std::string> leftOut;
   std::string text = FormatPortMap(boards.get(), &leftOut);
@@ -180,7 +192,7 @@ int UnattendedRun::List() {
   return Deliver(text, "No Tarvex 880 port was found.", "Listed " + Ports(ports.size()));
 }
 
-int UnattendedRun::ListBackups() {
+Outcome UnattendedRun::ListBackups() {
   std::vector<std::string> paths;
   BackupProblem problem;
   if (!velnara::ListBackups(platform_, &paths, &problem)) {
@@ -188,7 +200,7 @@ int UnattendedRun::ListBackups() {
                  (problem.reason.empty()
                       ? problem.path + ": " + CodeAndText(reporter_, problem.code)
                       : problem.reason));
-    return static_cast<int>(problem.code);
+    return FileOutcome(problem.code);
   }
   std::string text;
   for (const std::string& path : paths) text += path + kLineEnd;
@@ -196,7 +208,7 @@ int UnattendedRun::ListBackups() {
                  "Listed " + std::to_string(paths.size()) + " files of kept names");
 }
 
-int UnattendedRun::ReadEntries(ReadMap* map) {
+Outcome UnattendedRun::ReadEntries(ReadMap* map) {
   if (command_.mapFile.empty()) {
     // Names given as arguments: each is one line of a map.
     for (std::size_t i = 0; i < command_.assignments.size(); ++i) {
@@ -213,7 +225,7 @@ int UnattendedRun::ReadEntries(ReadMap* map) {
     }
     map->unit = "argument";
     map->where = "argument ";
-    return exit_status::kDone;
+    return Outcome::kDone;
   }
   std::string text;
   File file(platform_.files);
@@ -221,30 +233,52 @@ int UnattendedRun::ReadEntries(ReadMap* map) {
   if (code == error::kSuccess) code = file.ReadAll(kMaxMapBytes, &text);
   if (code != error::kSuccess) {
     output_.Warn("Cannot read the map " + command_.mapFile + ": " + CodeAndText(reporter_, code));
-    return static_cast<int>(code);
+    // A file of megabytes is no map anyone wrote.
+    return code == error::kFileTooLarge ? Outcome::kBadMap : FileOutcome(code);
   }
   ParsePortMap(text, &map->entries, &map->problems);
   map->where = command_.mapFile + ", line ";
-  return exit_status::kDone;
+  return Outcome::kDone;
 }
 
-int UnattendedRun::TakeLock() {
+Outcome UnattendedRun::TakeLock() {
   ErrorCode code = lock_.Take(0);
   if (code == error::kWaitTimeout) {
     output_.Say("Another Velnara is running; waiting up to " +
                 std::to_string(kWriterLockWaitMs / 1000) + " seconds for it to end.");
     code = lock_.Take(kWriterLockWaitMs);
   }
-  if (code == error::kSuccess) return exit_status::kDone;
+  if (code == error::kSuccess) {
+    if (lock_.TakenFromAnEndedCopy()) {
+      output_.Warn(
+          "The Velnara that ran before ended without giving the machine back (it was stopped, "
+          "or it crashed): what it was writing may be half written.");
+    }
+    return Outcome::kDone;
+  }
   output_.Warn(code == error::kWaitTimeout
                    ? "Another Velnara still runs: nothing was written. Try again later."
                    : "Cannot make sure no other Velnara runs (" + CodeAndText(reporter_, code) +
                          "): nothing was written. Try again later.");
-  return exit_status::kAnotherCopyRunning;
+  return Outcome::kBusy;
 }
 
-int UnattendedRun::Refuse(const ReadMap& map, const std::vector<MapProblem>& problems, int status,
-                          const PortRecord* boards) {
+Outcome UnattendedRun::RecoverInterruptedWalk(Recovery* recovery) {
+  const bool putBack = command_.mode == Mode::kApply;
+  *recovery = velnara::RecoverInterruptedWalk(platform_, reporter_, putBack);
+  for (const std::string& line : RecoveryLines(*recovery)) output_.Warn(line);
+  switch (recovery->state) {
+    case Recovery::State::kUnreadable:
+      return Outcome::kJournalUnusable;
+    case Recovery::State::kFailed:
+      return Outcome::kWriteFailed;
+    default:
+      return Outcome::kDone;
+  }
+}
+
+Outcome UnattendedRun::Refuse(const ReadMap& map, const std::vector<MapProblem>& problems,
+                              Outcome outcome, const PortRecord* boards) {
   // A wrong file of a million lines is not said a million times.
   const std::size_t said =
       problems.size() < kMostProblemsSaid ? problems.size() : kMostProblemsSaid;
@@ -261,30 +295,35 @@ int UnattendedRun::Refuse(const ReadMap& map, const std::vector<MapProblem>& pro
     break;
   }
   output_.Warn("Nothing was written.");
-  return status;
+  return outcome;
 }
 
-int UnattendedRun::CheckOrApply() {
+Outcome UnattendedRun::CheckOrApply() {
   ReadMap map;
-  if (const int status = ReadEntries(&map); status != exit_status::kDone) return status;
+  if (const Outcome read = ReadEntries(&map); read != Outcome::kDone) return read;
   // A file that lost its lines on the way is no map that changes nothing.
   if (map.entries.empty() && map.problems.empty()) {
     output_.Warn(command_.mapFile + " names no port.");
     output_.Warn("Nothing was written.");
-    return exit_status::kBadMap;
+    return Outcome::kBadMap;
   }
   // Nothing is read before the lock: the names another copy writes first
   // are the ones this run checks against.
-  if (const int status = TakeLock(); status != exit_status::kDone) return status;
+  if (const Outcome locked = TakeLock(); locked != Outcome::kDone) return locked;
+  Recovery recovery;
+  if (const Outcome recovered = RecoverInterruptedWalk(&recovery); recovered != Outcome::kDone) {
+    return recovered;
+  }
+  const int failures = reporter_.failures();
   const BoardList boards(FindBoards(platform_, reporter_));
-  if (reporter_.failures() != 0) return exit_status::kSomeWritesFailed;  // no port list to go by
+  if (reporter_.failures() != failures) return Outcome::kPortsUnreadable;  // no port list to go by
   std::vector<MappedPort> mapped;
   ResolvePortMap(boards.get(), map.entries, map.unit, &mapped, &map.problems);
-  if (!map.problems.empty()) return Refuse(map, map.problems, exit_status::kBadMap, boards.get());
+  if (!map.problems.empty()) return Refuse(map, map.problems, Outcome::kBadMap, boards.get());
   std::map<const PortRecord*, std::string> takenBack;
   const std::vector<MapProblem> refused =
       RefusedNames(platform_, boards.get(), mapped, command_.reclaim, &takenBack);
-  if (!refused.empty()) return Refuse(map, refused, exit_status::kNameRefused, boards.get());
+  if (!refused.empty()) return Refuse(map, refused, Outcome::kNameRefused, boards.get());
 
   // The changes in the order of the port list, as the dialog's Save
   // walks its tree.
@@ -304,42 +343,47 @@ int UnattendedRun::CheckOrApply() {
   if (command_.mode == Mode::kCheck) {
     output_.Say(changes.empty() ? "Nothing would change."
                                 : Ports(changes.size()) + " would change; nothing was written.");
-    return exit_status::kDone;
+    return recovery.state == Recovery::State::kPending ? Outcome::kInterruptedWalk : Outcome::kDone;
   }
   if (changes.empty()) {
     output_.Say("Nothing to change: every port has its name already.");
-    return exit_status::kDone;
+    return recovery.NeedsRestart() ? Outcome::kRestartNeeded : Outcome::kDone;
   }
+  // Names written need the restart: this walk's, and the putting back's.
   return Apply(boards.get(), changes);
 }
 
-int UnattendedRun::Apply(PortRecord* boards, const std::vector<PortChange>& changes) {
-  const SaveOutcome saved =
-      SaveNames(platform_, reporter_, boards, changes,
-                command_.noBackup ? BackupPolicy::kNone : BackupPolicy::kWriteNothing);
+Outcome UnattendedRun::Apply(PortRecord* boards, const std::vector<PortChange>& changes) {
+  const int failures = reporter_.failures();
+  const SaveOutcome saved = SaveNames(
+      platform_, reporter_, boards, changes,
+      command_.noBackup ? BackupPolicy::kNone : BackupPolicy::kWriteNothing, WalkKind::kApply);
   if (saved.namesChanged) {
     output_.Warn(
         "Something else renamed ports while Velnara ran: nothing was written. Try "
         "again.");
-    return exit_status::kAnotherCopyRunning;
+    return Outcome::kBusy;
   }
   if (!saved.walked) {
-    output_.Warn("Nothing was written (/nobackup writes the names without keeping the old ones).");
-    return static_cast<int>(saved.backupError);
+    output_.Warn(saved.notJournaled
+                     ? "Nothing was written: a walk is never made without its journal."
+                     : "Nothing was written (/nobackup writes the names without keeping the old "
+                       "ones).");
+    return FileOutcome(saved.backupError != 0 ? saved.backupError : error::kAccessDenied);
   }
   if (!saved.backupPath.empty()) {
     output_.Say("The names before this Save are kept in " + saved.backupPath +
                 "; /apply of that file puts them back.");
   }
-  if (reporter_.failures() != 0) {
+  if (reporter_.failures() != failures) {
     output_.Warn("Some writes failed: the lines above say which port and which place.");
-    return exit_status::kSomeWritesFailed;
+    return Outcome::kWriteFailed;
   }
   output_.Say(Ports(changes.size()) + " renamed; the names take effect when Windows starts again.");
-  if (!command_.restart) return exit_status::kRestartNeeded;
+  if (!command_.restart) return Outcome::kRestartNeeded;
   output_.Say("Restarting Windows.");
   std::string failure;
-  if (RestartWindows(platform_, &failure)) return exit_status::kRestartStarted;
+  if (RestartWindows(platform_, &failure)) return Outcome::kRestartStarted;
   // The failed step's message, a line of the log a line of the message.
   for (std::size_t at = 0; at != std::string::npos;) {
     const std::size_t end = failure.find('\n', at);
@@ -347,13 +391,13 @@ int UnattendedRun::Apply(PortRecord* boards, const std::vector<PortChange>& chan
     at = end == std::string::npos ? end : end + 1;
   }
   output_.Warn(kRebootManuallyText);
-  return exit_status::kRestartNeeded;
+  return Outcome::kRestartNeeded;
 }
 
-int RefuseCommandLine(Platform& platform, const std::string& problem) {
+Outcome RefuseCommandLine(Platform& platform, const std::string& problem) {
   WriteStandard(platform.files, file::kStdError,
                 "Velnara: " + problem + kLineEnd + kLineEnd + UsageText());
-  return exit_status::kBadCommandLine;
+  return Outcome::kBadCommandLine;
 }
 
 }  // namespace velnara

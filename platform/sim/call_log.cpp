@@ -18,8 +18,38 @@ bool ContainsFolded(const std::string& text, const std::string& part) {
 
 }  // namespace
 
+// ERROR_PROCESS_ABORTED: what an ended process's calls come to.
+constexpr ErrorCode kEnded = 1067;
+
+bool CallLog::IsWrite(const std::string& function, const std::string& target, std::uint32_t value) {
+  static const char* const kWrites[] = {
+      "RegSetValueExA", "RegDeleteValueA",  "SetNamedSecurityInfoA",
+      "ComDBClaimPort", "ComDBReleasePort", "MoveFileExA",
+      "DeleteFileA",    "CreateDirectoryA", "ReportEventA"};
+  for (const char* write : kWrites) {
+    if (function == write) return true;
+  }
+  // A file opened to be written (not one opened to be read), and a write
+  // to a file rather than to standard output or error.
+  if (function == "CreateFileA") return value != 3;  // OPEN_EXISTING
+  return function == "WriteFile" && target != "<stdout>" && target != "<stderr>";
+}
+
+void CallLog::KillAtWrite(std::size_t write) {
+  killAt_ = writes_ + write;
+}
+
 ErrorCode CallLog::Enter(const char* function, std::string target, std::uint32_t value) {
   if (paused_ > 0) return error::kSuccess;
+  if (killed_) {
+    calls_.push_back(Call{function, std::move(target), value, kEnded});
+    return kEnded;
+  }
+  if (IsWrite(function, target, value) && writes_++ == killAt_) {
+    killed_ = true;
+    calls_.push_back(Call{function, std::move(target), value, kEnded});
+    throw ProcessKilled{killAt_};
+  }
   const std::size_t index = entered_++;
   ErrorCode forced = error::kSuccess;
   for (const ByIndex& rule : byIndex_) {

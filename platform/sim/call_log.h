@@ -14,6 +14,13 @@
 
 namespace velnara::platform::sim {
 
+// Thrown by the call log at the write it was told to end the run at: the
+// program's run ends there, as a killed process's does (a crash, a power
+// cut, a deployment tool's time-out), and the test goes on.
+struct ProcessKilled {
+  std::size_t write;  // the writes that reached the machine before
+};
+
 struct Call {
   std::string function;     // the Windows function: "RegOpenKeyExA", "ComDBClaimPort"
   std::string target;       // what it acts on: a key path, "path : value", a number
@@ -39,6 +46,19 @@ class CallLog {
   void FailNext(const std::string& function, ErrorCode code, int skip = 0, int times = 1,
                 const std::string& target = std::string());
   void ClearFailures();
+
+  // Ends the run just before its write number `write` (0: the first),
+  // counting the calls that change the machine: registry values, access
+  // lists, COM port database claims, files made, written, moved or
+  // deleted, folders made, event reports. That call throws ProcessKilled
+  // and changes nothing; every call after it (the ended program's handles
+  // closing as its stack unwinds) reaches nothing either.
+  void KillAtWrite(std::size_t write);
+  bool Killed() const { return killed_; }
+  // The writes entered so far (all of them when no kill was asked for).
+  std::size_t WritesEntered() const { return writes_; }
+  // Whether a call is one of those writes.
+  static bool IsWrite(const std::string& function, const std::string& target, std::uint32_t value);
 
   const std::vector<Call>& calls() const { return calls_; }
   std::vector<Call> CallsOf(const std::string& function) const;
@@ -85,6 +105,9 @@ class CallLog {
   std::vector<ByFunction> byFunction_;
   std::size_t entered_ = 0;
   int paused_ = 0;
+  std::size_t writes_ = 0;
+  std::size_t killAt_ = static_cast<std::size_t>(-1);
+  bool killed_ = false;
 };
 
 }  // namespace velnara::platform::sim

@@ -236,6 +236,59 @@ ErrorCode SimFiles::WriteFile(FileHandle file, const std::uint8_t* data, std::ui
   return error::kSuccess;
 }
 
+ErrorCode SimFiles::FlushFileBuffers(FileHandle file) {
+  Open* open = FindOpen(file);
+  if (const ErrorCode forced = Enter("FlushFileBuffers", open != nullptr ? open->key : "")) {
+    return forced;
+  }
+  if (open == nullptr) return error::kInvalidHandle;
+  // What was written is on the disk already: the stand-in has no cache.
+  return Writes(open->access) ? error::kSuccess : error::kAccessDenied;
+}
+
+ErrorCode SimFiles::MoveFile(const char* from, const char* to, std::uint32_t flags) {
+  const std::string target =
+      std::string(from != nullptr ? from : "<null>") + " -> " + (to != nullptr ? to : "<null>");
+  if (const ErrorCode forced = Enter("MoveFileExA", target, flags)) return forced;
+  if (from == nullptr || to == nullptr) return error::kInvalidName;
+  const std::string source = Key(from);
+  const std::string destination = Key(to);
+  const auto found = files_.find(source);
+  if (found == files_.end()) {
+    return folders_.count(FolderOf(source)) != 0 ? error::kFileNotFound : error::kPathNotFound;
+  }
+  if (folders_.count(FolderOf(destination)) == 0) return error::kPathNotFound;
+  if (folders_.count(destination) != 0) return error::kAccessDenied;
+  for (const auto& [handle, open] : handles_) {
+    // Files the program opens are not shared for deleting: an open one
+    // cannot be moved, nor replaced.
+    if (open.key == source || open.key == destination) return error::kSharingViolation;
+  }
+  const auto existing = files_.find(destination);
+  if (existing != files_.end()) {
+    if ((flags & file::kMoveReplaceExisting) == 0) return error::kAlreadyExists;
+    if (existing->second.readOnly) return error::kAccessDenied;
+  }
+  Entry moved = found->second;
+  moved.name = FullPath(to);
+  const auto security = security_.find(source);
+  const bool secured = security != security_.end();
+  const Security kept = secured ? security->second : Security{};
+  files_.erase(source);
+  security_.erase(source);
+  files_[destination] = moved;
+  security_.erase(destination);
+  if (secured) security_[destination] = kept;
+  return error::kSuccess;
+}
+
+void SimFiles::CopyDriveFrom(const SimFiles& other) {
+  security_ = other.security_;
+  folders_ = other.folders_;
+  files_ = other.files_;
+  folderPathMissing_ = other.folderPathMissing_;
+}
+
 ErrorCode SimFiles::CloseFile(FileHandle file) {
   const auto found = handles_.find(file);
   if (const ErrorCode forced =

@@ -27,7 +27,9 @@ class SimFiles : public Files {
                      std::uint32_t* read) override;
   ErrorCode WriteFile(FileHandle file, const std::uint8_t* data, std::uint32_t bytes,
                       std::uint32_t* written) override;
+  ErrorCode FlushFileBuffers(FileHandle file) override;
   ErrorCode CloseFile(FileHandle file) override;
+  ErrorCode MoveFile(const char* from, const char* to, std::uint32_t flags) override;
   ErrorCode DeleteFile(const char* path) override;
   ErrorCode CreateDirectory(const char* path, const char* sddl) override;
   ErrorCode GetFileAttributes(const char* path, std::uint32_t* attributes) override;
@@ -73,6 +75,10 @@ class SimFiles : public Files {
   // A system without SHGetFolderPathA (ERROR_PROC_NOT_FOUND).
   void RemoveFolderPathFunction() { folderPathMissing_ = true; }
   int OpenFileCount() const { return static_cast<int>(handles_.size()); }
+  // The drive of another machine's files, as they are: a program started
+  // again after the last one was ended finds them so. Open handles are the
+  // ended program's and go with it; the standard handles are the new one's.
+  void CopyDriveFrom(const SimFiles& other);
 
   // Standard output and error: where they lead (file::kType*; kTypeUnknown
   // for none) and what was written there. Both lead nowhere at first, as

@@ -26,6 +26,18 @@ struct SimPlatform {
   SimPlatform(const SimPlatform&) = delete;
   SimPlatform& operator=(const SimPlatform&) = delete;
 
+  // The machine as the program finds it when it starts again after the
+  // program on `ended` was killed: its registry, its files and its named
+  // mutexes, every mutex the ended program (process 1) held abandoned.
+  // Nothing else of the ended process remains: handles, windows, its
+  // standard streams. This machine must be new.
+  void StartAfter(const SimPlatform& ended) {
+    registry.CopyKeysFrom(ended.registry);
+    files.CopyDriveFrom(ended.files);
+    system.CopyMutexesFrom(ended.system);
+    system.AbandonMutexesOf(1);
+  }
+
   CallLog calls;
   SimRegistry registry;
   SimSystem system;

@@ -743,6 +743,14 @@ ErrorCode SimRegistry::DeleteValue(RawKey key, const char* name) {
   return error::kSuccess;
 }
 
+ErrorCode SimRegistry::FlushKey(RawKey key) {
+  ++calls_;
+  if (const ErrorCode forced = Intercept("RegFlushKey", key, nullptr)) return forced;
+  // Every write of the stand-in is on its disk at once.
+  std::shared_ptr<Node> node;
+  return Resolve(key, 0, &node);
+}
+
 ErrorCode SimRegistry::CloseKey(RawKey key) {
   ++calls_;
   // A close that is made to fail still closes: the caller can do nothing

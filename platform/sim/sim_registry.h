@@ -97,6 +97,7 @@ class SimRegistry : public Registry {
   ErrorCode SetValue(RawKey key, const char* name, std::uint32_t type, const std::uint8_t* data,
                      std::uint32_t dataBytes) override;
   ErrorCode DeleteValue(RawKey key, const char* name) override;
+  ErrorCode FlushKey(RawKey key) override;
   ErrorCode CloseKey(RawKey key) override;
 
   // --- Seeding and inspection (tests and sample machines) ----------------

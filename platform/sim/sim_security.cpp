@@ -240,20 +240,70 @@ const Dacl* SimSecurity::FindAcl(AclHandle acl, const char* function) {
   return nullptr;
 }
 
+const Dacl* SimSecurity::FindDescriptor(SecurityDescriptorHandle descriptor, const char* function) {
+  const auto found = std::find_if(allocations_.begin(), allocations_.end(),
+                                  [descriptor](const std::unique_ptr<Allocation>& a) {
+                                    return a->descriptor && descriptor == a.get();
+                                  });
+  if (found != allocations_.end()) return &(*found)->dacl;
+  misuses_.push_back(std::string(function) + " was given no descriptor the calls handed out");
+  return nullptr;
+}
+
+ErrorCode SimSecurity::ConvertDescriptorToSddl(SecurityDescriptorHandle descriptor,
+                                               std::uint32_t securityInfo, std::string* sddl) {
+  if (log_ != nullptr) {
+    if (const ErrorCode forced =
+            log_->Enter("ConvertSecurityDescriptorToStringSecurityDescriptorA", "", securityInfo)) {
+      return forced;
+    }
+  }
+  const Dacl* dacl =
+      FindDescriptor(descriptor, "ConvertSecurityDescriptorToStringSecurityDescriptorA");
+  if (dacl == nullptr || sddl == nullptr) return error::kInvalidParameter;
+  *sddl = (securityInfo & security::kDaclSecurityInformation) != 0 ? FormatSddlDacl(*dacl) : "";
+  return error::kSuccess;
+}
+
+ErrorCode SimSecurity::ConvertSddlToDescriptor(const char* sddl,
+                                               SecurityDescriptorHandle* descriptor) {
+  if (descriptor != nullptr) *descriptor = nullptr;
+  if (log_ != nullptr) {
+    if (const ErrorCode forced = log_->Enter("ConvertStringSecurityDescriptorToSecurityDescriptorA",
+                                             sddl != nullptr ? sddl : "<null>")) {
+      return forced;
+    }
+  }
+  Dacl dacl;
+  if (sddl == nullptr || descriptor == nullptr) return error::kInvalidParameter;
+  if (!ParseSddlDacl(sddl, &dacl)) return error::kInvalidSecurityDescriptor;
+  Allocate(dacl, true, descriptor);
+  return error::kSuccess;
+}
+
+ErrorCode SimSecurity::GetSecurityDescriptorDacl(SecurityDescriptorHandle descriptor, bool* present,
+                                                 AclHandle* dacl) {
+  if (present != nullptr) *present = false;
+  if (dacl != nullptr) *dacl = nullptr;
+  if (log_ != nullptr) {
+    if (const ErrorCode forced = log_->Enter("GetSecurityDescriptorDacl")) return forced;
+  }
+  const Dacl* list = FindDescriptor(descriptor, "GetSecurityDescriptorDacl");
+  if (list == nullptr || present == nullptr || dacl == nullptr) return error::kInvalidParameter;
+  *present = list->present;
+  // The list lives in the descriptor: the same memory the calls take it by.
+  *dacl = list->present ? const_cast<Dacl*>(list) : nullptr;
+  return error::kSuccess;
+}
+
 ErrorCode SimSecurity::GetSecurityDescriptorControl(SecurityDescriptorHandle descriptor,
                                                     std::uint16_t* control) {
   if (log_ != nullptr) {
     if (const ErrorCode forced = log_->Enter("GetSecurityDescriptorControl")) return forced;
   }
-  const auto found = std::find_if(allocations_.begin(), allocations_.end(),
-                                  [descriptor](const std::unique_ptr<Allocation>& a) {
-                                    return a->descriptor && descriptor == a.get();
-                                  });
-  if (found == allocations_.end() || control == nullptr) {
-    misuses_.push_back("GetSecurityDescriptorControl was given no descriptor the calls handed out");
-    return error::kInvalidParameter;
-  }
-  const Dacl& dacl = (*found)->dacl;
+  const Dacl* found = FindDescriptor(descriptor, "GetSecurityDescriptorControl");
+  if (found == nullptr || control == nullptr) return error::kInvalidParameter;
+  const Dacl& dacl = *found;
   *control = static_cast<std::uint16_t>(0x8000 /* SE_SELF_RELATIVE */ |
                                         (dacl.present ? security::kSeDaclPresent : 0) |
                                         (dacl.isProtected ? security::kSeDaclProtected : 0));

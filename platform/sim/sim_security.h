@@ -32,6 +32,12 @@ class SimSecurity : public Security {
                                  std::uint32_t securityInfo, AclHandle dacl) override;
   ErrorCode GetSecurityDescriptorControl(SecurityDescriptorHandle descriptor,
                                          std::uint16_t* control) override;
+  ErrorCode ConvertDescriptorToSddl(SecurityDescriptorHandle descriptor, std::uint32_t securityInfo,
+                                    std::string* sddl) override;
+  ErrorCode ConvertSddlToDescriptor(const char* sddl,
+                                    SecurityDescriptorHandle* descriptor) override;
+  ErrorCode GetSecurityDescriptorDacl(SecurityDescriptorHandle descriptor, bool* present,
+                                      AclHandle* dacl) override;
   void LocalFree(void* memory) override;
   ErrorCode AllocateAndInitializeSid(const SidAuthority& authority, std::uint8_t count,
                                      const std::uint32_t* subAuthorities, SidHandle* sid) override;
@@ -68,6 +74,9 @@ class SimSecurity : public Security {
   // The list behind a handle the calls handed out; null (and a misuse
   // recorded) for anything else.
   const Dacl* FindAcl(AclHandle acl, const char* function);
+  // The list of a descriptor the calls handed out; null (and a misuse
+  // recorded) for anything else.
+  const Dacl* FindDescriptor(SecurityDescriptorHandle descriptor, const char* function);
   // The security identifier an account name stands for; empty when none.
   std::string ResolveName(const char* name) const;
   ErrorCode ResolveTrustee(const Trustee& trustee, std::string* sid) const;

@@ -295,7 +295,8 @@ ErrorCode SimSystem::CreateMutex(const char* name, const char* sddl, MutexHandle
   return error::kSuccess;
 }
 
-ErrorCode SimSystem::WaitForMutex(MutexHandle mutex, std::uint32_t milliseconds) {
+ErrorCode SimSystem::WaitForMutex(MutexHandle mutex, std::uint32_t milliseconds, bool* abandoned) {
+  *abandoned = false;
   const auto found = mutexHandles_.find(mutex);
   if (log_ != nullptr) {
     const std::string name = found != mutexHandles_.end() ? found->second : std::string();
@@ -315,6 +316,8 @@ ErrorCode SimSystem::WaitForMutex(MutexHandle mutex, std::uint32_t milliseconds)
   if (held.holder != 0 && held.holder != process_) return error::kWaitTimeout;
   held.holder = process_;
   ++held.count;
+  *abandoned = held.abandoned;
+  held.abandoned = false;
   return error::kSuccess;
 }
 
@@ -354,6 +357,15 @@ void SimSystem::HoldMutex(const std::string& name, int process) {
 void SimSystem::ReleaseMutexOf(const std::string& name, int process) {
   Mutex& held = mutexes_[name];
   if (held.holder == process && --held.count == 0) held.holder = 0;
+}
+
+void SimSystem::AbandonMutexesOf(int process) {
+  for (auto& [name, mutex] : mutexes_) {
+    if (mutex.holder != process) continue;
+    mutex.holder = 0;
+    mutex.count = 0;
+    mutex.abandoned = true;
+  }
 }
 
 bool SimSystem::HoldsMutex(const std::string& name, int process) const {

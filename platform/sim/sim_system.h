@@ -36,7 +36,7 @@ class SimSystem : public System {
   ErrorCode ExitWindowsEx(std::uint32_t flags, std::uint32_t reason) override;
   void SetErrorMode(std::uint32_t mode) override;
   ErrorCode CreateMutex(const char* name, const char* sddl, MutexHandle* mutex) override;
-  ErrorCode WaitForMutex(MutexHandle mutex, std::uint32_t milliseconds) override;
+  ErrorCode WaitForMutex(MutexHandle mutex, std::uint32_t milliseconds, bool* abandoned) override;
   ErrorCode ReleaseMutex(MutexHandle mutex) override;
   ErrorCode CloseMutex(MutexHandle mutex) override;
   [[noreturn]] void ExitProcess(int status) override;
@@ -85,6 +85,12 @@ class SimSystem : public System {
   void RunAs(int process, const std::function<void()>& run);
   void HoldMutex(const std::string& name, int process);
   void ReleaseMutexOf(const std::string& name, int process);
+  // `process` ended without releasing what it held (it was killed, or it
+  // crashed): each mutex it held goes to its next waiter as abandoned.
+  void AbandonMutexesOf(int process);
+  // The named mutexes of `other`, as the same machine has them (their
+  // handles are `other`'s processes' and stay there).
+  void CopyMutexesFrom(const SimSystem& other) { mutexes_ = other.mutexes_; }
   // What other processes do while the program waits for a mutex one of them
   // holds: called once per wait, before the wait ends; it may release the
   // mutex. Without it the wait times out.
@@ -122,9 +128,10 @@ class SimSystem : public System {
   std::vector<std::uint32_t> restarts_;
   std::uint32_t errorMode_ = 0;
   struct Mutex {
-    int holder = 0;    // the process that holds it; 0: free
-    int count = 0;     // how often its holder took it
-    std::string sddl;  // the access list it was made with; empty: the default
+    int holder = 0;          // the process that holds it; 0: free
+    int count = 0;           // how often its holder took it
+    bool abandoned = false;  // its last holder ended holding it
+    std::string sddl;        // the access list it was made with; empty: the default
   };
   std::map<std::string, Mutex> mutexes_;             // by name (case matters)
   std::map<MutexHandle, std::string> mutexHandles_;  // open handles

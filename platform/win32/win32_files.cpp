@@ -48,6 +48,16 @@ ErrorCode Win32Files::WriteFile(FileHandle file, const std::uint8_t* data, std::
   return ERROR_SUCCESS;
 }
 
+ErrorCode Win32Files::FlushFileBuffers(FileHandle file) {
+  if (!::FlushFileBuffers(file)) return LastErrorCode();
+  return ERROR_SUCCESS;
+}
+
+ErrorCode Win32Files::MoveFile(const char* from, const char* to, std::uint32_t flags) {
+  if (!::MoveFileExA(from, to, flags)) return LastErrorCode();
+  return ERROR_SUCCESS;
+}
+
 ErrorCode Win32Files::CloseFile(FileHandle file) {
   if (!CloseHandle(file)) return LastErrorCode();
   return ERROR_SUCCESS;

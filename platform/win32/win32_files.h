@@ -17,7 +17,9 @@ class Win32Files final : public Files {
                      std::uint32_t* read) override;
   ErrorCode WriteFile(FileHandle file, const std::uint8_t* data, std::uint32_t bytes,
                       std::uint32_t* written) override;
+  ErrorCode FlushFileBuffers(FileHandle file) override;
   ErrorCode CloseFile(FileHandle file) override;
+  ErrorCode MoveFile(const char* from, const char* to, std::uint32_t flags) override;
   ErrorCode DeleteFile(const char* path) override;
   ErrorCode CreateDirectory(const char* path, const char* sddl) override;
   ErrorCode GetFileAttributes(const char* path, std::uint32_t* attributes) override;

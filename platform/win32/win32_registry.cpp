@@ -58,10 +58,11 @@ ErrorCode Win32Registry::CreateKey(RawKey parent, const char* subKey, AccessMask
 
   // The SDDL and key-security calls are looked up when needed: they serve
   // seeding alone, and a Windows without them must still start the program.
-  const auto convert = LookUpFunction<decltype(&ConvertStringSecurityDescriptorToSecurityDescriptorA)>(
-      "advapi32.dll", "ConvertStringSecurityDescriptorToSecurityDescriptorA");
-  const auto getDacl =
-      LookUpFunction<decltype(&GetSecurityDescriptorDacl)>("advapi32.dll", "GetSecurityDescriptorDacl");
+  const auto convert =
+      LookUpFunction<decltype(&ConvertStringSecurityDescriptorToSecurityDescriptorA)>(
+          "advapi32.dll", "ConvertStringSecurityDescriptorToSecurityDescriptorA");
+  const auto getDacl = LookUpFunction<decltype(&GetSecurityDescriptorDacl)>(
+      "advapi32.dll", "GetSecurityDescriptorDacl");
   const auto setSecurity =
       LookUpFunction<decltype(&RegSetKeySecurity)>("advapi32.dll", "RegSetKeySecurity");
   if (convert == nullptr || getDacl == nullptr || setSecurity == nullptr) {
@@ -139,6 +140,10 @@ ErrorCode Win32Registry::SetValue(RawKey key, const char* name, std::uint32_t ty
 
 ErrorCode Win32Registry::DeleteValue(RawKey key, const char* name) {
   return Code(RegDeleteValueA(Key(key), name));
+}
+
+ErrorCode Win32Registry::FlushKey(RawKey key) {
+  return Code(RegFlushKey(Key(key)));
 }
 
 ErrorCode Win32Registry::CloseKey(RawKey key) {

@@ -22,6 +22,9 @@ struct Win32Security::Functions {
   decltype(&::AllocateAndInitializeSid) allocateSid = nullptr;
   decltype(&::FreeSid) freeSid = nullptr;
   decltype(&::GetSecurityDescriptorControl) getControl = nullptr;
+  decltype(&ConvertSecurityDescriptorToStringSecurityDescriptorA) toSddl = nullptr;
+  decltype(&ConvertStringSecurityDescriptorToSecurityDescriptorA) fromSddl = nullptr;
+  decltype(&::GetSecurityDescriptorDacl) getDacl = nullptr;
 };
 
 Win32Security::Win32Security() : functions_(LookUp()) {}
@@ -39,6 +42,11 @@ const Win32Security::Functions& Win32Security::LookUp() {
     found.freeSid = LookUpFunction<decltype(found.freeSid)>(kDll, "FreeSid");
     found.getControl =
         LookUpFunction<decltype(found.getControl)>(kDll, "GetSecurityDescriptorControl");
+    found.toSddl = LookUpFunction<decltype(found.toSddl)>(
+        kDll, "ConvertSecurityDescriptorToStringSecurityDescriptorA");
+    found.fromSddl = LookUpFunction<decltype(found.fromSddl)>(
+        kDll, "ConvertStringSecurityDescriptorToSecurityDescriptorA");
+    found.getDacl = LookUpFunction<decltype(found.getDacl)>(kDll, "GetSecurityDescriptorDacl");
     return found;
   }();
   return functions;
@@ -102,6 +110,42 @@ ErrorCode Win32Security::GetSecurityDescriptorControl(SecurityDescriptorHandle d
   DWORD revision = 0;
   if (!functions_.getControl(descriptor, &bits, &revision)) return LastErrorCode();
   *control = bits;
+  return ERROR_SUCCESS;
+}
+
+ErrorCode Win32Security::ConvertDescriptorToSddl(SecurityDescriptorHandle descriptor,
+                                                 std::uint32_t securityInfo, std::string* sddl) {
+  if (functions_.toSddl == nullptr) return ERROR_PROC_NOT_FOUND;
+  LocalMemory text;
+  if (!functions_.toSddl(descriptor, SDDL_REVISION_1, securityInfo, text.receive_as<char*>(),
+                         nullptr)) {
+    return LastErrorCode();
+  }
+  *sddl = static_cast<const char*>(text.get());
+  return ERROR_SUCCESS;
+}
+
+ErrorCode Win32Security::ConvertSddlToDescriptor(const char* sddl,
+                                                 SecurityDescriptorHandle* descriptor) {
+  *descriptor = nullptr;
+  if (functions_.fromSddl == nullptr) return ERROR_PROC_NOT_FOUND;
+  PSECURITY_DESCRIPTOR made = nullptr;
+  if (!functions_.fromSddl(sddl, SDDL_REVISION_1, &made, nullptr)) return LastErrorCode();
+  *descriptor = made;
+  return ERROR_SUCCESS;
+}
+
+ErrorCode Win32Security::GetSecurityDescriptorDacl(SecurityDescriptorHandle descriptor,
+                                                   bool* present, AclHandle* dacl) {
+  *present = false;
+  *dacl = nullptr;
+  if (functions_.getDacl == nullptr) return ERROR_PROC_NOT_FOUND;
+  BOOL hasList = FALSE;
+  BOOL defaulted = FALSE;
+  PACL list = nullptr;
+  if (!functions_.getDacl(descriptor, &hasList, &list, &defaulted)) return LastErrorCode();
+  *present = hasList != FALSE;
+  *dacl = hasList ? list : nullptr;
   return ERROR_SUCCESS;
 }
 

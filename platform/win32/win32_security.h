@@ -23,6 +23,12 @@ class Win32Security final : public Security {
                                  std::uint32_t securityInfo, AclHandle dacl) override;
   ErrorCode GetSecurityDescriptorControl(SecurityDescriptorHandle descriptor,
                                          std::uint16_t* control) override;
+  ErrorCode ConvertDescriptorToSddl(SecurityDescriptorHandle descriptor, std::uint32_t securityInfo,
+                                    std::string* sddl) override;
+  ErrorCode ConvertSddlToDescriptor(const char* sddl,
+                                    SecurityDescriptorHandle* descriptor) override;
+  ErrorCode GetSecurityDescriptorDacl(SecurityDescriptorHandle descriptor, bool* present,
+                                      AclHandle* dacl) override;
   void LocalFree(void* memory) override;
   ErrorCode AllocateAndInitializeSid(const SidAuthority& authority, std::uint8_t count,
                                      const std::uint32_t* subAuthorities, SidHandle* sid) override;

@@ -146,10 +146,14 @@ ErrorCode Win32System::CreateMutex(const char* name, const char* sddl, MutexHand
   return ERROR_SUCCESS;
 }
 
-ErrorCode Win32System::WaitForMutex(MutexHandle mutex, std::uint32_t milliseconds) {
+ErrorCode Win32System::WaitForMutex(MutexHandle mutex, std::uint32_t milliseconds,
+                                    bool* abandoned) {
+  *abandoned = false;
   switch (WaitForSingleObject(mutex, milliseconds)) {
     case WAIT_OBJECT_0:
+      return ERROR_SUCCESS;
     case WAIT_ABANDONED:  // its holder ended without giving it back: ours now
+      *abandoned = true;
       return ERROR_SUCCESS;
     case WAIT_TIMEOUT:
       return WAIT_TIMEOUT;

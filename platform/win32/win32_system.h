@@ -26,7 +26,7 @@ class Win32System final : public System {
   ErrorCode ExitWindowsEx(std::uint32_t flags, std::uint32_t reason) override;
   void SetErrorMode(std::uint32_t mode) override;
   ErrorCode CreateMutex(const char* name, const char* sddl, MutexHandle* mutex) override;
-  ErrorCode WaitForMutex(MutexHandle mutex, std::uint32_t milliseconds) override;
+  ErrorCode WaitForMutex(MutexHandle mutex, std::uint32_t milliseconds, bool* abandoned) override;
   ErrorCode ReleaseMutex(MutexHandle mutex) override;
   ErrorCode CloseMutex(MutexHandle mutex) override;
   [[noreturn]] void ExitProcess(int status) override;

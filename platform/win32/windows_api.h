@@ -43,6 +43,7 @@
 #undef GetWindowsDirectory
 #undef CreateMutex
 #undef GetFileAttributes
+#undef MoveFile
 
 #include <cstddef>
 
@@ -85,6 +86,10 @@ static_assert(error::kNotEnoughMemory == ERROR_NOT_ENOUGH_MEMORY);
 static_assert(error::kInvalidData == ERROR_INVALID_DATA);
 static_assert(error::kInvalidAcl == ERROR_INVALID_ACL);
 static_assert(error::kFilenameTooLong == ERROR_FILENAME_EXCED_RANGE);
+static_assert(error::kInvalidSecurityDescriptor == ERROR_INVALID_SECURITY_DESCR);
+static_assert(error::kFileCorrupt == ERROR_FILE_CORRUPT);
+static_assert(platform::file::kMoveReplaceExisting == MOVEFILE_REPLACE_EXISTING);
+static_assert(platform::file::kMoveWriteThrough == MOVEFILE_WRITE_THROUGH);
 
 namespace access = platform::access;
 static_assert(access::kKeyQueryValue == KEY_QUERY_VALUE);

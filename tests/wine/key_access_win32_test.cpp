@@ -85,7 +85,9 @@ TEST_F(KeyAccessWin32, TheWindowOpensALockedKeyToAdministratorsAndSetsItsListBac
   const std::string locked = wine_test::DaclSddl(kPort);
   EXPECT_EQ(error::kAccessDenied, OpenForWriting(kPort));
 
-  KeyAccessWindow window(security_, reporter_, kPort);
+  KeyList list(security_);
+  list.ReadForWindow(reporter_, kPort);
+  KeyAccessWindow window(security_, reporter_, kPort, list);
   window.Open();
   const std::string granted = wine_test::DaclSddl(kPort);
   // Wine adds an entry of its own where Windows merges it into the
@@ -116,7 +118,8 @@ TEST_F(KeyAccessWin32, TheWindowOpensALockedKeyToAdministratorsAndSetsItsListBac
 
 TEST_F(KeyAccessWin32, AMissingKeyIsReportedWithTheCallsOwnCode) {
   windows_.Answer(id::kOk);
-  KeyAccessWindow(security_, reporter_, std::string(kPort) + "\\Missing").Open();
+  KeyList list(security_);
+  list.ReadForWindow(reporter_, std::string(kPort) + "\\Missing");
   ASSERT_EQ(1u, windows_.MessageBoxes().size());
   EXPECT_EQ("GetNamedSecurityInfo Failed", windows_.MessageBoxes()[0].caption);
   std::string text;

@@ -121,8 +121,10 @@ TEST(Win32System, AMutexIsMadeWithItsAccessListAndOpenedAgain) {
 
   MutexHandle again = nullptr;
   ASSERT_EQ(system.CreateMutex(name, nullptr, &again), error::kSuccess);
-  EXPECT_EQ(system.WaitForMutex(mutex, 0), error::kSuccess);
-  EXPECT_EQ(system.WaitForMutex(again, 0), error::kSuccess) << "one process, one mutex";
+  bool abandoned = true;
+  EXPECT_EQ(system.WaitForMutex(mutex, 0, &abandoned), error::kSuccess);
+  EXPECT_FALSE(abandoned);
+  EXPECT_EQ(system.WaitForMutex(again, 0, &abandoned), error::kSuccess) << "one process, one mutex";
   EXPECT_EQ(system.ReleaseMutex(again), error::kSuccess);
   EXPECT_EQ(system.ReleaseMutex(mutex), error::kSuccess);
   EXPECT_EQ(system.CloseMutex(again), error::kSuccess);

@@ -53,23 +53,35 @@ TEST(CommitTest, SaveWritesEveryPlaceOnceInTheGivenOrderAndExitOffersTheRestart)
             (std::vector<std::string>{"COM1:", "COM3:", "COM4:", "COM7:"}));
   EXPECT_EQ(machine.comPorts.ClaimedNumbers(), (std::vector<std::uint32_t>{1, 3, 4, 7}));
 
-  // The writes, in order; the grant and the revoke are the two stores of
-  // the port device key's list.
-  EXPECT_EQ(machine.CallsSince(before, kWrites),
+  // The writes, in order: the journal on the disk first; the settings made
+  // under the new name before the old value goes; the grant and the revoke
+  // are the two stores of the port device key's list; the registry flushed
+  // before the journal goes.
+  std::vector<std::string> walk = kWrites;
+  walk.insert(walk.end(), {"MoveFileExA", "RegFlushKey", "DeleteFileA"});
+  const std::string kept = "C:\\Documents and Settings\\All Users\\Application Data\\Velnara\\";
+  EXPECT_EQ(machine.CallsSince(before, walk),
             (std::vector<std::string>{
+                "MoveFileExA " + kept + "names-20261209-051200.txt.new -> " + kept +
+                    "names-20261209-051200.txt",
+                "MoveFileExA " + kept + "journal.txt.new -> " + kept + "journal.txt",
                 "RegSetValueExA HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM : "
                 "\\Device\\TrvxSerial2",
-                "RegDeleteValueA HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows "
-                "NT\\CurrentVersion\\Ports : COM5:",
                 "RegSetValueExA HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows "
                 "NT\\CurrentVersion\\Ports : COM7:",
+                "RegDeleteValueA HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows "
+                "NT\\CurrentVersion\\Ports : COM5:",
                 "SetNamedSecurityInfoA MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\TRVX880A\\*"
                 "PNP0501\\4&2d3a2b1c&0&02090002",
                 "RegSetValueExA " + kPort5Key + " : FriendlyName",
                 "RegSetValueExA " + kPort5Key + "\\Device Parameters : PortName",
                 "SetNamedSecurityInfoA MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\TRVX880A\\*"
                 "PNP0501\\4&2d3a2b1c&0&02090002",
-                "ComDBReleasePort 5", "ComDBClaimPort 7 force=0"}));
+                "ComDBReleasePort 5", "ComDBClaimPort 7 force=0",
+                "RegFlushKey HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows "
+                "NT\\CurrentVersion\\Ports",
+                "RegFlushKey HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum",
+                "DeleteFileA " + kept + "journal.txt"}));
   // Each place opened with its own access mask.
   std::vector<std::string> opens;
   for (std::size_t i = before; i < machine.calls.calls().size(); ++i) {
@@ -80,7 +92,8 @@ TEST(CommitTest, SaveWritesEveryPlaceOnceInTheGivenOrderAndExitOffersTheRestart)
     opens.push_back(call.target + mask);
   }
   // First every port's PortName is read again: nothing is written from a
-  // view of the ports that is out of date.
+  // view of the ports that is out of date; FriendlyName is read for the
+  // journal; last the hive of the device keys is flushed.
   EXPECT_EQ(opens, (std::vector<std::string>{
                        kEnum + "\\4&2d3a2b1c&0&02090000\\Device Parameters 0x1",
                        kEnum + "\\4&2d3a2b1c&0&02090001\\Device Parameters 0x1",
@@ -88,9 +101,11 @@ TEST(CommitTest, SaveWritesEveryPlaceOnceInTheGivenOrderAndExitOffersTheRestart)
                        "HKEY_LOCAL_MACHINE\\HARDWARE\\DeviceMap\\SerialComm 0xF003F",
                        "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows "
                        "NT\\CurrentVersion\\Ports 0xF003F",
+                       kPort5Key + " 0x1",
                        "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\TRVX880A\\*PNP0501 "
                        "0x20019",
-                       kPort5Key + " 0x2", kPort5Key + "\\Device Parameters 0x20006"}));
+                       kPort5Key + " 0x2", kPort5Key + "\\Device Parameters 0x20006",
+                       "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum 0x1"}));
   EXPECT_EQ(machine.registry.OpenHandleCount(), 0);
   EXPECT_EQ(machine.comPorts.OpenCount(), 0);
   EXPECT_EQ(machine.security.OutstandingAllocations(), 0);
@@ -122,7 +137,8 @@ TEST(CommitTest, EachFailureIsReportedWithItsOwnCodeAndTheCommitGoesOnOrEndsAsIt
     const char* caption;  // null: no message
     bool serial, settings, friendly, portName, database;
     // Calls of that function and target to let pass first: the Save reads
-    // every port's PortName again before it writes.
+    // every port's PortName again, and the port's FriendlyName, before it
+    // writes.
     int skip = 0;
   };
   const char* kEnumCaption =
@@ -136,8 +152,8 @@ TEST(CommitTest, EachFailureIsReportedWithItsOwnCodeAndTheCommitGoesOnOrEndsAsIt
       {"RegOpenKeyExA", "CurrentVersion\\Ports", 5,
        "Failed opening 'HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports' Key", true,
        false, true, true, true},
-      {"RegOpenKeyExA", "TRVX880A\\*PNP0501", 2, kEnumCaption, true, true, false, false, false, 3},
-      {"RegOpenKeyExA", "&02090002", 5, kEnumCaption, true, true, false, true, true, 1},
+      {"RegOpenKeyExA", "TRVX880A\\*PNP0501", 2, kEnumCaption, true, true, false, false, false, 4},
+      {"RegOpenKeyExA", "&02090002", 5, kEnumCaption, true, true, false, true, true, 2},
       {"RegSetValueExA", "FriendlyName", 87, "Failed writing 'FriendlyName' Key", true, true, false,
        true, true},
       {"RegOpenKeyExA", "Device Parameters", 5, kEnumCaption, true, true, true, false, false, 3},
@@ -371,37 +387,39 @@ TEST(CommitTest, SwapsShiftsAndRotationsInOneSaveLoseNothing) {
   }
 }
 
-// A swap whose second commit fails before its settings step: the first
-// port's commit displaced the second port's settings, which no one carries
-// on. They are not lost: the walk writes them back under the name the first
-// port freed, and the next Save takes them from there, as it finds the
-// second port's own serial device map value.
-TEST(CommitTest, SettingsDisplacedInASwapSurviveTheOtherCommitFailing) {
-  for (const bool saveAgain : {false, true}) {
-    SCOPED_TRACE(saveAgain ? "and another Save" : "one Save");
+// A swap whose first port's new settings value cannot be made: the second
+// port's commit then takes the value the first one's settings were in, and
+// they live in the plan and its journal alone. They are not lost: the walk
+// writes them back under the first port's new name (the value there held a
+// copy of the second port's, which lives on under its own). When that too
+// fails, the journal stays and the next start puts every port back.
+TEST(CommitTest, SettingsDisplacedInASwapSurviveTheirOwnWriteFailing) {
+  const std::string journal = std::string(sim::SimFiles::kCommonAppData) + "\\Velnara\\journal.txt";
+  for (const int failures : {1, 2}) {
+    SCOPED_TRACE(failures);
     WiredMachine machine;
     machine.Rename("COM3", "COM9");
     machine.Rename("COM4", "COM3");
     machine.Rename("COM9", "COM4");
-    machine.Do([&] { machine.calls.FailNext("RegOpenKeyExA", 5, 1, 1, "SerialComm"); });
+    machine.Do([&] { machine.calls.FailNext("RegSetValueExA", 8, 0, failures, "Ports : COM4:"); });
     machine.Click(IDC_SAVE);
-    machine.windows.Answer(id::kOk);
-    if (saveAgain) {  // the second port's commit runs again, in the same session
-      machine.Rename("COM5", "COM8");
-      machine.Click(IDC_SAVE);
-    }
     machine.LeaveDecliningTheRestart();
     machine.RunToEnd();
-    EXPECT_EQ(machine.BoxCaptions()[0],
-              "Failed opening 'HKLM\\Hardware\\DeviceMap\\SerialComm' Key");
-    // Both ports' serial device map values hold COM4 after the first Save;
-    // another leaves the first port's alone and mends the second's.
-    machine.ExpectPort(0, "COM4", "COM3");
-    if (saveAgain) machine.ExpectPort(1, "COM3", "COM4");
-    EXPECT_EQ(machine.Value(kPortSettings, "COM4:"), SettingsOf("COM3") + '\0');
-    EXPECT_EQ(machine.PortName(1), std::string(saveAgain ? "COM3" : "COM4") + '\0')
-        << "the first Save's commit of it ended at once";
-    EXPECT_EQ(machine.Value(kPortSettings, "COM3:"), SettingsOf("COM4") + '\0');
+    if (failures == 1) {
+      machine.ExpectPort(0, "COM4", "COM3");
+      machine.ExpectPort(1, "COM3", "COM4");
+      EXPECT_FALSE(machine.files.FileExists(journal));
+      continue;
+    }
+    EXPECT_TRUE(machine.files.FileExists(journal)) << "the journal alone holds COM3's settings";
+    machine.windows.Answer(id::kOk);  // what the start found
+    machine.Escape();
+    machine.windows.Answer(id::kNo);  // the putting back wants the restart
+    machine.windows.Answer(id::kOk);
+    machine.RunToEnd();
+    for (std::uint32_t i = 0; i < 3; ++i)
+      machine.ExpectPort(i, "COM" + std::to_string(3 + i), "COM" + std::to_string(3 + i));
+    EXPECT_FALSE(machine.files.FileExists(journal));
   }
 }
 

@@ -80,6 +80,9 @@ inline const std::vector<std::string>& ReportCaptions() {
       "Missing Private Tree Entry",
       "Failed writing Port Names Backup",
       "Failed opening the lock of Velnara",
+      "Failed writing Port Names Journal",
+      "Failed removing Port Names Journal",
+      "Failed flushing the Registry",
   };
   return captions;
 }

@@ -74,12 +74,25 @@ class KeyAccessTest : public ::testing::Test {
   ErrorReporter reporter_{machine_.platform};
 };
 
+// A window as a walk makes one: the key's list read first, then the window
+// on it.
+struct Window {
+  Window(Security& security, const ErrorReporter& reporter, const std::string& keyPath)
+      : list(security), window(security, reporter, keyPath, list) {
+    list.ReadForWindow(reporter, keyPath);
+  }
+  void Open() { window.Open(); }
+  void Close() { window.Close(); }
+  KeyList list;
+  KeyAccessWindow window;
+};
+
 TEST_F(KeyAccessTest, TheWindowOpensTheKeyToAdministratorsForSettingValuesOnly) {
   const std::string parameters = std::string(kPortKey) + "\\Device Parameters";
   ASSERT_EQ(kLockedKey, Sddl(kPortKey));
   EXPECT_EQ(error::kAccessDenied, OpenFor(kPortKey, access::kKeySetValue));
   {
-    KeyAccessWindow window(machine_.security, reporter_, kPortKey);
+    Window window(machine_.security, reporter_, kPortKey);
     window.Open();
     // The Administrators' entry gains KEY_SET_VALUE; nobody else gains anything.
     EXPECT_EQ("D:P(A;;0x2001B;;;BA)(A;;KA;;;SY)(A;;KR;;;BU)", Sddl(kPortKey));
@@ -106,6 +119,7 @@ TEST_F(KeyAccessTest, TheWindowOpensTheKeyToAdministratorsForSettingValuesOnly) 
   EXPECT_EQ(made, (std::vector<std::string>{
                       "GetNamedSecurityInfoA " + object + " 4",
                       "GetSecurityDescriptorControl  0",
+                      "ConvertSecurityDescriptorToStringSecurityDescriptorA  4",
                       "AllocateAndInitializeSid S-1-5-32-544 2",
                       "GetEffectiveRightsFromAclA " + trustee + " 0",
                       "SetEntriesInAclA " + trustee + " mode=1 inheritance=0x0 rights=0x2 2",
@@ -124,7 +138,7 @@ TEST_F(KeyAccessTest, TheListSetBackIsTheOneReadWhateverItHeld) {
       "(A;CIID;KA;;;BA)(A;CIID;KA;;;SY)(A;CIID;KR;;;BU)";  // what the enumerator key passes on
   machine_.registry.SetSddlAt(std::string("HKLM\\") + kPortKey, before);
   {
-    KeyAccessWindow window(machine_.security, reporter_, kPortKey);
+    Window window(machine_.security, reporter_, kPortKey);
     window.Open();
     EXPECT_FALSE(OthersMayWrite()) << Sddl(kPortKey);
     EXPECT_EQ(error::kSuccess, OpenFor(kPortKey, access::kKeySetValue));
@@ -136,7 +150,7 @@ TEST_F(KeyAccessTest, TheListSetBackIsTheOneReadWhateverItHeld) {
   // A key without a list is open to everyone already: nothing is stored.
   machine_.registry.SetSddlAt(std::string("HKLM\\") + kPortKey, "D:NO_ACCESS_CONTROL");
   machine_.calls.Clear();
-  KeyAccessWindow open(machine_.security, reporter_, kPortKey);
+  Window open(machine_.security, reporter_, kPortKey);
   open.Open();
   open.Close();
   EXPECT_TRUE(machine_.calls.CallsOf("SetNamedSecurityInfoA").empty());
@@ -157,6 +171,8 @@ TEST_F(KeyAccessTest, EachFailingCallIsReportedAndOpensTheKeyToNoOneElse) {
   const Row rows[] = {
       {"GetNamedSecurityInfoA", 0, 5, "GetNamedSecurityInfo Failed", true},
       {"GetSecurityDescriptorControl", 0, 87, "GetNamedSecurityInfo Failed", true},
+      {"ConvertSecurityDescriptorToStringSecurityDescriptorA", 0, 8, "GetNamedSecurityInfo Failed",
+       true},
       {"AllocateAndInitializeSid", 0, 8, "RegGetKeySecurity Failed", true},
       {"GetEffectiveRightsFromAclA", 0, 1336, "RegGetKeySecurity Failed", true},
       {"SetEntriesInAclA", 0, 8, "SetEntriesInAcl Failed", true},
@@ -171,7 +187,7 @@ TEST_F(KeyAccessTest, EachFailingCallIsReportedAndOpensTheKeyToNoOneElse) {
     machine_.windows.Answer(id::kOk);
     const std::size_t boxes = machine_.windows.MessageBoxes().size();
     {
-      KeyAccessWindow window(machine_.security, reporter_, kPortKey);
+      Window window(machine_.security, reporter_, kPortKey);
       window.Open();
       EXPECT_FALSE(OthersMayWrite());
       window.Close();
@@ -193,7 +209,7 @@ TEST_F(KeyAccessTest, EachFailingCallIsReportedAndOpensTheKeyToNoOneElse) {
 TEST_F(KeyAccessTest, AMissingOrUnreachableKeyChangesNothing) {
   const std::string missing = std::string(kPortKey) + "5";
   machine_.windows.Answer(id::kOk);
-  KeyAccessWindow(machine_.security, reporter_, missing).Open();
+  Window(machine_.security, reporter_, missing).Open();
   ASSERT_EQ(1u, machine_.windows.MessageBoxes().size());
   EXPECT_EQ("GetNamedSecurityInfo Failed", machine_.windows.MessageBoxes()[0].caption);
   EXPECT_EQ("The system cannot find the file specified.\r\n",
@@ -206,7 +222,7 @@ TEST_F(KeyAccessTest, AMissingOrUnreachableKeyChangesNothing) {
   machine_.windows.Answer(id::kOk);
   machine_.windows.Answer(id::kOk);
   {
-    KeyAccessWindow window(machine_.security, reporter_, kPortKey);
+    Window window(machine_.security, reporter_, kPortKey);
     window.Open();
     window.Close();
   }
@@ -219,8 +235,7 @@ TEST_F(KeyAccessTest, AMissingOrUnreachableKeyChangesNothing) {
   // into the name of another key: nothing is asked at all.
   machine_.calls.Clear();
   machine_.windows.Answer(id::kOk);
-  KeyAccessWindow(machine_.security, reporter_, std::string(kPortKey) + std::string(200, 'x'))
-      .Open();
+  Window(machine_.security, reporter_, std::string(kPortKey) + std::string(200, 'x')).Open();
   EXPECT_TRUE(SecurityCalls().empty());
   ASSERT_EQ(4u, machine_.windows.MessageBoxes().size());
   EXPECT_EQ("GetNamedSecurityInfo Failed", machine_.windows.MessageBoxes()[3].caption);

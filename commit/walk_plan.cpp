@@ -1,0 +1,330 @@
+#include "commit/walk_plan.h"
+
+#include <cstring>
+#include <map>
+#include <set>
+
+#include "commit/commit_texts.h"
+#include "commit/port_places.h"
+#include "discovery/port_address.h"
+#include "discovery/port_enumeration.h"
+#include "discovery/port_names.h"
+#include "text/text.h"
+
+namespace velnara {
+
+using namespace platform;
+
+namespace {
+
+// PortName is read into 8 bytes: 7 characters and a terminator.
+constexpr std::uint32_t kPortNameCapacity = 8;
+
+struct SerialValue {
+  std::string name;
+  std::uint32_t type = 0;
+  std::vector<std::uint8_t> data;
+};
+
+// Whether serial device map data is exactly `name`. The data need not end
+// with a terminator: without one, all of its bytes are the text; with one,
+// the text ends there. So COM12 is never taken for COM1.
+bool DataIsName(const std::vector<std::uint8_t>& data, const std::string& name) {
+  const void* end = std::memchr(data.data(), '\0', data.size());
+  const std::size_t length =
+      end != nullptr ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(end) - data.data())
+                     : data.size();
+  return length == name.size() && std::memcmp(data.data(), name.data(), length) == 0;
+}
+
+// Every port's PortName as the registry holds it now; false when one is
+// not the name the program knows it by (or cannot be read whole).
+bool ReadPortNames(Registry& registry, PortRecord* boards,
+                   std::map<const PortRecord*, ValueState>* names) {
+  for (const PortRecord& port : Ports(boards)) {
+    RegKey parameters(registry);
+    ValueState state;
+    if (parameters.Open(kLocalMachine, (PortDeviceKeyPath(port) + "\\Device Parameters").c_str(),
+                        access::kKeyQueryValue) != error::kSuccess ||
+        ReadValueInto(parameters, "PortName", kPortNameCapacity, &state) != error::kSuccess) {
+      return false;
+    }
+    std::string name;
+    if (QueryStringValue(parameters, "PortName", kPortNameCapacity, &name) != error::kSuccess ||
+        name != port.committedName) {
+      return false;
+    }
+    (*names)[&port] = state;
+  }
+  return true;
+}
+
+// The serial device map's values up to the first that cannot be read into
+// the commit's buffers: the search for a port's value ends there.
+std::vector<SerialValue> ReadSerialMap(const RegKey& map) {
+  std::vector<SerialValue> values;
+  for (std::uint32_t index = 0;; ++index) {
+    char name[kSerialValueNameCapacity];
+    std::uint32_t nameChars = kSerialValueNameCapacity;
+    std::uint32_t type = 0;
+    std::uint8_t data[kValueDataCapacity];
+    std::uint32_t bytes = kValueDataCapacity;
+    if (map.EnumValue(index, name, &nameChars, &type, data, &bytes) != error::kSuccess) break;
+    values.push_back(
+        {std::string(name, nameChars), type, std::vector<std::uint8_t>(data, data + bytes)});
+  }
+  return values;
+}
+
+// Each port's value: the first whose data is its old name that no other
+// port of the tree has as its own and no earlier port of the walk takes.
+void PlanSerialMap(const std::vector<SerialValue>& values, PortRecord* boards, WalkPlan* plan) {
+  std::set<std::string> taken;
+  for (PortPlan& port : plan->ports) {
+    for (const SerialValue& value : values) {
+      if (!DataIsName(value.data, port.oldName) || taken.count(FoldCase(value.name)) != 0) {
+        continue;
+      }
+      bool others = false;
+      for (const PortRecord& other : Ports(boards)) {
+        others = others || (&other != port.port && SameName(other.serialValue, value.name));
+      }
+      if (others) continue;
+      taken.insert(FoldCase(value.name));
+      port.serialFound = true;
+      port.serialValue = value.name;
+      port.serialType = value.type;
+      plan->journal.values.push_back(
+          {kSerialMapPath, value.name, ValueState{true, value.type, value.data},
+           ValueState{true, value.type, StringState(port.newName).data}});
+      break;
+    }
+  }
+}
+
+// Which ports' settings move, and where every settings value the walk
+// touches ends. A port's settings move from the value it keeps them in to
+// the one of its new name, unless they are not there whole (more than 32
+// bytes: nothing is carried, nothing deleted), the new value keeps the
+// settings of a port that stays, or an earlier port of the walk takes that
+// name (two ports to one name, as a Reset may give: the later one's stay).
+void PlanSettings(PortRecord* boards, WalkPlan* plan) {
+  const RegKey& key = plan->settings;
+  if (!key.IsOpen()) return;
+  std::set<std::string> sources;
+  for (PortPlan& port : plan->ports) {
+    port.settingsFrom = port.port->settingsName + ":";
+    port.settingsTo = port.newName + ":";
+    const ErrorCode code =
+        ReadValueInto(key, port.settingsFrom, kValueDataCapacity, &port.settingsData);
+    // Only a missing value is known to be missing; any other failure may
+    // hide data, which must then not be overwritten.
+    port.settings = code == error::kFileNotFound ? PortPlan::Settings::kNone
+                    : code != error::kSuccess || SameName(port.settingsFrom, port.settingsTo)
+                        ? PortPlan::Settings::kStay
+                        : PortPlan::Settings::kMove;
+    // Two ports that keep their settings in one value (both had one name):
+    // the first carries them, and the other has none of its own.
+    if (port.settings == PortPlan::Settings::kMove &&
+        !sources.insert(FoldCase(port.settingsFrom)).second) {
+      port.settings = PortPlan::Settings::kNone;
+    }
+  }
+  // What the values hold now, read whole: the journal keeps them.
+  std::map<std::string, std::pair<std::string, ValueState>> before;  // folded -> name, state
+  for (PortPlan& port : plan->ports) {
+    if (port.settings != PortPlan::Settings::kMove) continue;
+    before[FoldCase(port.settingsFrom)] = {port.settingsFrom, port.settingsData};
+    const std::string to = FoldCase(port.settingsTo);
+    if (before.count(to) != 0) continue;
+    ValueState state;
+    if (ReadWholeValue(key, port.settingsTo, &state) != error::kSuccess) {
+      port.settings = PortPlan::Settings::kStay;  // unknown data is never overwritten
+      continue;
+    }
+    before[to] = {port.settingsTo, state};
+  }
+  // Whether the port of `record` takes its settings away from where it
+  // keeps them; a port outside the walk keeps them.
+  const auto movesAway = [&](const PortRecord* record) {
+    for (const PortPlan& port : plan->ports) {
+      if (port.port == record) return port.settings == PortPlan::Settings::kMove;
+    }
+    return false;
+  };
+  // Whether a port other than `record` keeps its settings in `value`, and
+  // keeps them there.
+  const auto keptThere = [&](const PortRecord* record, const std::string& value) {
+    for (const PortRecord& other : Ports(boards)) {
+      if (&other != record && SameName(other.settingsName + ":", value) && !movesAway(&other)) {
+        return true;
+      }
+    }
+    return false;
+  };
+  // A move may only take a value whose settings leave it; one that is
+  // blocked keeps its value, which may block another.
+  for (bool changed = true; changed;) {
+    changed = false;
+    std::set<std::string> targets;
+    for (PortPlan& port : plan->ports) {
+      if (port.settings != PortPlan::Settings::kMove) continue;
+      const bool taken = !targets.insert(FoldCase(port.settingsTo)).second;
+      if (taken || keptThere(port.port, port.settingsTo)) {
+        port.settings = PortPlan::Settings::kStay;
+        changed = true;
+      }
+    }
+  }
+  // Where each value ends: a value left empty by its port is deleted,
+  // unless a port that stays keeps its settings there, or another moves in.
+  std::map<std::string, ValueState> after;
+  for (const auto& [name, value] : before) after[name] = value.second;
+  for (const PortPlan& port : plan->ports) {
+    if (port.settings != PortPlan::Settings::kMove) continue;
+    if (!keptThere(port.port, port.settingsFrom)) after[FoldCase(port.settingsFrom)] = ValueState();
+  }
+  for (const PortPlan& port : plan->ports) {
+    if (port.settings == PortPlan::Settings::kMove) {
+      after[FoldCase(port.settingsTo)] = port.settingsData;
+    }
+  }
+  for (PortPlan& port : plan->ports) {
+    if (port.settings == PortPlan::Settings::kMove) {
+      port.deleteFrom = !after[FoldCase(port.settingsFrom)].exists;
+    }
+  }
+  for (const auto& [name, value] : before) {
+    if (after[name] != value.second) {
+      plan->journal.values.push_back({kPortSettingsPath, value.first, value.second, after[name]});
+    }
+  }
+}
+
+// The device key of each port: its list, read for the grant and the
+// revoke, and FriendlyName as it is now.
+void PlanDeviceKeys(Platform& platform, const ErrorReporter& reporter,
+                    const std::map<const PortRecord*, ValueState>& portNames, WalkPlan* plan) {
+  for (PortPlan& port : plan->ports) {
+    reporter.SetSubject(FormatAddress(AddressOf(*port.port)) + ", " + port.oldName + " -> " +
+                        port.newName);
+    port.list = std::make_unique<KeyList>(platform.security);
+    // A key whose list cannot be read is not opened at all.
+    port.list->ReadForWindow(reporter, port.keyPath);
+    if (port.list->read() && !port.list->null()) {
+      plan->journal.lists.push_back({port.keyPath, port.list->sddl()});
+    }
+    RegKey device(platform.registry);
+    ValueState friendly;
+    port.friendlyRead = device.Open(kLocalMachine, port.keyPath.c_str(), access::kKeyQueryValue);
+    if (port.friendlyRead == error::kSuccess) {
+      port.friendlyRead = ReadWholeValue(device, "FriendlyName", &friendly);
+    }
+    if (port.friendlyRead == error::kSuccess) {
+      plan->journal.values.push_back(
+          {port.keyPath, "FriendlyName", friendly, StringState(FriendlyName(port.newName))});
+    }
+    plan->journal.values.push_back({port.keyPath + "\\Device Parameters", "PortName",
+                                    portNames.at(port.port), StringState(port.newName)});
+  }
+  reporter.SetSubject(std::string());
+}
+
+// The claims: a number no port has once the walk is done is released, and
+// a number nothing claims yet is claimed. A Reset leaves the database alone
+// for a port the registry still knows by its start-up name.
+void PlanClaims(Platform& platform, const ErrorReporter& reporter, PortRecord* boards,
+                WalkKind kind, WalkPlan* plan) {
+  ComDb database(platform.comPorts);
+  std::vector<bool> claimed;
+  ErrorCode code = database.Open();
+  if (code == error::kSuccess) code = database.ClaimedNumbers(&claimed);
+  if (code != error::kSuccess) {
+    reporter.ReportQuietly(kDatabaseOpenFailedCaption, code);
+    return;
+  }
+  plan->databaseRead = true;
+  std::set<long> held;
+  for (const PortRecord& port : Ports(boards)) {
+    std::string final = port.committedName;
+    for (const PortPlan& planned : plan->ports) {
+      if (planned.port == &port) final = planned.newName;
+    }
+    held.insert(ComNumber(final));
+  }
+  const auto inDatabase = [&claimed](long number) {
+    return number >= 1 && static_cast<std::size_t>(number) <= claimed.size();
+  };
+  std::vector<bool> now = claimed;
+  for (PortPlan& port : plan->ports) {
+    port.oldNumber = ComNumber(port.oldName);
+    port.newNumber = ComNumber(port.newName);
+    if (kind == WalkKind::kReset && port.oldName == port.port->portName) continue;
+    if (inDatabase(port.oldNumber) && now[port.oldNumber - 1] && held.count(port.oldNumber) == 0) {
+      port.releaseOld = true;
+      now[port.oldNumber - 1] = false;
+    }
+    // A number beyond the database is asked all the same: it answers why not.
+    if (port.newNumber >= 1 && !(inDatabase(port.newNumber) && now[port.newNumber - 1])) {
+      port.claimNew = true;
+      if (inDatabase(port.newNumber)) now[port.newNumber - 1] = true;
+    }
+  }
+  for (std::size_t i = 0; i < claimed.size(); ++i) {
+    if (claimed[i] != now[i]) {
+      plan->journal.claims.push_back({static_cast<long>(i + 1), claimed[i], now[i]});
+    }
+  }
+}
+
+}  // namespace
+
+const char* WalkName(WalkKind kind) {
+  switch (kind) {
+    case WalkKind::kSave:
+      return "Save";
+    case WalkKind::kReset:
+      return "Reset";
+    case WalkKind::kApply:
+      return "/apply";
+  }
+  return "";
+}
+
+void ReadWalkPlan(Platform& platform, const ErrorReporter& reporter, PortRecord* boards,
+                  const std::vector<PortChange>& changes, WalkKind kind, WalkPlan* plan) {
+  std::map<const PortRecord*, ValueState> portNames;
+  if (!ReadPortNames(platform.registry, boards, &portNames)) {
+    plan->namesChanged = true;
+    return;
+  }
+  plan->journal.walk = WalkName(kind);
+  for (const PortChange& change : changes) {
+    PortPlan port;
+    port.port = change.port;
+    port.oldName = change.port->committedName;
+    port.newName = change.newName;
+    port.keyPath = PortDeviceKeyPath(*change.port);
+    plan->journal.ports.push_back(
+        {FormatAddress(AddressOf(*change.port)), port.oldName, port.newName});
+    plan->ports.push_back(std::move(port));
+  }
+  if (const ErrorCode code =
+          plan->serialMap.Open(kLocalMachine, kSerialMapPath, access::kKeyAllAccess);
+      code != error::kSuccess) {
+    // Every commit ends here: no other place of any port changes.
+    reporter.Report(kSerialMapOpenFailedCaption, code);
+    return;
+  }
+  PlanSerialMap(ReadSerialMap(plan->serialMap), boards, plan);
+  if (const ErrorCode code =
+          plan->settings.Open(kLocalMachine, kPortSettingsPath, access::kKeyAllAccess);
+      code != error::kSuccess) {
+    reporter.Report(kPortSettingsOpenFailedCaption, code);
+  }
+  PlanSettings(boards, plan);
+  PlanDeviceKeys(platform, reporter, portNames, plan);
+  PlanClaims(platform, reporter, boards, kind, plan);
+}
+
+}  // namespace velnara
