@@ -37,7 +37,11 @@ MainDialog::MainDialog(Platform& platform)
       reporter_(platform),
       lock_(platform.system) {}
 
-MainDialog::~MainDialog() = default;
+// The exits free the records; a dialog that ends otherwise (its run cut
+// short) frees what is left.
+MainDialog::~MainDialog() {
+  FreeBoards();
+}
 
 bool MainDialog::ProcessMessageTable(const Message& message, std::intptr_t* result) {
   return DispatchMessageTable(*this, kMessageTable, message, result);

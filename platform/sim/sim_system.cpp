@@ -323,6 +323,8 @@ ErrorCode SimSystem::WaitForMutex(MutexHandle mutex, std::uint32_t milliseconds,
 
 ErrorCode SimSystem::ReleaseMutex(MutexHandle mutex) {
   if (log_ != nullptr) log_->Note("ReleaseMutex");
+  // A killed process gives nothing back: its mutexes are abandoned.
+  if (log_ != nullptr && log_->Killed()) return error::kInvalidHandle;
   const auto found = mutexHandles_.find(mutex);
   if (found == mutexHandles_.end()) return error::kInvalidHandle;
   Mutex& held = mutexes_[found->second];
