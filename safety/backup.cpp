@@ -207,6 +207,9 @@ bool WriteBackup(Platform& platform, const std::string& folder, const PortRecord
     written.number = number;
     *path = folder + "\\" + kPrefix + Stamp(now) +
             (number > 1 ? "-" + std::to_string(number) : std::string()) + kSuffix;
+    // A name an earlier Save of this second took costs no write.
+    std::uint32_t attributes = 0;
+    if (platform.files.GetFileAttributes(path->c_str(), &attributes) == error::kSuccess) continue;
     code = WriteNewFileWhole(platform.files, *path, Header(platform, now, *path) + body);
   }
   if (code != error::kSuccess) return Fail(problem, code, *path);

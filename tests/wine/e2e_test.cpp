@@ -20,6 +20,7 @@
 #include "tests/wine/e2e_names.h"
 #include "tests/wine/ui_automation.h"
 #include "tests/wine/wine_machine.h"
+#include "tests/wine/write_killer.h"
 
 namespace velnara::wine_test {
 namespace {
@@ -872,6 +873,149 @@ TEST_F(Unattended, ARefusedMapLeavesTheMachineAsItWas) {
   EXPECT_EQ(RunVelnara("/apply COM3=COM1", &said), 183u);
   EXPECT_NE(said.find("\"COM1\" for other serial port hardware"), std::string::npos) << said;
   EXPECT_EQ(MachineSnapshot(), before);
+}
+
+// --- Ended at a write -------------------------------------------------------
+
+// Where Wine keeps the journal of a walk: the common application data folder.
+constexpr char kJournal[] = "C:\\ProgramData\\Velnara\\journal.txt";
+
+bool JournalThere() {
+  return GetFileAttributesA(kJournal) != INVALID_FILE_ATTRIBUTES;
+}
+
+// `count` points from 0 to `writes` - 1, the first and the last among them.
+std::vector<std::size_t> Spread(std::size_t writes, std::size_t count) {
+  std::vector<std::size_t> points;
+  for (std::size_t i = 0; i < count; ++i) points.push_back(i * (writes - 1) / (count - 1));
+  points.erase(std::unique(points.begin(), points.end()), points.end());
+  return points;
+}
+
+// A rotation of three ports, a swap of two and a move to a free name, by
+// /apply ended before its K-th write; the next /apply (the ports named by
+// their addresses, so that a map applied again changes nothing) puts every
+// port right and says what it found.
+TEST_F(Unattended, AnApplyEndedAtAnyWriteIsPutRightByTheNextStart) {
+  const std::string apply = "\"" + ToWindowsPath(gProgramPath) +
+                            "\" /apply PCI2.9.0port1=COM4 PCI2.9.0port2=COM5 PCI2.9.0port3=COM3 "
+                            "PCI2.9.0port4=COM7 PCI2.11.0port1=COM6 PCI2.11.0port2=COM50";
+  bool killed = false;
+  std::size_t writes = 0;
+  std::string problem;
+  ASSERT_TRUE(RunKilledAt(apply, static_cast<std::size_t>(-1), &killed, &writes, &problem))
+      << problem;
+  ASSERT_FALSE(killed);
+  ASSERT_GT(writes, 40u);
+  for (const std::size_t kill : Spread(writes, 12)) {
+    SCOPED_TRACE("killed before write " + std::to_string(kill) + " of " + std::to_string(writes));
+    state_.Reset();
+    std::size_t begun = 0;
+    ASSERT_TRUE(RunKilledAt(apply, kill, &killed, &begun, &problem)) << problem;
+    ASSERT_TRUE(killed);
+    const bool journaled = JournalThere();
+    // Ended after its journal went: nothing is left to do.
+    const bool finished = !journaled && ReadValue(state_.KeyOf("COM3") + "\\Device Parameters",
+                                                  "PortName") == std::string("COM4") + '\0';
+    std::string said;
+    EXPECT_EQ(RunVelnara(apply.substr(apply.find("/apply")), &said), finished ? 0u : 3010u) << said;
+    std::printf("/apply ended before write %zu of %zu: %s\n", kill, writes,
+                journaled ? said.substr(0, said.find('\r')).c_str() : "no journal yet");
+    EXPECT_EQ(said.find(" was interrupted ") != std::string::npos, journaled) << said;
+    for (const auto& [from, to] : std::map<std::string, std::string>{{"COM3", "COM4"},
+                                                                     {"COM4", "COM5"},
+                                                                     {"COM5", "COM3"},
+                                                                     {"COM6", "COM7"},
+                                                                     {"COM7", "COM6"},
+                                                                     {"COM8", "COM50"},
+                                                                     {"COM9", "COM9"}}) {
+      state_.ExpectPort(from, to);
+    }
+    EXPECT_EQ(ClaimedNumbers(), SampleState::Numbers(1, 46, {8}, {50}));
+    EXPECT_FALSE(JournalThere());
+  }
+}
+
+// A dialog Save of a swap ended at its first write, in its middle and at
+// its last: the next start of the dialog says what it found and shows the
+// ports whole, as they were before the Save or as it left them.
+class EndedSave : public Committing {
+ protected:
+  void SetUp() override { state_.Reset(); }
+
+  // The dialog started under the debugger, the swap chosen, and Save
+  // pressed with the kill `kill` writes on; the writes the Save began.
+  std::size_t SaveEndedAt(std::size_t kill, bool* killed) {
+    WriteKiller killer;
+    std::string problem;
+    EXPECT_TRUE(killer.Start("\"" + ToWindowsPath(gProgramPath) + "\"", &problem)) << problem;
+    EXPECT_TRUE(program_.Attach(killer.processId()));
+    dialog_ = program_.WaitForWindow(kMainCaption, kStartMs);
+    tree_ = dialog_ != nullptr ? GetDlgItem(dialog_, kTreeId) : nullptr;
+    std::size_t before = 0;
+    if (tree_ != nullptr) {
+      Rename("COM3", "COM47");
+      Rename("COM4", "COM3");
+      Rename("COM47", "COM4");
+      before = killer.Writes();
+      killer.KillAfter(kill);
+      EXPECT_TRUE(ClickButton(dialog_, kSaveId));
+      if (kill == static_cast<std::size_t>(-1)) {
+        Eventually([this] { return ButtonState(dialog_, kSaveId) == "visible, disabled"; });
+        PostCommand(dialog_, IDCANCEL);
+        AnswerMessageBox(IDNO);
+        AnswerMessageBox(IDOK);
+      }
+    }
+    DWORD status = 0;
+    EXPECT_TRUE(killer.Wait(60000, killed, &status, &problem)) << problem;
+    program_.Release();
+    return killer.Writes() - before;
+  }
+};
+
+TEST_F(EndedSave, TheNextStartOfTheDialogPutsEveryPortRight) {
+  bool killed = false;
+  const std::size_t writes = SaveEndedAt(static_cast<std::size_t>(-1), &killed);
+  ASSERT_FALSE(killed);
+  ASSERT_GT(writes, 15u);
+  for (const std::size_t kill : Spread(writes, 3)) {
+    SCOPED_TRACE("killed before write " + std::to_string(kill) + " of " + std::to_string(writes));
+    state_.Reset();
+    SaveEndedAt(kill, &killed);
+    ASSERT_TRUE(killed);
+    const bool journaled = JournalThere();
+    std::printf("Save ended before write %zu of %zu, journal %s\n", kill, writes,
+                journaled ? "there" : "not yet there");
+    ASSERT_TRUE(program_.Start(gProgramPath));
+    dialog_ = nullptr;
+    if (journaled) {
+      const HWND box = program_.WaitForMessageBox(kBoxCaption, nullptr, kStartMs);
+      ASSERT_NE(box, nullptr) << "no box of what the start found";
+      EXPECT_NE(MessageBoxText(box).find(" was interrupted "), std::string::npos)
+          << MessageBoxText(box);
+      ASSERT_TRUE(ClickButton(box, IDOK));
+    }
+    dialog_ = program_.WaitForWindow(kMainCaption, kStartMs);
+    ASSERT_NE(dialog_, nullptr);
+    tree_ = GetDlgItem(dialog_, kTreeId);
+    // Whole, before the Save (put back) or after it (it had finished).
+    const bool saved = ReadValue(state_.KeyOf("COM3") + "\\Device Parameters", "PortName") ==
+                       std::string("COM4") + '\0';
+    ExpectTreeBecomes(ExpectedOutline(
+        saved ? std::map<std::string, std::string>{{"COM3", "COM4"}, {"COM4", "COM3"}}
+              : std::map<std::string, std::string>{}));
+    ExpectPort("COM3", saved ? "COM4" : "COM3");
+    ExpectPort("COM4", saved ? "COM3" : "COM4");
+    EXPECT_FALSE(JournalThere());
+    ASSERT_TRUE(PostCommand(dialog_, IDCANCEL));
+    if (journaled) {
+      EXPECT_EQ(AnswerMessageBox(IDNO), kRebootQuestion);
+      EXPECT_EQ(AnswerMessageBox(IDOK), kCompleted);
+    }
+    EXPECT_EQ(WaitForEnd(), 0u);
+    program_.Release();
+  }
 }
 
 }  // namespace

@@ -157,6 +157,20 @@ RunningProgram::~RunningProgram() {
   if (info_.hProcess != nullptr) CloseHandle(info_.hProcess);
 }
 
+bool RunningProgram::Attach(DWORD processId) {
+  if (info_.hProcess != nullptr) return false;
+  info_.hProcess =
+      OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE, processId);
+  info_.dwProcessId = processId;
+  return info_.hProcess != nullptr;
+}
+
+void RunningProgram::Release() {
+  if (info_.hThread != nullptr) CloseHandle(info_.hThread);
+  if (info_.hProcess != nullptr) CloseHandle(info_.hProcess);
+  info_ = PROCESS_INFORMATION{};
+}
+
 bool RunningProgram::Start(const std::string& program, const std::string& arguments, DWORD* error) {
   if (info_.hProcess != nullptr) return false;
   std::string commandLine = "\"" + ToWindowsPath(program) + "\"";

@@ -56,6 +56,12 @@ class RunningProgram {
   DWORD processId() const { return info_.dwProcessId; }
   HANDLE process() const { return info_.hProcess; }
 
+  // Takes on a program something else started (a debugger); false when it
+  // cannot be opened. This object must hold none.
+  bool Attach(DWORD processId);
+  // Lets go of an ended program, so that Start or Attach may take another.
+  void Release();
+
  private:
   PROCESS_INFORMATION info_ = {};
 };
