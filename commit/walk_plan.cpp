@@ -30,6 +30,7 @@ struct SerialValue {
 // with a terminator: without one, all of its bytes are the text; with one,
 // the text ends there. So COM12 is never taken for COM1.
 bool DataIsName(const std::vector<std::uint8_t>& data, const std::string& name) {
+  if (data.empty()) return name.empty();
   const void* end = std::memchr(data.data(), '\0', data.size());
   const std::size_t length =
       end != nullptr ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(end) - data.data())

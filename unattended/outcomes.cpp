@@ -17,24 +17,22 @@ const std::vector<OutcomeRow>& OutcomeTable() {
       {Outcome::kRestartNeeded, 3010, "names written; they take effect after Windows starts again"},
       {Outcome::kRestartStarted, 1641, "names written and the restart started (/restart)"},
       {Outcome::kBusy, 1618,
-       "another Velnara holds the machine, or ports were renamed meanwhile: nothing written, "
-       "try again later"},
+       "another Velnara holds the machine, or ports were renamed meanwhile: try again later"},
       {Outcome::kBadCommandLine, 87, "bad command line"},
       {Outcome::kBadMap, 13,
        "bad map: a line that cannot be read, an unknown port, a port named twice, no port"},
       {Outcome::kNameRefused, 183, "a name refused: nothing written"},
       {Outcome::kWriteFailed, 1, "some writes failed: the log says which port and which place"},
-      {Outcome::kPortsUnreadable, 1012,
-       "the cards and their ports could not be read from the registry: the log says why"},
-      {Outcome::kFileNotFound, 2, "the map, or the folder of the log or of /out, was not found"},
+      {Outcome::kPortsUnreadable, 1012, "the ports could not be read from the registry"},
+      {Outcome::kFileNotFound, 2, "the map, or the folder of the log or of /out, is not there"},
       {Outcome::kFileFailed, 5,
-       "a file could not be read or written (the map, the log, /out, the names kept before a "
-       "Save, the journal), or the folder of the kept names is not the administrators' own: "
-       "the log says why"},
+       "a file could not be read or written (the log says which), or the folder of the kept "
+       "names is not the administrators' own"},
       {Outcome::kInterruptedWalk, 1067,
-       "/check: an interrupted Save left ports half written; the dialog or /apply puts them back"},
+       "/check: an interrupted walk left ports half written; the dialog or /apply puts them "
+       "back"},
       {Outcome::kJournalUnusable, 1392,
-       "the journal of an interrupted Save cannot be used: nothing written, the log says why"},
+       "the journal of an interrupted walk cannot be used: nothing written"},
       {Outcome::kUnsupportedSystem, -1, "not Windows 2000 SP2 or later, XP or Server 2003"},
   };
   return table;

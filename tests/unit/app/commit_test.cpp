@@ -616,6 +616,24 @@ TEST(CommitTest, LeavingSavesWithExitDropsWithCancelAndOffersTheRestartAfterASav
        {kQuestion, kCompleted},
        "COM7",
        1},
+      {"Save, a rename outside, a Save refused, then Exit: the first Save's restart",
+       [&](WiredMachine& m) {
+         m.Rename("COM3", "COM7");
+         save(m);
+         m.Do(
+             [&m] { m.registry.SetStringAt(PortParameters(m.card, 'A', 2), "PortName", "COM47"); });
+         m.Rename("COM4", "COM8");
+         save(m);
+         m.windows.Answer(id::kOk);  // the names changed outside
+         m.Click(id::kOk);
+         m.windows.Answer(id::kNo);
+         m.windows.Answer(id::kOk);
+       },
+       {"The port names were changed outside Velnara after it read them.\n\nNothing was "
+        "written. Velnara now shows the names as they are; please make your changes again.",
+        kQuestion, kCompleted},
+       "COM7",
+       1},
       {"Save, then Exit: no second walk",
        [&](WiredMachine& m) {
          m.Rename("COM3", "COM7");

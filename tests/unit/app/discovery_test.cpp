@@ -349,6 +349,8 @@ TEST(ComNameHolders, FindEveryDeviceThatHoldsANameAndWhetherItIsConnected) {
     machine.registry.CreateKeyAt(enumRoot + path);
   };
   device("ACPI\\PNP0501\\1", "Communications Port (COM1)", "FriendlyName", "COM1");
+  // Both: a holder is described by its FriendlyName.
+  machine.registry.SetStringAt(enumRoot + "ACPI\\PNP0501\\1", "DeviceDesc", "Serial port");
   device("FTDIBUS\\VID_0403+PID_6001+A1B2C3D4A\\0000", "USB Serial Port (COM9)", "FriendlyName",
          "COM9");
   device("Root\\LEGACY_X\\0000", "No parameters", "DeviceDesc", nullptr);

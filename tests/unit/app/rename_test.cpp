@@ -260,12 +260,7 @@ TEST_F(RenameTest, ANameThatWouldHarmAnotherDeviceIsRefusedWithWhy) {
   const std::string reserved = "is reserved by Windows for another device";
   const std::string number =
       "is not a COM name as Windows counts it: COM and a number without leading zeros";
-  const std::vector<std::pair<std::string, std::string>> refused = {
-      {"LPT1", reserved},
-      {"nul", reserved},
-      {"Con", reserved},
-      {"COM0", reserved},
-      {"aux", reserved},
+  std::vector<std::pair<std::string, std::string>> refused = {
       {"COM047", number},
       {"com05", number},
       {"COM-5", number},
@@ -279,6 +274,11 @@ TEST_F(RenameTest, ANameThatWouldHarmAnotherDeviceIsRefusedWithWhy) {
       {"\xE9", character},
       {"FILE", "belongs to another port of Windows (a printer port or the like)"},
   };
+  // Every device name Windows keeps, in a case of its own.
+  for (const char* device : {"cOn", "pRN", "Aux", "nul", "Lpt1", "lPt2", "lpT3", "LPT4", "lpt5",
+                             "LpT6", "lPT7", "LPt8", "lpt9", "CoM0"}) {
+    refused.push_back({device, reserved});
+  }
   Seed({"COM3", "COM47"});
   machine.registry.SetStringAt(kPortSettings, "FILE:", "");
   machine.registry.SetStringAt(kPortSettings, "COM9:", "");  // a COM port's: no reason

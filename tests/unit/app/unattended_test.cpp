@@ -594,6 +594,18 @@ TEST(UnattendedTest, TheMapReaderRefusesWhatItCannotReadAndNeverBreaks) {
        0,
        {1, 2}},
       {"10,000 lines; ports 0 and 257 to 299 refused", many, 10000 - 33 * 44 - 1, {}},
+      // What Windows tools leave: copy /a's Ctrl-Z, a text copied twice.
+      {"a Ctrl-Z ends the text",
+       "COM3=COM4\r\n\x1A"
+       "COM4=LPT1\x1A\r\n",
+       1,
+       {}},
+      {"CR CR LF is one line end", "COM3=COM4\r\r\nCOM4=COM5\r\r\n", 2, {}},
+      {"a byte order mark within",
+       "COM3=COM4\r\n\xEF\xBB\xBF"
+       "COM4=COM5",
+       1,
+       {2}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.description);
