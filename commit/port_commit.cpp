@@ -20,6 +20,7 @@ void CommitWalk::CommitPort(PortPlan& port) {
     // The new name with its terminator, in the type the value has.
     const ValueState value{true, port.serialType, StringState(port.newName).data};
     const ErrorCode written = WriteValueState(plan_.serialMap, port.serialValue, value);
+    wrote_ = wrote_ || written == error::kSuccess;
     if (written == error::kSuccess) {
       record.serialValue = port.serialValue;
     } else {
@@ -51,6 +52,7 @@ void CommitWalk::MoveSettings(PortPlan& port) {
     strandedSettings_.push_back(&port);
     return;
   }
+  wrote_ = true;
   record.settingsName = port.newName;
   if (port.deleteFrom) plan_.settings.DeleteValue(port.settingsFrom.c_str());  // not examined
 }
@@ -81,6 +83,8 @@ bool CommitWalk::WritePortKeys(PortPlan& port, bool* portNameWritten) {
                    device.SetString("FriendlyName", FriendlyName(port.newName));
                written != error::kSuccess) {
       reporter_.Report(kFriendlyNameWriteFailedCaption, written);
+    } else {
+      wrote_ = true;
     }
   }
   {
@@ -95,6 +99,7 @@ bool CommitWalk::WritePortKeys(PortPlan& port, bool* portNameWritten) {
       reporter_.Report(kPortNameWriteFailedCaption, written);
     } else {
       *portNameWritten = true;
+      wrote_ = true;
     }
   }
   window.Close();

@@ -35,6 +35,9 @@ class CommitWalk {
   // journal alone, which must then stay.
   bool Finish();
 
+  // Whether any write of the walk reached the registry.
+  bool Wrote() const { return wrote_; }
+
  private:
   void MoveSettings(PortPlan& port);
   // Steps on the port device key; false when the commit ends there.
@@ -48,6 +51,7 @@ class CommitWalk {
   const ErrorReporter& reporter_;
   WalkPlan& plan_;
   std::vector<PortPlan*> strandedSettings_;  // moves whose write failed
+  bool wrote_ = false;
 };
 
 }  // namespace velnara

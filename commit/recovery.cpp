@@ -254,6 +254,7 @@ Recovery RecoverInterruptedWalk(Platform& platform, const ErrorReporter& reporte
   recovery.walk = journal.walk;
   for (const JournalPort& port : journal.ports) {
     recovery.ports.push_back(port.address + ": " + port.before);
+    recovery.walked.push_back(port.address + ": " + port.before + " -> " + port.after);
   }
   Now now;
   if (!ReadNow(platform, journal, &now, &recovery.problem)) return recovery;

@@ -28,8 +28,10 @@ struct Recovery {
   std::string path;     // the journal
   std::string walk;     // "Save", "Reset" or "/apply"
   std::string problem;  // kUnreadable: what is wrong with it
-  // The ports of the walk as they were before it: "PCI 2.9.0 port 1: COM3".
+  // The ports of the walk as they were before it: "PCI 2.9.0 port 1: COM3",
+  // and what the walk was giving them: "PCI 2.9.0 port 1: COM3 -> COM4".
   std::vector<std::string> ports;
+  std::vector<std::string> walked;
 
   bool Found() const { return state != State::kNone; }
   // What the next Save or /apply needs: the walk had written names, or

@@ -3,6 +3,7 @@
 #include "commit/commit_texts.h"
 #include "commit/port_commit.h"
 #include "commit/recovery.h"
+#include "commit/walk_record.h"
 #include "discovery/board_discovery.h"
 #include "discovery/port_address.h"
 #include "discovery/port_enumeration.h"
@@ -35,6 +36,33 @@ void ForEachPort(const TreeView& tree, const ErrorReporter& reporter, Visit visi
     visit(port, *record);
   }
 }
+
+// Passes every report on, and counts them: a port whose commit reported
+// anything did not get every write.
+class CountingReporter : public ErrorReporter {
+ public:
+  CountingReporter(Platform& platform, const ErrorReporter& inner)
+      : ErrorReporter(platform), inner_(inner) {}
+  void Report(const char* caption, ErrorCode code) const override {
+    ++count_;
+    inner_.Report(caption, code);
+  }
+  void ReportProblem(const char* caption, const std::string& text) const override {
+    ++count_;
+    inner_.ReportProblem(caption, text);
+  }
+  void ReportQuietly(const char* caption, ErrorCode code) const override {
+    ++count_;
+    inner_.ReportQuietly(caption, code);
+  }
+  void NoteInLog(const std::string& text) const override { inner_.NoteInLog(text); }
+  void SetSubject(const std::string& subject) const override { inner_.SetSubject(subject); }
+  int count() const { return count_; }
+
+ private:
+  const ErrorReporter& inner_;
+  mutable int count_ = 0;
+};
 
 void ReportProblem(const ErrorReporter& reporter, const char* caption,
                    const BackupProblem& problem) {
@@ -115,11 +143,21 @@ SaveOutcome SaveNames(Platform& platform, const ErrorReporter& reporter, PortRec
     return outcome;
   }
 
-  CommitWalk walk(platform, reporter, plan);
+  const CountingReporter counting(platform, reporter);
+  CommitWalk walk(platform, counting, plan);
+  WalkRecord record;
+  record.byCommandLine = kind == WalkKind::kApply;
+  record.walk = WalkName(kind);
+  record.keptFile = outcome.backupPath;
+  record.restartNeeded = kind != WalkKind::kReset;
   for (PortPlan& port : plan.ports) {
-    reporter.SetSubject(FormatAddress(AddressOf(*port.port)) + ", " + port.oldName + " -> " +
-                        port.newName);
+    const std::string address = FormatAddress(AddressOf(*port.port));
+    const std::string change = port.oldName + " -> " + port.newName;
+    reporter.SetSubject(address + ", " + change);
+    const int reported = counting.count();
     walk.CommitPort(port);
+    record.ports.push_back(address + ": " + change);
+    if (counting.count() != reported) record.failed.push_back(address);
   }
   reporter.SetSubject(std::string());
   // Settings that live in the journal alone keep it; so does a registry
@@ -132,6 +170,7 @@ SaveOutcome SaveNames(Platform& platform, const ErrorReporter& reporter, PortRec
       outcome.journalKept = true;
     }
   }
+  if (walk.Wrote()) RecordWalk(platform, reporter, record);
   return outcome;
 }
 

@@ -44,6 +44,10 @@ class ErrorReporter {
   // promises more, says it as Report does.
   virtual void ReportQuietly(const char* /*caption*/, platform::ErrorCode /*code*/) const {}
 
+  // What only a log file keeps, when there is one: a side matter that
+  // changes nothing of the outcome (the Windows event log unreachable).
+  virtual void NoteInLog(const std::string& /*text*/) const {}
+
   // What the reports that follow concern ("PCI 2.9.0 port 3, COM5 -> COM7"),
   // until the next call; empty for nothing in particular. A box needs no
   // more than its caption: the user just chose the port.

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/win_constants.h"
 
@@ -45,6 +46,15 @@ struct LocalTime {
 using TokenHandle = void*;
 // A mutex handle (HANDLE) of CreateMutexA.
 using MutexHandle = void*;
+// An event log handle (HANDLE) of RegisterEventSourceA.
+using EventSourceHandle = void*;
+
+// ReportEventA's event types.
+namespace event_type {
+constexpr std::uint16_t kError = 0x0001;        // EVENTLOG_ERROR_TYPE
+constexpr std::uint16_t kWarning = 0x0002;      // EVENTLOG_WARNING_TYPE
+constexpr std::uint16_t kInformation = 0x0004;  // EVENTLOG_INFORMATION_TYPE
+}  // namespace event_type
 
 // LUID and a TOKEN_PRIVILEGES of one entry, as the SDK lays them out.
 struct Luid {
@@ -117,6 +127,9 @@ class System {
   // The account the process runs as, as a SID string ("S-1-5-21-...-500"):
   // OpenProcessToken (TOKEN_QUERY), then GetTokenInformation (TokenUser).
   virtual ErrorCode GetProcessUserSid(std::string* sid) = 0;
+  // The account the process runs as by name, "DOMAIN\user":
+  // LookupAccountSidA of the SID GetProcessUserSid gives.
+  virtual ErrorCode GetProcessUserName(std::string* name) = 0;
   // ExitWindowsEx. Success means the restart (or shutdown) has begun.
   virtual ErrorCode ExitWindowsEx(std::uint32_t flags, std::uint32_t reason) = 0;
 
@@ -139,6 +152,17 @@ class System {
   virtual ErrorCode ReleaseMutex(MutexHandle mutex) = 0;
   // CloseHandle of a mutex.
   virtual ErrorCode CloseMutex(MutexHandle mutex) = 0;
+
+  // RegisterEventSourceA on this machine: a handle for the Application log's
+  // source `source`. On failure *handle is null.
+  virtual ErrorCode RegisterEventSource(const char* source, EventSourceHandle* handle) = 0;
+  // ReportEventA of one event (category 0, no data) with its insert
+  // strings; with `asProcessUser` the event names the process's user
+  // (Event Viewer's User column). A full log answers ERROR_LOG_FILE_FULL.
+  virtual ErrorCode ReportEvent(EventSourceHandle source, std::uint16_t type, std::uint32_t id,
+                                bool asProcessUser, const std::vector<std::string>& strings) = 0;
+  // DeregisterEventSource.
+  virtual ErrorCode DeregisterEventSource(EventSourceHandle source) = 0;
 
   // The runtime's exit(): runs the registered process clean-up, then ends the
   // process with `status`. Never returns.

@@ -4,6 +4,7 @@
 
 #include "commit/reboot_prompt.h"
 #include "commit/recovery.h"
+#include "commit/walk_record.h"
 #include "commit/walks.h"
 #include "discovery/board_discovery.h"
 #include "rename/rename_command.h"
@@ -64,6 +65,9 @@ bool MainDialog::OnInitDialog() {
   }
   if (!TakeLock()) return true;
   const Recovery recovery = velnara::RecoverInterruptedWalk(platform_, reporter_, true);
+  if (recovery.Found() && recovery.state != Recovery::State::kUnreadable) {
+    RecordRecovery(platform_, reporter_, recovery, false);
+  }
   if (recovery.Found()) AppMessageBox(platform_, RecoveryBoxText(recovery).c_str(), mb::kOk);
   if (recovery.state == Recovery::State::kFailed ||
       recovery.state == Recovery::State::kUnreadable) {

@@ -50,6 +50,7 @@ class LogReporter : public ErrorReporter {
 
   void Report(const char* caption, platform::ErrorCode code) const override;
   void ReportProblem(const char* caption, const std::string& text) const override;
+  void NoteInLog(const std::string& text) const override { output_.Note(text); }
   // The command line says what the dialog leaves unsaid.
   void ReportQuietly(const char* caption, platform::ErrorCode code) const override {
     Report(caption, code);

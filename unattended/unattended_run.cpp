@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "commit/reboot_prompt.h"
+#include "commit/walk_record.h"
 #include "commit/walks.h"
 #include "discovery/board_discovery.h"
 #include "discovery/port_address.h"
@@ -266,6 +267,9 @@ Outcome UnattendedRun::TakeLock() {
 Outcome UnattendedRun::RecoverInterruptedWalk(Recovery* recovery) {
   const bool putBack = command_.mode == Mode::kApply;
   *recovery = velnara::RecoverInterruptedWalk(platform_, reporter_, putBack);
+  if (putBack && recovery->Found() && recovery->state != Recovery::State::kUnreadable) {
+    RecordRecovery(platform_, reporter_, *recovery, true);
+  }
   for (const std::string& line : RecoveryLines(*recovery)) output_.Warn(line);
   switch (recovery->state) {
     case Recovery::State::kUnreadable:

@@ -55,6 +55,7 @@ class CallLog {
   // closing as its stack unwinds) reaches nothing either.
   void KillAtWrite(std::size_t write);
   bool Killed() const { return killed_; }
+
   // The writes entered so far (all of them when no kill was asked for).
   std::size_t WritesEntered() const { return writes_; }
   // Whether a call is one of those writes.

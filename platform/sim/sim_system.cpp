@@ -257,6 +257,53 @@ ErrorCode SimSystem::GetProcessUserSid(std::string* sid) {
   return error::kSuccess;
 }
 
+ErrorCode SimSystem::GetProcessUserName(std::string* name) {
+  if (log_ != nullptr) {
+    if (const ErrorCode forced = log_->Enter("LookupAccountSidA")) return forced;
+  }
+  if (name == nullptr) return error::kInvalidParameter;
+  *name = kUserName;
+  return error::kSuccess;
+}
+
+ErrorCode SimSystem::RegisterEventSource(const char* source, EventSourceHandle* handle) {
+  if (handle != nullptr) *handle = nullptr;
+  if (log_ != nullptr) {
+    if (const ErrorCode forced =
+            log_->Enter("RegisterEventSourceA", source != nullptr ? source : "<null>")) {
+      return forced;
+    }
+  }
+  if (source == nullptr || handle == nullptr) return error::kInvalidParameter;
+  *handle = reinterpret_cast<EventSourceHandle>(nextToken_);
+  nextToken_ += 4;
+  eventSources_[*handle] = source;
+  return error::kSuccess;
+}
+
+ErrorCode SimSystem::ReportEvent(EventSourceHandle source, std::uint16_t type, std::uint32_t id,
+                                 bool asProcessUser, const std::vector<std::string>& strings) {
+  const auto found = eventSources_.find(source);
+  if (log_ != nullptr) {
+    std::string target = found != eventSources_.end() ? found->second : std::string();
+    for (const std::string& text : strings) target += " | " + text;
+    if (const ErrorCode forced = log_->Enter("ReportEventA", target, id)) return forced;
+  }
+  if (found == eventSources_.end()) return error::kInvalidHandle;
+  events_.push_back({found->second, type, id, asProcessUser ? kUserSid : "", strings});
+  return error::kSuccess;
+}
+
+ErrorCode SimSystem::DeregisterEventSource(EventSourceHandle source) {
+  const auto found = eventSources_.find(source);
+  if (log_ != nullptr) {
+    log_->Enter("DeregisterEventSource", found != eventSources_.end() ? found->second : "");
+  }
+  if (found == eventSources_.end()) return error::kInvalidHandle;
+  eventSources_.erase(found);
+  return error::kSuccess;
+}
+
 ErrorCode SimSystem::ExitWindowsEx(std::uint32_t flags, std::uint32_t reason) {
   if (log_ != nullptr) {
     if (const ErrorCode forced = log_->Enter("ExitWindowsEx", std::to_string(reason), flags)) {

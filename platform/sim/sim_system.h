@@ -37,6 +37,11 @@ class SimSystem : public System {
   void SetErrorMode(std::uint32_t mode) override;
   ErrorCode CreateMutex(const char* name, const char* sddl, MutexHandle* mutex) override;
   ErrorCode WaitForMutex(MutexHandle mutex, std::uint32_t milliseconds, bool* abandoned) override;
+  ErrorCode GetProcessUserName(std::string* name) override;
+  ErrorCode RegisterEventSource(const char* source, EventSourceHandle* handle) override;
+  ErrorCode ReportEvent(EventSourceHandle source, std::uint16_t type, std::uint32_t id,
+                        bool asProcessUser, const std::vector<std::string>& strings) override;
+  ErrorCode DeregisterEventSource(EventSourceHandle source) override;
   ErrorCode ReleaseMutex(MutexHandle mutex) override;
   ErrorCode CloseMutex(MutexHandle mutex) override;
   [[noreturn]] void ExitProcess(int status) override;
@@ -111,6 +116,19 @@ class SimSystem : public System {
   void SetComputerName(const std::string& name) { computerName_ = name; }
   // The account the program runs as: an administrator's.
   static constexpr const char* kUserSid = "S-1-5-21-1004336348-1177238915-682003330-500";
+  static constexpr const char* kUserName = "BENCH-07\\Administrator";
+
+  // The Application log: every event reported, in order, with the source
+  // it was reported under and the SID of its user (empty: none).
+  struct Event {
+    std::string source;
+    std::uint16_t type;
+    std::uint32_t id;
+    std::string userSid;
+    std::vector<std::string> strings;
+  };
+  const std::vector<Event>& Events() const { return events_; }
+  int OpenEventSourceCount() const { return static_cast<int>(eventSources_.size()); }
 
  private:
   OsVersionInfo version_{};
@@ -135,6 +153,8 @@ class SimSystem : public System {
   };
   std::map<std::string, Mutex> mutexes_;             // by name (case matters)
   std::map<MutexHandle, std::string> mutexHandles_;  // open handles
+  std::map<EventSourceHandle, std::string> eventSources_;
+  std::vector<Event> events_;
   int process_ = 1;
   std::function<void()> whileWaiting_;
   CallLog* log_ = nullptr;

@@ -111,17 +111,101 @@ ErrorCode Win32System::CloseToken(TokenHandle token) {
   return ERROR_SUCCESS;
 }
 
-ErrorCode Win32System::GetProcessUserSid(std::string* sid) {
+namespace {
+
+// TOKEN_USER and the SID it points at, in one buffer.
+struct ProcessUser {
+  alignas(TOKEN_USER) BYTE buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+  PSID sid() { return reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid; }
+};
+
+ErrorCode ReadProcessUser(ProcessUser* user) {
   HANDLE token = nullptr;
   if (!::OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return LastErrorCode();
-  // TOKEN_USER and the SID it points at, in one buffer.
-  alignas(TOKEN_USER) BYTE buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
   DWORD length = 0;
-  const BOOL read = GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &length);
+  const BOOL read =
+      GetTokenInformation(token, TokenUser, user->buffer, sizeof user->buffer, &length);
   const ErrorCode code = read ? ERROR_SUCCESS : LastErrorCode();
   CloseHandle(token);
-  if (code != ERROR_SUCCESS) return code;
-  *sid = SidText(reinterpret_cast<const TOKEN_USER*>(buffer)->User.Sid);
+  return code;
+}
+
+// The event log calls, looked up: Windows 98 and NT 4.0 must still load
+// the program far enough to hear its gate.
+struct EventLog {
+  decltype(&::RegisterEventSourceA) registerSource = nullptr;
+  decltype(&::ReportEventA) report = nullptr;
+  decltype(&::DeregisterEventSource) deregister = nullptr;
+  decltype(&::LookupAccountSidA) lookupAccount = nullptr;
+};
+
+const EventLog& EventLogFunctions() {
+  static const EventLog functions = [] {
+    constexpr const char* kDll = "advapi32.dll";
+    EventLog found;
+    found.registerSource =
+        LookUpFunction<decltype(found.registerSource)>(kDll, "RegisterEventSourceA");
+    found.report = LookUpFunction<decltype(found.report)>(kDll, "ReportEventA");
+    found.deregister = LookUpFunction<decltype(found.deregister)>(kDll, "DeregisterEventSource");
+    found.lookupAccount = LookUpFunction<decltype(found.lookupAccount)>(kDll, "LookupAccountSidA");
+    return found;
+  }();
+  return functions;
+}
+
+}  // namespace
+
+ErrorCode Win32System::GetProcessUserSid(std::string* sid) {
+  ProcessUser user;
+  if (const ErrorCode code = ReadProcessUser(&user); code != ERROR_SUCCESS) return code;
+  *sid = SidText(user.sid());
+  return ERROR_SUCCESS;
+}
+
+ErrorCode Win32System::GetProcessUserName(std::string* name) {
+  if (EventLogFunctions().lookupAccount == nullptr) return ERROR_PROC_NOT_FOUND;
+  ProcessUser user;
+  if (const ErrorCode code = ReadProcessUser(&user); code != ERROR_SUCCESS) return code;
+  char account[256] = {};
+  char domain[256] = {};
+  DWORD accountChars = sizeof account;
+  DWORD domainChars = sizeof domain;
+  SID_NAME_USE use = SidTypeUnknown;
+  if (!EventLogFunctions().lookupAccount(nullptr, user.sid(), account, &accountChars, domain,
+                                         &domainChars, &use)) {
+    return LastErrorCode();
+  }
+  *name = std::string(domain) + (domain[0] != '\0' ? "\\" : "") + account;
+  return ERROR_SUCCESS;
+}
+
+ErrorCode Win32System::RegisterEventSource(const char* source, EventSourceHandle* handle) {
+  *handle = nullptr;
+  if (EventLogFunctions().registerSource == nullptr) return ERROR_PROC_NOT_FOUND;
+  const HANDLE made = EventLogFunctions().registerSource(nullptr, source);
+  if (made == nullptr) return LastErrorCode();
+  *handle = made;
+  return ERROR_SUCCESS;
+}
+
+ErrorCode Win32System::ReportEvent(EventSourceHandle source, std::uint16_t type, std::uint32_t id,
+                                   bool asProcessUser, const std::vector<std::string>& strings) {
+  if (EventLogFunctions().report == nullptr) return ERROR_PROC_NOT_FOUND;
+  ProcessUser user;
+  PSID sid = nullptr;
+  if (asProcessUser && ReadProcessUser(&user) == ERROR_SUCCESS) sid = user.sid();
+  std::vector<LPCSTR> inserts;
+  for (const std::string& text : strings) inserts.push_back(text.c_str());
+  if (!EventLogFunctions().report(source, type, 0, id, sid, static_cast<WORD>(inserts.size()), 0,
+                                  inserts.data(), nullptr)) {
+    return LastErrorCode();
+  }
+  return ERROR_SUCCESS;
+}
+
+ErrorCode Win32System::DeregisterEventSource(EventSourceHandle source) {
+  if (EventLogFunctions().deregister == nullptr) return ERROR_PROC_NOT_FOUND;
+  if (!EventLogFunctions().deregister(source)) return LastErrorCode();
   return ERROR_SUCCESS;
 }
 

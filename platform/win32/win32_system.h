@@ -27,6 +27,11 @@ class Win32System final : public System {
   void SetErrorMode(std::uint32_t mode) override;
   ErrorCode CreateMutex(const char* name, const char* sddl, MutexHandle* mutex) override;
   ErrorCode WaitForMutex(MutexHandle mutex, std::uint32_t milliseconds, bool* abandoned) override;
+  ErrorCode GetProcessUserName(std::string* name) override;
+  ErrorCode RegisterEventSource(const char* source, EventSourceHandle* handle) override;
+  ErrorCode ReportEvent(EventSourceHandle source, std::uint16_t type, std::uint32_t id,
+                        bool asProcessUser, const std::vector<std::string>& strings) override;
+  ErrorCode DeregisterEventSource(EventSourceHandle source) override;
   ErrorCode ReleaseMutex(MutexHandle mutex) override;
   ErrorCode CloseMutex(MutexHandle mutex) override;
   [[noreturn]] void ExitProcess(int status) override;

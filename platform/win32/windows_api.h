@@ -44,6 +44,8 @@
 #undef CreateMutex
 #undef GetFileAttributes
 #undef MoveFile
+#undef RegisterEventSource
+#undef ReportEvent
 
 #include <cstddef>
 

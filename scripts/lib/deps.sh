@@ -15,6 +15,7 @@ VELNARA_DEMO_NEEDS=(
   python3:python3
   x86_64-w64-mingw32-g++:mingw-w64
   x86_64-w64-mingw32-windres:mingw-w64
+  x86_64-w64-mingw32-windmc:mingw-w64
   wine:wine
   /usr/lib/wine/wine64:wine64
   wineserver:wine
@@ -37,6 +38,7 @@ VELNARA_TEST_NEEDS=(
   /usr/include/benchmark/benchmark.h:libbenchmark-dev
   i686-w64-mingw32-g++:mingw-w64
   i686-w64-mingw32-windres:mingw-w64
+  i686-w64-mingw32-windmc:mingw-w64
   x86_64-w64-mingw32-objdump:mingw-w64
   i686-w64-mingw32-objdump:mingw-w64
   xvfb-run:xvfb

@@ -22,7 +22,6 @@ namespace {
 
 std::vector<std::string> gPrograms;
 
-
 std::string StringValue(const std::vector<char>& info, const std::string& name) {
   void* value = nullptr;
   UINT length = 0;
@@ -101,8 +100,8 @@ void ExpectIconGroup(const std::string& program) {
     EXPECT_EQ(bitmap.biHeight, 2 * entry.height);
     EXPECT_EQ(bitmap.biBitCount, 4);
   }
-  EXPECT_EQ(images, (std::vector<std::string>{"32x32, 16 colours, 4 bits",
-                                              "16x16, 16 colours, 4 bits"}));
+  EXPECT_EQ(images,
+            (std::vector<std::string>{"32x32, 16 colours, 4 bits", "16x16, 16 colours, 4 bits"}));
   FreeLibrary(module);
 }
 
@@ -204,14 +203,14 @@ std::vector<std::string> StandInTemplate(const platform::sim::DialogTemplate& di
   std::vector<std::string> lines = {line};
   for (const platform::sim::ControlTemplate& control : dialog.controls) {
     // The compiler writes an icon's resource id as an ordinal.
-    const bool ordinal = !control.text.empty() && control.text.find_first_not_of("0123456789") ==
-                                                      std::string::npos;
+    const bool ordinal =
+        !control.text.empty() && control.text.find_first_not_of("0123456789") == std::string::npos;
     const std::string text = ordinal ? "#" + control.text : control.text;
     std::snprintf(line, sizeof line, "%d %s \"%s\" %08lx %08lx %d,%d,%d,%d", control.id,
                   ControlClassName(control.className).c_str(), text.c_str(),
                   static_cast<unsigned long>(control.style),
-                  static_cast<unsigned long>(control.exStyle), control.x, control.y,
-                  control.width, control.height);
+                  static_cast<unsigned long>(control.exStyle), control.x, control.y, control.width,
+                  control.height);
     lines.push_back(line);
   }
   return lines;
@@ -223,9 +222,9 @@ TEST(BuiltPrograms, TheStandInReadsTheTemplatesTheCompilerWrote) {
   ASSERT_FALSE(gPrograms.empty()) << "usage: velnara_resource_tests Velnara.exe...";
   platform::sim::ResourceScript script;
   std::string problem;
-  ASSERT_TRUE(platform::sim::LoadResourceScript(
-      ToWindowsPath(VELNARA_SOURCE_DIR "/ui/velnara.rc"),
-      ToWindowsPath(VELNARA_SOURCE_DIR "/ui/resource.h"), &script, &problem))
+  ASSERT_TRUE(platform::sim::LoadResourceScript(ToWindowsPath(VELNARA_SOURCE_DIR "/ui/velnara.rc"),
+                                                ToWindowsPath(VELNARA_SOURCE_DIR "/ui/resource.h"),
+                                                &script, &problem))
       << problem;
   for (const std::string& program : gPrograms) {
     SCOPED_TRACE(program);
@@ -249,6 +248,50 @@ TEST(BuiltPrograms, VersionRecordSays2003AndNamesTheProgram) {
 TEST(BuiltPrograms, IconGroup128Holds32And16PixelImagesOf16Colours) {
   ASSERT_FALSE(gPrograms.empty()) << "usage: velnara_resource_tests Velnara.exe...";
   for (const std::string& program : gPrograms) ExpectIconGroup(program);
+}
+
+// The event log's message table, as Event Viewer reads it: each event's
+// sentence with the strings an event carries filled in.
+TEST(BuiltPrograms, TheMessageTableGivesEachEventItsSentence) {
+  ASSERT_FALSE(gPrograms.empty()) << "usage: velnara_resource_tests Velnara.exe...";
+  const struct {
+    DWORD id;
+    const char* sentence;
+  } events[] = {
+      {0x40000001,
+       "VM\\root gave COM ports of Tarvex 880 cards new names with Velnara.exe /apply:\r\n"
+       "PCI 2.9.0 port 3: COM5 -> COM47\r\nThe names before are kept in C:\\kept.txt.\r\n"
+       "No restart is needed.\r\n"},
+      {0x80000002,
+       "VM\\root gave COM ports of Tarvex 880 cards new names with Velnara.exe /apply, but some of "
+       "the writes failed for PCI 2.9.0 port 1:\r\nPCI 2.9.0 port 3: COM5 -> COM47\r\nThe "
+       "names before are kept in C:\\kept.txt.\r\nNo restart is needed.\r\n"},
+      {0x80000003,
+       "VM\\root started Velnara.exe /apply, which found that PCI 2.9.0 port 3: COM5 -> COM47 of "
+       "Velnara had been interrupted. C:\\kept.txt:\r\nNo restart is needed.\r\nPCI 2.9.0 port "
+       "1\r\n"},
+  };
+  const char* const strings[] = {
+      "VM\\root",     "Velnara.exe /apply",    "PCI 2.9.0 port 3: COM5 -> COM47",
+      "C:\\kept.txt", "No restart is needed.", "PCI 2.9.0 port 1"};
+  // FORMAT_MESSAGE_ARGUMENT_ARRAY: the inserts as pointer-sized values.
+  DWORD_PTR inserts[6];
+  for (int i = 0; i < 6; ++i) inserts[i] = reinterpret_cast<DWORD_PTR>(strings[i]);
+  for (const std::string& program : gPrograms) {
+    SCOPED_TRACE(program);
+    const HMODULE module =
+        LoadLibraryExA(ToWindowsPath(program).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(module, nullptr);
+    for (const auto& event : events) {
+      char text[1024] = {};
+      const DWORD length =
+          FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY, module,
+                         event.id, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), text, sizeof text,
+                         reinterpret_cast<va_list*>(inserts));
+      EXPECT_EQ(std::string(text, length), event.sentence) << std::hex << event.id;
+    }
+    FreeLibrary(module);
+  }
 }
 
 }  // namespace

@@ -93,7 +93,8 @@ TEST(CommitTest, SaveWritesEveryPlaceOnceInTheGivenOrderAndExitOffersTheRestart)
   }
   // First every port's PortName is read again: nothing is written from a
   // view of the ports that is out of date; FriendlyName is read for the
-  // journal; last the hive of the device keys is flushed.
+  // journal; then the hive of the device keys is flushed, and last the
+  // event log's source looked at.
   EXPECT_EQ(opens, (std::vector<std::string>{
                        kEnum + "\\4&2d3a2b1c&0&02090000\\Device Parameters 0x1",
                        kEnum + "\\4&2d3a2b1c&0&02090001\\Device Parameters 0x1",
@@ -105,7 +106,9 @@ TEST(CommitTest, SaveWritesEveryPlaceOnceInTheGivenOrderAndExitOffersTheRestart)
                        "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\TRVX880A\\*PNP0501 "
                        "0x20019",
                        kPort5Key + " 0x2", kPort5Key + "\\Device Parameters 0x20006",
-                       "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum 0x1"}));
+                       "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum 0x1",
+                       "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\EventLog\\"
+                       "Application\\Velnara 0x1"}));
   EXPECT_EQ(machine.registry.OpenHandleCount(), 0);
   EXPECT_EQ(machine.comPorts.OpenCount(), 0);
   EXPECT_EQ(machine.security.OutstandingAllocations(), 0);

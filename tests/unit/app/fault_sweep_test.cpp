@@ -59,6 +59,10 @@ std::vector<ErrorCode> CodesFor(const std::string& function) {
   if (function == "AllocateAndInitializeSid") return {8};
   if (function == "ConvertSecurityDescriptorToStringSecurityDescriptorA") return {8, 87};
   if (function == "RegFlushKey") return {5, 8};
+  // The Application log: none of its failures may change anything else.
+  if (function == "RegisterEventSourceA" || function == "RegCreateKeyExA") return {5, 8};
+  if (function == "ReportEventA") return {1502, 5};  // ERROR_LOG_FILE_FULL
+  if (function == "LookupAccountSidA") return {1332, 8};
   if (function == "FlushFileBuffers" || function == "MoveFileExA" || function == "DeleteFileA") {
     return {5};
   }
@@ -227,7 +231,8 @@ TEST(FaultSweep, EveryCallFailingInTurnIsReportedWithItsOwnCodeAndBreaksNoPromis
   std::vector<sim::Call> calls;
   for (const sim::Call& call : clean.machine.calls.calls()) {
     if (!CodesFor(call.function).empty() || call.function == "RegCloseKey" ||
-        call.function == "CloseHandle" || LooksForTheJournal(call)) {
+        call.function == "CloseHandle" || call.function == "DeregisterEventSource" ||
+        LooksForTheJournal(call)) {
       calls.push_back(call);
     }
   }

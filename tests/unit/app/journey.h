@@ -166,6 +166,7 @@ class JourneyInvariants {
     }
     if (machine.comPorts.OpenCount() != 0) problems.push_back("the COM port database left open");
     if (machine.system.OpenTokenCount() != 0) problems.push_back("a token left open");
+    if (machine.system.OpenEventSourceCount() != 0) problems.push_back("an event source left open");
     if (machine.security.OutstandingAllocations() != 0) {
       problems.push_back("security memory not given back");
     }

@@ -28,6 +28,11 @@ struct WiredMachine : SimMachine {
     comPorts.SetClaimedNumbers({1});
     AddCard(registry, card);
     AddWiredPorts(*this, card, 'A', names);
+    // Velnara reported to the Application log here before.
+    const std::string source =
+        "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Velnara";
+    registry.SetStringAt(source, "EventMessageFile", system.ModuleFileName());
+    registry.SetValueAt(source, "TypesSupported", platform::value_type::kDword, {7, 0, 0, 0});
   }
 
   // --- The user ---------------------------------------------------------
