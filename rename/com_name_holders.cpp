@@ -91,18 +91,24 @@ std::string NameHolding::Describe(const char* separator) const {
   return text;
 }
 
-ComNameHolders::ComNameHolders(Platform& platform, const std::vector<const PortRecord*>& ports) {
-  std::set<std::string> treeKeys;
-  for (const PortRecord* port : ports) {
-    treeKeys.insert(FoldCase(PortDeviceKeyPath(*port).substr(std::string(kEnumRoot).size() + 1)));
-  }
-  ReadEnum(platform.registry, treeKeys);
+ComNameHolders::ComNameHolders(Platform& platform, const std::vector<const PortRecord*>& ports)
+    : platform_(platform), ports_(ports) {
   ReadSerialMap(platform.registry, ports);
   ReadDatabase(platform.comPorts, ports);
-  ReadDescriptions(platform.registry);
 }
 
-void ComNameHolders::ReadEnum(Registry& registry, const std::set<std::string>& treeKeys) {
+void ComNameHolders::ReadEnumOnce() const {
+  if (enumRead_) return;
+  enumRead_ = true;
+  std::set<std::string> treeKeys;
+  for (const PortRecord* port : ports_) {
+    treeKeys.insert(FoldCase(PortDeviceKeyPath(*port).substr(std::string(kEnumRoot).size() + 1)));
+  }
+  ReadEnum(platform_.registry, treeKeys);
+  ReadDescriptions(platform_.registry);
+}
+
+void ComNameHolders::ReadEnum(Registry& registry, const std::set<std::string>& treeKeys) const {
   RegKey root(registry);
   const ErrorCode opened = root.Open(kLocalMachine, kEnumRoot, kLookUp);
   if (opened != error::kSuccess) {
@@ -195,7 +201,7 @@ bool ComNameHolders::Claimed(const std::string& name) const {
          claimed_[static_cast<std::size_t>(number) - 1] && treeNumbers_.count(number) == 0;
 }
 
-void ComNameHolders::ReadDescriptions(Registry& registry) {
+void ComNameHolders::ReadDescriptions(Registry& registry) const {
   // The names held: each instance that has one is described.
   std::set<NameKey> held;
   for (std::size_t i = 0; i < claimed_.size(); ++i) {
@@ -229,6 +235,11 @@ NameHolding ComNameHolders::For(const std::string& name) const {
       serialIncomplete_ ||
       std::any_of(serialOutside_.begin(), serialOutside_.end(),
                   [&](const SerialValue& value) { return SameName(value.data, name); });
+  // Neither claimed nor used by a connected device: free, whoever else's
+  // PortName it may be. Only a database that could not be asked needs the
+  // devices of Enum to tell.
+  if (!holding.claimed && !connected && !databaseUnread_) return holding;
+  ReadEnumOnce();
   for (const Instance& instance : instances_) {
     if (!SameName(instance.portName, name)) continue;
     holding.holders.push_back({instance.description, instance.path, connected, false});
@@ -250,6 +261,7 @@ NameHolding ComNameHolders::For(const std::string& name) const {
 }
 
 std::vector<NameHolding> ComNameHolders::Held() const {
+  ReadEnumOnce();
   std::map<NameKey, std::string> names;
   for (std::size_t i = 0; i < claimed_.size(); ++i) {
     const std::string name = "COM" + std::to_string(i + 1);

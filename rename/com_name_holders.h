@@ -52,10 +52,13 @@ struct NameHolding {
 
 class ComNameHolders {
  public:
-  // Reads the Enum tree (enumerator, device, instance), the serial device
-  // map and the COM port database once. `ports` are the ports of the tree:
-  // their device keys, their serial device map values and the numbers their
-  // committed names have are theirs, not another device's.
+  // Reads the serial device map and the COM port database; the Enum tree
+  // (enumerator, device, instance), where thousands of devices may live,
+  // only once a name is claimed or used by a connected device, to say who
+  // holds it, and then once. `ports` are the ports of the tree (they must
+  // outlive this): their device keys, their serial device map values and
+  // the numbers their committed names have are theirs, not another
+  // device's.
   ComNameHolders(platform::Platform& platform, const std::vector<const PortRecord*>& ports);
 
   // Who holds `name` (the names compared without regard to case).
@@ -76,20 +79,24 @@ class ComNameHolders {
     std::string name;  // "\Device\Serial1"
     std::string data;  // "COM1"
   };
-  void ReadEnum(platform::Registry& registry, const std::set<std::string>& treeKeys);
+  void ReadEnumOnce() const;
+  void ReadEnum(platform::Registry& registry, const std::set<std::string>& treeKeys) const;
   void ReadSerialMap(platform::Registry& registry, const std::vector<const PortRecord*>& ports);
   void ReadDatabase(platform::ComPortDatabase& database,
                     const std::vector<const PortRecord*>& ports);
-  void ReadDescriptions(platform::Registry& registry);
+  void ReadDescriptions(platform::Registry& registry) const;
   bool Claimed(const std::string& name) const;
 
-  std::vector<Instance> instances_;         // outside the tree, with a PortName
-  std::vector<SerialValue> serialOutside_;  // values that are none of the tree's ports
-  std::vector<bool> claimed_;               // (*)[n - 1] for COMn; empty when unknown
-  std::set<long> treeNumbers_;              // the numbers of the tree's committed names
-  bool enumIncomplete_ = false;             // a read of Enum failed
-  bool serialIncomplete_ = false;           // the serial device map could not be read
-  bool databaseUnread_ = false;             // the COM port database could not be asked
+  platform::Platform& platform_;
+  std::vector<const PortRecord*> ports_;
+  mutable bool enumRead_ = false;
+  mutable std::vector<Instance> instances_;  // outside the tree, with a PortName
+  std::vector<SerialValue> serialOutside_;   // values that are none of the tree's ports
+  std::vector<bool> claimed_;                // (*)[n - 1] for COMn; empty when unknown
+  std::set<long> treeNumbers_;               // the numbers of the tree's committed names
+  mutable bool enumIncomplete_ = false;      // a read of Enum failed
+  bool serialIncomplete_ = false;            // the serial device map could not be read
+  bool databaseUnread_ = false;              // the COM port database could not be asked
 };
 
 // The comment block "/list" writes after the cards: its title, then a

@@ -1,7 +1,9 @@
 // Who holds a name, on a PC whose Enum key lists a thousand device
-// instances: the name check behind one rename (it reads the Enum tree once,
-// the serial device map and the database), next to a bare walk that opens
-// and enumerates the same keys and reads the same PortName values.
+// instances: the name check behind one rename of a name the database claims
+// (it reads the Enum tree once, the serial device map and the database),
+// next to a bare walk that opens and enumerates the same keys and reads the
+// same PortName values; and the check of a free name, which needs no walk,
+// on a PC of 2,000 instances and on one of none.
 //
 //   cmake --preset bench && cmake --build --preset bench --target velnara_bench
 //   build/bench/tests/velnara_bench --benchmark_filter=Holders --benchmark_repetitions=15
@@ -29,14 +31,14 @@ namespace {
 
 using namespace platform;
 
-constexpr int kEnumerators = 10;
 constexpr int kDevices = 10;
-constexpr int kInstances = 10;  // 1,000 instances in all
+constexpr int kInstances = 10;  // a hundred instances an enumerator
 
 struct Machine {
-  Machine() {
+  // Ten enumerators by default: a thousand instances.
+  explicit Machine(int enumerators = 10) {
     const std::string root = std::string(kEnumRoot) + "\\";
-    for (int e = 0; e < kEnumerators; ++e) {
+    for (int e = 0; e < enumerators; ++e) {
       for (int d = 0; d < kDevices; ++d) {
         for (int i = 0; i < kInstances; ++i) {
           const std::string key = root + "BUS" + std::to_string(e) + "\\DEV_" + std::to_string(d) +
@@ -142,6 +144,29 @@ void BM_HoldersNameCheck(benchmark::State& state) {
   ListFree(boards);
 }
 BENCHMARK(BM_HoldersNameCheck)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Fastest);
+
+// One rename's check of a name nothing claims or uses, on a PC of
+// range(0) * 100 instances of Enum: as fast with 2,000 as with none.
+void BM_HoldersFreeName(benchmark::State& state) {
+  Machine machine(static_cast<int>(state.range(0)));
+  const ErrorReporter reporter(machine.platform);
+  PortRecord* boards = DiscoverBoards(machine.registry, nullptr, reporter).boards;
+  std::vector<ShownName> shown;
+  for (const PortRecord& port : Ports(boards)) shown.push_back({&port, port.committedName});
+  for (auto _ : state) {
+    NameRule rule(machine.platform, shown);
+    const NameCheck check = rule.Check(shown[0].port, "COM90");
+    if (check.verdict != NameVerdict::kFree) state.SkipWithError("COM90 is not free");
+    benchmark::DoNotOptimize(check.verdict);
+  }
+  state.counters["instances"] = static_cast<double>(state.range(0) * kDevices * kInstances);
+  ListFree(boards);
+}
+BENCHMARK(BM_HoldersFreeName)
+    ->Arg(0)
+    ->Arg(20)
+    ->Unit(benchmark::kMicrosecond)
+    ->ComputeStatistics("min", Fastest);
 
 }  // namespace
 }  // namespace velnara
