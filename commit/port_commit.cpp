@@ -71,8 +71,10 @@ bool CommitWalk::WritePortKeys(PortPlan& port, bool* portNameWritten) {
   window.Open();
   {
     RegKey device(platform_.registry);
-    // KEY_SET_VALUE alone: the right the window gives, and all the write needs.
-    const ErrorCode code = device.Open(kLocalMachine, port.keyPath.c_str(), access::kKeySetValue);
+    // KEY_SET_VALUE alone: the right the window gives, and all the write
+    // needs. Below the enumerator key, which the commit holds open.
+    const std::string name = PortDeviceKeyName(record.parentIdPrefix, record.locationCode);
+    const ErrorCode code = device.Open(enumerator, name.c_str(), access::kKeySetValue);
     if (code != error::kSuccess) {
       reporter_.Report(kPortKeyOpenFailedCaption, code);
     } else if (port.friendlyRead != error::kSuccess) {
@@ -89,9 +91,9 @@ bool CommitWalk::WritePortKeys(PortPlan& port, bool* portNameWritten) {
   }
   {
     RegKey parameters(platform_.registry);
-    const std::string parametersPath = port.keyPath + "\\Device Parameters";
-    const ErrorCode code =
-        parameters.Open(kLocalMachine, parametersPath.c_str(), access::kKeyWrite);
+    const std::string parametersPath =
+        PortDeviceKeyName(record.parentIdPrefix, record.locationCode) + "\\Device Parameters";
+    const ErrorCode code = parameters.Open(enumerator, parametersPath.c_str(), access::kKeyWrite);
     if (code != error::kSuccess) {
       reporter_.Report(kPortKeyOpenFailedCaption, code);
     } else if (const ErrorCode written = parameters.SetString("PortName", port.newName);

@@ -8,20 +8,20 @@ using namespace platform;
 
 ErrorCode ReadWholeValue(const RegKey& key, const std::string& name, ValueState* state) {
   *state = ValueState();
-  // The size first; a value that grows meanwhile is asked again.
-  for (int attempt = 0; attempt < 3; ++attempt) {
+  // Most values fit a small buffer; a larger one answers its size, and a
+  // value that grows meanwhile is asked again.
+  std::vector<std::uint8_t> data(64);
+  for (int attempt = 0; attempt < 4; ++attempt) {
     std::uint32_t type = 0;
-    std::uint32_t bytes = 0;
-    ErrorCode code = key.QueryValue(name.c_str(), &type, nullptr, &bytes);
+    std::uint32_t bytes = static_cast<std::uint32_t>(data.size());
+    const ErrorCode code = key.QueryValue(name.c_str(), &type, data.data(), &bytes);
     if (code == error::kFileNotFound) return error::kSuccess;
+    if (code == error::kMoreData) {
+      data.resize(bytes);
+      continue;
+    }
     if (code != error::kSuccess) return code;
-    std::vector<std::uint8_t> data(bytes + 1u);
-    std::uint32_t read = bytes;
-    code = key.QueryValue(name.c_str(), &type, data.data(), &read);
-    if (code == error::kMoreData) continue;
-    if (code == error::kFileNotFound) return error::kSuccess;
-    if (code != error::kSuccess) return code;
-    data.resize(read);
+    data.resize(bytes);
     *state = ValueState{true, type, std::move(data)};
     return error::kSuccess;
   }

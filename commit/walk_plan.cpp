@@ -1,5 +1,6 @@
 #include "commit/walk_plan.h"
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <set>
@@ -42,11 +43,21 @@ bool DataIsName(const std::vector<std::uint8_t>& data, const std::string& name) 
 // not the name the program knows it by (or cannot be read whole).
 bool ReadPortNames(Registry& registry, PortRecord* boards,
                    std::map<const PortRecord*, ValueState>* names) {
+  // The ports of a card are below its driver's enumerator key.
+  RegKey enumerator(registry);
+  char letter = '\0';
   for (const PortRecord& port : Ports(boards)) {
+    if (port.enumeratorLetter != letter &&
+        enumerator.Open(kLocalMachine, EnumeratorKeyPath(port.enumeratorLetter).c_str(),
+                        access::kKeyQueryValue) != error::kSuccess) {
+      return false;
+    }
+    letter = port.enumeratorLetter;
     RegKey parameters(registry);
     ValueState state;
-    if (parameters.Open(kLocalMachine, (PortDeviceKeyPath(port) + "\\Device Parameters").c_str(),
-                        access::kKeyQueryValue) != error::kSuccess ||
+    const std::string relative =
+        PortDeviceKeyName(port.parentIdPrefix, port.locationCode) + "\\Device Parameters";
+    if (parameters.Open(enumerator, relative.c_str(), access::kKeyQueryValue) != error::kSuccess ||
         ReadValueInto(parameters, "PortName", kPortNameCapacity, &state) != error::kSuccess) {
       return false;
     }
@@ -77,21 +88,37 @@ std::vector<SerialValue> ReadSerialMap(const RegKey& map) {
   return values;
 }
 
+// The text of serial device map data: up to its terminator, or all of it.
+std::string DataText(const std::vector<std::uint8_t>& data) {
+  const auto end = std::find(data.begin(), data.end(), std::uint8_t{0});
+  return std::string(data.begin(), end);
+}
+
 // Each port's value: the first whose data is its old name that no other
 // port of the tree has as its own and no earlier port of the walk takes.
 void PlanSerialMap(const std::vector<SerialValue>& values, PortRecord* boards, WalkPlan* plan) {
+  // The values by the name their data holds, in their order; and whose
+  // each is, by its value name.
+  std::map<std::string, std::vector<const SerialValue*>> byData;
+  for (const SerialValue& value : values) byData[DataText(value.data)].push_back(&value);
+  std::multimap<std::string, const PortRecord*> owners;
+  for (const PortRecord& port : Ports(boards)) {
+    if (!port.serialValue.empty()) owners.emplace(FoldCase(port.serialValue), &port);
+  }
   std::set<std::string> taken;
   for (PortPlan& port : plan->ports) {
-    for (const SerialValue& value : values) {
-      if (!DataIsName(value.data, port.oldName) || taken.count(FoldCase(value.name)) != 0) {
-        continue;
-      }
+    const auto candidates = byData.find(port.oldName);
+    if (candidates == byData.end()) continue;
+    for (const SerialValue* found : candidates->second) {
+      const SerialValue& value = *found;
+      const std::string folded = FoldCase(value.name);
+      if (!DataIsName(value.data, port.oldName) || taken.count(folded) != 0) continue;
       bool others = false;
-      for (const PortRecord& other : Ports(boards)) {
-        others = others || (&other != port.port && SameName(other.serialValue, value.name));
+      for (auto [owner, end] = owners.equal_range(folded); owner != end; ++owner) {
+        others = others || owner->second != port.port;
       }
       if (others) continue;
-      taken.insert(FoldCase(value.name));
+      taken.insert(folded);
       port.serialFound = true;
       port.serialValue = value.name;
       port.serialType = value.type;
@@ -147,19 +174,21 @@ void PlanSettings(PortRecord* boards, WalkPlan* plan) {
   }
   // Whether the port of `record` takes its settings away from where it
   // keeps them; a port outside the walk keeps them.
+  std::map<const PortRecord*, const PortPlan*> planned;
+  for (const PortPlan& port : plan->ports) planned[port.port] = &port;
   const auto movesAway = [&](const PortRecord* record) {
-    for (const PortPlan& port : plan->ports) {
-      if (port.port == record) return port.settings == PortPlan::Settings::kMove;
-    }
-    return false;
+    const auto found = planned.find(record);
+    return found != planned.end() && found->second->settings == PortPlan::Settings::kMove;
   };
   // Whether a port other than `record` keeps its settings in `value`, and
   // keeps them there.
+  std::multimap<std::string, const PortRecord*> homes;
+  for (const PortRecord& port : Ports(boards)) {
+    homes.emplace(FoldCase(port.settingsName + ":"), &port);
+  }
   const auto keptThere = [&](const PortRecord* record, const std::string& value) {
-    for (const PortRecord& other : Ports(boards)) {
-      if (&other != record && SameName(other.settingsName + ":", value) && !movesAway(&other)) {
-        return true;
-      }
+    for (auto [home, end] = homes.equal_range(FoldCase(value)); home != end; ++home) {
+      if (home->second != record && !movesAway(home->second)) return true;
     }
     return false;
   };
@@ -245,13 +274,12 @@ void PlanClaims(Platform& platform, const ErrorReporter& reporter, PortRecord* b
     return;
   }
   plan->databaseRead = true;
+  std::map<const PortRecord*, const std::string*> renamed;
+  for (const PortPlan& planned : plan->ports) renamed[planned.port] = &planned.newName;
   std::set<long> held;
   for (const PortRecord& port : Ports(boards)) {
-    std::string final = port.committedName;
-    for (const PortPlan& planned : plan->ports) {
-      if (planned.port == &port) final = planned.newName;
-    }
-    held.insert(ComNumber(final));
+    const auto found = renamed.find(&port);
+    held.insert(ComNumber(found != renamed.end() ? *found->second : port.committedName));
   }
   const auto inDatabase = [&claimed](long number) {
     return number >= 1 && static_cast<std::size_t>(number) <= claimed.size();

@@ -33,6 +33,7 @@ int HexDigit(char c) {
 std::string Field(const std::string& text) {
   if (text.empty()) return "-";
   std::string field;
+  field.reserve(text.size());
   for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c);
     if (byte <= 0x20 || byte >= 0x7F || c == '%' || (c == '-' && text.size() == 1)) {
@@ -67,6 +68,7 @@ bool ReadField(const std::string& field, std::string* text) {
 std::string StateField(const ValueState& state) {
   if (!state.exists) return "-";
   std::string field = std::to_string(state.type) + ":";
+  field.reserve(field.size() + 2 * state.data.size());
   for (const std::uint8_t byte : state.data) {
     field += kHex[byte >> 4];
     field += kHex[byte & 0xF];

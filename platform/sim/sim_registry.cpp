@@ -57,7 +57,11 @@ std::string Upper(std::string text) {
 }
 
 bool SameName(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && Upper(a) == Upper(b);
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (UpperChar(a[i]) != UpperChar(b[i])) return false;
+  }
+  return true;
 }
 
 // Splits a relative key path at its backslashes; runs of backslashes count

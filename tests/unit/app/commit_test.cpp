@@ -96,7 +96,7 @@ TEST(CommitTest, SaveWritesEveryPlaceOnceInTheGivenOrderAndExitOffersTheRestart)
   // journal; then the hive of the device keys is flushed, and last the
   // event log's source looked at.
   EXPECT_EQ(opens, (std::vector<std::string>{
-                       kEnum + "\\4&2d3a2b1c&0&02090000\\Device Parameters 0x1",
+                       kEnum + " 0x1", kEnum + "\\4&2d3a2b1c&0&02090000\\Device Parameters 0x1",
                        kEnum + "\\4&2d3a2b1c&0&02090001\\Device Parameters 0x1",
                        kPort5Key + "\\Device Parameters 0x1",
                        "HKEY_LOCAL_MACHINE\\HARDWARE\\DeviceMap\\SerialComm 0xF003F",
@@ -155,7 +155,7 @@ TEST(CommitTest, EachFailureIsReportedWithItsOwnCodeAndTheCommitGoesOnOrEndsAsIt
       {"RegOpenKeyExA", "CurrentVersion\\Ports", 5,
        "Failed opening 'HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports' Key", true,
        false, true, true, true},
-      {"RegOpenKeyExA", "TRVX880A\\*PNP0501", 2, kEnumCaption, true, true, false, false, false, 4},
+      {"RegOpenKeyExA", "TRVX880A\\*PNP0501", 2, kEnumCaption, true, true, false, false, false, 5},
       {"RegOpenKeyExA", "&02090002", 5, kEnumCaption, true, true, false, true, true, 2},
       {"RegSetValueExA", "FriendlyName", 87, "Failed writing 'FriendlyName' Key", true, true, false,
        true, true},
