@@ -138,8 +138,10 @@ bool WalkFinished(const Journal& journal, const Now& now) {
 bool PutValuesBack(Platform& platform, const ErrorReporter& reporter, const Journal& journal,
                    const Now& now) {
   bool ok = true;
-  std::map<std::string, const ListPlace*> lists;
-  for (const ListPlace& place : journal.lists) lists[FoldCase(place.key)] = &place;
+  std::map<std::string, std::size_t> lists;  // by key, folded: the last list of each
+  for (std::size_t i = 0; i < journal.lists.size(); ++i) {
+    lists[FoldCase(journal.lists[i].key)] = i;
+  }
   for (const bool making : {true, false}) {
     for (std::size_t i = 0; i < journal.values.size(); ++i) {
       const ValuePlace& place = journal.values[i];
@@ -147,7 +149,7 @@ bool PutValuesBack(Platform& platform, const ErrorReporter& reporter, const Jour
       const auto list = lists.find(FoldCase(place.key));
       KeyList read(platform.security);
       const bool windowed =
-          list != lists.end() && read.Parse(list->second->sddl) == error::kSuccess;
+          list != lists.end() && read.Parse(journal.lists[list->second].sddl) == error::kSuccess;
       KeyAccessWindow window(platform.security, reporter, place.key, read);
       if (windowed) window.Open();
       RegKey key(platform.registry);

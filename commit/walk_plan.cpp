@@ -4,6 +4,7 @@
 #include <cstring>
 #include <map>
 #include <set>
+#include <utility>
 
 #include "commit/commit_texts.h"
 #include "commit/port_places.h"
@@ -20,6 +21,11 @@ namespace {
 
 // PortName is read into 8 bytes: 7 characters and a terminator.
 constexpr std::uint32_t kPortNameCapacity = 8;
+
+// The walk's ports by their record: each one's place in the plan. The
+// lookups of a plan keep their values in vectors and find them through
+// maps of positions, so that one map type serves every lookup.
+using PlanPlaces = std::map<const PortRecord*, std::size_t>;
 
 struct SerialValue {
   std::string name;
@@ -39,10 +45,11 @@ bool DataIsName(const std::vector<std::uint8_t>& data, const std::string& name) 
   return length == name.size() && std::memcmp(data.data(), name.data(), length) == 0;
 }
 
-// Every port's PortName as the registry holds it now; false when one is
-// not the name the program knows it by (or cannot be read whole).
-bool ReadPortNames(Registry& registry, PortRecord* boards,
-                   std::map<const PortRecord*, ValueState>* names) {
+// Every port's PortName as the registry holds it now, kept in the plan for
+// the walk's own ports; false when one is not the name the program knows it
+// by (or cannot be read whole).
+bool ReadPortNames(Registry& registry, PortRecord* boards, const PlanPlaces& places,
+                   WalkPlan* plan) {
   // The ports of a card are below its driver's enumerator key.
   RegKey enumerator(registry);
   char letter = '\0';
@@ -66,7 +73,9 @@ bool ReadPortNames(Registry& registry, PortRecord* boards,
         name != port.committedName) {
       return false;
     }
-    (*names)[&port] = state;
+    if (const auto found = places.find(&port); found != places.end()) {
+      plan->ports[found->second].portNameBefore = std::move(state);
+    }
   }
   return true;
 }
@@ -99,23 +108,24 @@ std::string DataText(const std::vector<std::uint8_t>& data) {
 void PlanSerialMap(const std::vector<SerialValue>& values, PortRecord* boards, WalkPlan* plan) {
   // The values by the name their data holds, in their order; and whose
   // each is, by its value name.
-  std::map<std::string, std::vector<const SerialValue*>> byData;
-  for (const SerialValue& value : values) byData[DataText(value.data)].push_back(&value);
-  std::multimap<std::string, const PortRecord*> owners;
+  std::multimap<std::string, std::size_t> byData;
+  for (std::size_t i = 0; i < values.size(); ++i) byData.emplace(DataText(values[i].data), i);
+  std::vector<const PortRecord*> owners;
+  std::multimap<std::string, std::size_t> ownerOf;
   for (const PortRecord& port : Ports(boards)) {
-    if (!port.serialValue.empty()) owners.emplace(FoldCase(port.serialValue), &port);
+    if (port.serialValue.empty()) continue;
+    ownerOf.emplace(FoldCase(port.serialValue), owners.size());
+    owners.push_back(&port);
   }
   std::set<std::string> taken;
   for (PortPlan& port : plan->ports) {
-    const auto candidates = byData.find(port.oldName);
-    if (candidates == byData.end()) continue;
-    for (const SerialValue* found : candidates->second) {
-      const SerialValue& value = *found;
+    for (auto [found, end] = byData.equal_range(port.oldName); found != end; ++found) {
+      const SerialValue& value = values[found->second];
       const std::string folded = FoldCase(value.name);
       if (!DataIsName(value.data, port.oldName) || taken.count(folded) != 0) continue;
       bool others = false;
-      for (auto [owner, end] = owners.equal_range(folded); owner != end; ++owner) {
-        others = others || owner->second != port.port;
+      for (auto [owner, last] = ownerOf.equal_range(folded); owner != last; ++owner) {
+        others = others || owners[owner->second] != port.port;
       }
       if (others) continue;
       taken.insert(folded);
@@ -136,7 +146,7 @@ void PlanSerialMap(const std::vector<SerialValue>& values, PortRecord* boards, W
 // bytes: nothing is carried, nothing deleted), the new value keeps the
 // settings of a port that stays, or an earlier port of the walk takes that
 // name (two ports to one name, as a Reset may give: the later one's stay).
-void PlanSettings(PortRecord* boards, WalkPlan* plan) {
+void PlanSettings(PortRecord* boards, const PlanPlaces& places, WalkPlan* plan) {
   const RegKey& key = plan->settings;
   if (!key.IsOpen()) return;
   std::set<std::string> sources;
@@ -158,37 +168,52 @@ void PlanSettings(PortRecord* boards, WalkPlan* plan) {
       port.settings = PortPlan::Settings::kNone;
     }
   }
-  // What the values hold now, read whole: the journal keeps them.
-  std::map<std::string, std::pair<std::string, ValueState>> before;  // folded -> name, state
+  // What the values hold now, read whole: the journal keeps them. Each
+  // value once, by its name folded; `after` is where each ends.
+  struct Slot {
+    std::string name;
+    ValueState before;
+    ValueState after;
+  };
+  std::map<std::string, std::size_t> slots;
+  std::vector<Slot> values;
+  const auto slot = [&](const std::string& name) -> Slot& {
+    const auto [found, added] = slots.emplace(FoldCase(name), values.size());
+    if (added) values.push_back({name, ValueState(), ValueState()});
+    return values[found->second];
+  };
   for (PortPlan& port : plan->ports) {
     if (port.settings != PortPlan::Settings::kMove) continue;
-    before[FoldCase(port.settingsFrom)] = {port.settingsFrom, port.settingsData};
-    const std::string to = FoldCase(port.settingsTo);
-    if (before.count(to) != 0) continue;
+    Slot& from = slot(port.settingsFrom);
+    from.name = port.settingsFrom;
+    from.before = port.settingsData;
+    if (slots.count(FoldCase(port.settingsTo)) != 0) continue;
     ValueState state;
     if (ReadWholeValue(key, port.settingsTo, &state) != error::kSuccess) {
       port.settings = PortPlan::Settings::kStay;  // unknown data is never overwritten
       continue;
     }
-    before[to] = {port.settingsTo, state};
+    slot(port.settingsTo).before = std::move(state);
   }
   // Whether the port of `record` takes its settings away from where it
   // keeps them; a port outside the walk keeps them.
-  std::map<const PortRecord*, const PortPlan*> planned;
-  for (const PortPlan& port : plan->ports) planned[port.port] = &port;
   const auto movesAway = [&](const PortRecord* record) {
-    const auto found = planned.find(record);
-    return found != planned.end() && found->second->settings == PortPlan::Settings::kMove;
+    const auto found = places.find(record);
+    return found != places.end() &&
+           plan->ports[found->second].settings == PortPlan::Settings::kMove;
   };
   // Whether a port other than `record` keeps its settings in `value`, and
   // keeps them there.
-  std::multimap<std::string, const PortRecord*> homes;
+  std::vector<const PortRecord*> everyPort;
+  std::multimap<std::string, std::size_t> homes;
   for (const PortRecord& port : Ports(boards)) {
-    homes.emplace(FoldCase(port.settingsName + ":"), &port);
+    homes.emplace(FoldCase(port.settingsName + ":"), everyPort.size());
+    everyPort.push_back(&port);
   }
   const auto keptThere = [&](const PortRecord* record, const std::string& value) {
     for (auto [home, end] = homes.equal_range(FoldCase(value)); home != end; ++home) {
-      if (home->second != record && !movesAway(home->second)) return true;
+      const PortRecord* other = everyPort[home->second];
+      if (other != record && !movesAway(other)) return true;
     }
     return false;
   };
@@ -208,33 +233,32 @@ void PlanSettings(PortRecord* boards, WalkPlan* plan) {
   }
   // Where each value ends: a value left empty by its port is deleted,
   // unless a port that stays keeps its settings there, or another moves in.
-  std::map<std::string, ValueState> after;
-  for (const auto& [name, value] : before) after[name] = value.second;
+  // A port that still moves read both of its values above.
+  for (Slot& value : values) value.after = value.before;
   for (const PortPlan& port : plan->ports) {
     if (port.settings != PortPlan::Settings::kMove) continue;
-    if (!keptThere(port.port, port.settingsFrom)) after[FoldCase(port.settingsFrom)] = ValueState();
+    if (!keptThere(port.port, port.settingsFrom)) slot(port.settingsFrom).after = ValueState();
   }
   for (const PortPlan& port : plan->ports) {
-    if (port.settings == PortPlan::Settings::kMove) {
-      after[FoldCase(port.settingsTo)] = port.settingsData;
-    }
+    if (port.settings == PortPlan::Settings::kMove) slot(port.settingsTo).after = port.settingsData;
   }
   for (PortPlan& port : plan->ports) {
     if (port.settings == PortPlan::Settings::kMove) {
-      port.deleteFrom = !after[FoldCase(port.settingsFrom)].exists;
+      port.deleteFrom = !slot(port.settingsFrom).after.exists;
     }
   }
-  for (const auto& [name, value] : before) {
-    if (after[name] != value.second) {
-      plan->journal.values.push_back({kPortSettingsPath, value.first, value.second, after[name]});
+  // In the order of their folded names.
+  for (const auto& entry : slots) {
+    const Slot& value = values[entry.second];
+    if (value.after != value.before) {
+      plan->journal.values.push_back({kPortSettingsPath, value.name, value.before, value.after});
     }
   }
 }
 
 // The device key of each port: its list, read for the grant and the
 // revoke, and FriendlyName as it is now.
-void PlanDeviceKeys(Platform& platform, const ErrorReporter& reporter,
-                    const std::map<const PortRecord*, ValueState>& portNames, WalkPlan* plan) {
+void PlanDeviceKeys(Platform& platform, const ErrorReporter& reporter, WalkPlan* plan) {
   for (PortPlan& port : plan->ports) {
     reporter.SetSubject(FormatAddress(AddressOf(*port.port)) + ", " + port.oldName + " -> " +
                         port.newName);
@@ -255,7 +279,7 @@ void PlanDeviceKeys(Platform& platform, const ErrorReporter& reporter,
           {port.keyPath, "FriendlyName", friendly, StringState(FriendlyName(port.newName))});
     }
     plan->journal.values.push_back({port.keyPath + "\\Device Parameters", "PortName",
-                                    portNames.at(port.port), StringState(port.newName)});
+                                    port.portNameBefore, StringState(port.newName)});
   }
   reporter.SetSubject(std::string());
 }
@@ -264,7 +288,7 @@ void PlanDeviceKeys(Platform& platform, const ErrorReporter& reporter,
 // a number nothing claims yet is claimed. A Reset leaves the database alone
 // for a port the registry still knows by its start-up name.
 void PlanClaims(Platform& platform, const ErrorReporter& reporter, PortRecord* boards,
-                WalkKind kind, WalkPlan* plan) {
+                const PlanPlaces& places, WalkKind kind, WalkPlan* plan) {
   ComDb database(platform.comPorts);
   std::vector<bool> claimed;
   ErrorCode code = database.Open();
@@ -274,22 +298,23 @@ void PlanClaims(Platform& platform, const ErrorReporter& reporter, PortRecord* b
     return;
   }
   plan->databaseRead = true;
-  std::map<const PortRecord*, const std::string*> renamed;
-  for (const PortPlan& planned : plan->ports) renamed[planned.port] = &planned.newName;
-  std::set<long> held;
-  for (const PortRecord& port : Ports(boards)) {
-    const auto found = renamed.find(&port);
-    held.insert(ComNumber(found != renamed.end() ? *found->second : port.committedName));
-  }
   const auto inDatabase = [&claimed](long number) {
     return number >= 1 && static_cast<std::size_t>(number) <= claimed.size();
   };
+  // The numbers of the database that a port has once the walk is done.
+  std::vector<bool> held(claimed.size());
+  for (const PortRecord& port : Ports(boards)) {
+    const auto found = places.find(&port);
+    const long number =
+        ComNumber(found != places.end() ? plan->ports[found->second].newName : port.committedName);
+    if (inDatabase(number)) held[number - 1] = true;
+  }
   std::vector<bool> now = claimed;
   for (PortPlan& port : plan->ports) {
     port.oldNumber = ComNumber(port.oldName);
     port.newNumber = ComNumber(port.newName);
     if (kind == WalkKind::kReset && port.oldName == port.port->portName) continue;
-    if (inDatabase(port.oldNumber) && now[port.oldNumber - 1] && held.count(port.oldNumber) == 0) {
+    if (inDatabase(port.oldNumber) && now[port.oldNumber - 1] && !held[port.oldNumber - 1]) {
       port.releaseOld = true;
       now[port.oldNumber - 1] = false;
     }
@@ -322,13 +347,9 @@ const char* WalkName(WalkKind kind) {
 
 void ReadWalkPlan(Platform& platform, const ErrorReporter& reporter, PortRecord* boards,
                   const std::vector<PortChange>& changes, WalkKind kind, WalkPlan* plan) {
-  std::map<const PortRecord*, ValueState> portNames;
-  if (!ReadPortNames(platform.registry, boards, &portNames)) {
-    plan->namesChanged = true;
-    return;
-  }
-  plan->journal.walk = WalkName(kind);
+  PlanPlaces places;
   for (const PortChange& change : changes) {
+    places.emplace(change.port, plan->ports.size());
     PortPlan port;
     port.port = change.port;
     port.oldName = change.port->committedName;
@@ -338,6 +359,13 @@ void ReadWalkPlan(Platform& platform, const ErrorReporter& reporter, PortRecord*
         {FormatAddress(AddressOf(*change.port)), port.oldName, port.newName});
     plan->ports.push_back(std::move(port));
   }
+  if (!ReadPortNames(platform.registry, boards, places, plan)) {
+    plan->namesChanged = true;
+    plan->ports.clear();
+    plan->journal = Journal();
+    return;
+  }
+  plan->journal.walk = WalkName(kind);
   if (const ErrorCode code =
           plan->serialMap.Open(kLocalMachine, kSerialMapPath, access::kKeyAllAccess);
       code != error::kSuccess) {
@@ -351,9 +379,9 @@ void ReadWalkPlan(Platform& platform, const ErrorReporter& reporter, PortRecord*
       code != error::kSuccess) {
     reporter.Report(kPortSettingsOpenFailedCaption, code);
   }
-  PlanSettings(boards, plan);
-  PlanDeviceKeys(platform, reporter, portNames, plan);
-  PlanClaims(platform, reporter, boards, kind, plan);
+  PlanSettings(boards, places, plan);
+  PlanDeviceKeys(platform, reporter, plan);
+  PlanClaims(platform, reporter, boards, places, kind, plan);
 }
 
 }  // namespace velnara

@@ -34,7 +34,8 @@ struct PortPlan {
   PortRecord* port = nullptr;
   std::string oldName;  // the name the registry holds for it now
   std::string newName;
-  std::string keyPath;  // its device key below HKEY_LOCAL_MACHINE
+  std::string keyPath;        // its device key below HKEY_LOCAL_MACHINE
+  ValueState portNameBefore;  // its PortName as the walk found it
 
   // The serial device map value whose data is the old name.
   bool serialFound = false;

@@ -22,19 +22,12 @@ constexpr std::size_t kDescriptionCapacity = 256;
 // What the lookup needs of a key, and no more: its subkeys and its values.
 constexpr AccessMask kLookUp = access::kKeyEnumerateSubKeys | access::kKeyQueryValue;
 
-// A name as it sorts and groups: COM names by their number, others after.
-struct NameKey {
-  long number;        // 0 for a name that is no COM name
-  std::string upper;  // the name in upper case
-  bool operator<(const NameKey& other) const {
-    if ((number == 0) != (other.number == 0)) return number != 0;
-    return number != other.number ? number < other.number : upper < other.upper;
-  }
-};
-
-NameKey KeyOf(const std::string& name) {
+// A name as it sorts and groups, as text: COM names by their number, in
+// as many digits as a number may have, then any other name in upper case.
+std::string KeyOf(const std::string& name) {
   const long number = CheckNameForm(name) == NameForm::kFine ? ComNumber(name) : 0;
-  return {number, number != 0 ? "COM" + std::to_string(number) : FoldCase(name)};
+  return number != 0 ? "0" + ZeroPadded(static_cast<unsigned long>(number), 10)
+                     : "1" + FoldCase(name);
 }
 
 // The subkeys of `key`, one at a time; false at the end or on a failure,
@@ -185,12 +178,18 @@ void ComNameHolders::ReadSerialMap(Registry& registry,
 
 void ComNameHolders::ReadDatabase(ComPortDatabase& database,
                                   const std::vector<const PortRecord*>& ports) {
-  for (const PortRecord* port : ports) treeNumbers_.insert(ComNumber(port->committedName));
   ComDb opened(database);
   // A database that cannot be opened or asked claims nothing here.
   if (opened.Open() != error::kSuccess || opened.ClaimedNumbers(&claimed_) != error::kSuccess) {
     claimed_.clear();
     databaseUnread_ = true;
+  }
+  treeNumbers_.assign(claimed_.size(), false);
+  for (const PortRecord* port : ports) {
+    const long number = ComNumber(port->committedName);
+    if (number >= 1 && static_cast<std::size_t>(number) <= claimed_.size()) {
+      treeNumbers_[number - 1] = true;
+    }
   }
 }
 
@@ -198,16 +197,14 @@ bool ComNameHolders::Claimed(const std::string& name) const {
   if (CheckNameForm(name) != NameForm::kFine) return false;
   const long number = ComNumber(name);
   return number >= 1 && static_cast<std::size_t>(number) <= claimed_.size() &&
-         claimed_[static_cast<std::size_t>(number) - 1] && treeNumbers_.count(number) == 0;
+         claimed_[static_cast<std::size_t>(number) - 1] && !treeNumbers_[number - 1];
 }
 
 void ComNameHolders::ReadDescriptions(Registry& registry) const {
   // The names held: each instance that has one is described.
-  std::set<NameKey> held;
+  std::set<std::string> held;
   for (std::size_t i = 0; i < claimed_.size(); ++i) {
-    if (claimed_[i] && treeNumbers_.count(static_cast<long>(i + 1)) == 0) {
-      held.insert(KeyOf("COM" + std::to_string(i + 1)));
-    }
+    if (claimed_[i] && !treeNumbers_[i]) held.insert(KeyOf("COM" + std::to_string(i + 1)));
   }
   for (const SerialValue& value : serialOutside_) held.insert(KeyOf(value.data));
   for (Instance& instance : instances_) {
@@ -262,15 +259,20 @@ NameHolding ComNameHolders::For(const std::string& name) const {
 
 std::vector<NameHolding> ComNameHolders::Held() const {
   ReadEnumOnce();
-  std::map<NameKey, std::string> names;
+  // Each name once, by its key; the first spelling met is the one shown.
+  std::vector<std::string> names;
+  std::map<std::string, std::size_t> byKey;
+  const auto add = [&](const std::string& name) {
+    if (byKey.emplace(KeyOf(name), names.size()).second) names.push_back(name);
+  };
   for (std::size_t i = 0; i < claimed_.size(); ++i) {
     const std::string name = "COM" + std::to_string(i + 1);
-    if (Claimed(name)) names.emplace(KeyOf(name), name);
+    if (Claimed(name)) add(name);
   }
-  for (const SerialValue& value : serialOutside_) names.emplace(KeyOf(value.data), value.data);
+  for (const SerialValue& value : serialOutside_) add(value.data);
   std::vector<NameHolding> held;
-  for (const auto& entry : names) {
-    NameHolding holding = For(entry.second);
+  for (const auto& entry : byKey) {
+    NameHolding holding = For(names[entry.second]);
     if (holding.Held()) held.push_back(std::move(holding));
   }
   return held;

@@ -93,7 +93,7 @@ class ComNameHolders {
   mutable std::vector<Instance> instances_;  // outside the tree, with a PortName
   std::vector<SerialValue> serialOutside_;   // values that are none of the tree's ports
   std::vector<bool> claimed_;                // (*)[n - 1] for COMn; empty when unknown
-  std::set<long> treeNumbers_;               // the numbers of the tree's committed names
+  std::vector<bool> treeNumbers_;            // as claimed_: the tree's committed names
   mutable bool enumIncomplete_ = false;      // a read of Enum failed
   bool serialIncomplete_ = false;            // the serial device map could not be read
   bool databaseUnread_ = false;              // the COM port database could not be asked

@@ -1,6 +1,5 @@
 #include "unattended/unattended_run.h"
 
-#include <map>
 #include <vector>
 
 #include "commit/reboot_prompt.h"
@@ -63,10 +62,11 @@ std::string Ports(std::size_t count) {
 // changes, against the names all ports will have once the whole map is
 // applied: so a swap within one map is fine. With `reclaim`, a name held
 // only by hardware that is gone is taken, as the dialog's Yes takes it; it
-// is said in *takenBack, by port.
+// is said in (*takenBack)[i] for mapped[i].
 std::vector<MapProblem> RefusedNames(Platform& platform, PortRecord* boards,
                                      const std::vector<MappedPort>& mapped, bool reclaim,
-                                     std::map<const PortRecord*, std::string>* takenBack) {
+                                     std::vector<std::string>* takenBack) {
+  takenBack->assign(mapped.size(), std::string());
   std::vector<ShownName> applied;
   for (const PortRecord& port : Ports(boards)) {
     std::string name = port.committedName;
@@ -77,12 +77,13 @@ std::vector<MapProblem> RefusedNames(Platform& platform, PortRecord* boards,
   }
   NameRule rule(platform, applied);
   std::vector<MapProblem> refused;
-  for (const MappedPort& entry : mapped) {
+  for (std::size_t i = 0; i < mapped.size(); ++i) {
+    const MappedPort& entry = mapped[i];
     if (entry.newName == entry.port->committedName) continue;
     const NameCheck check = rule.Check(entry.port, entry.newName);
     if (check.verdict == NameVerdict::kFree) continue;
     if (reclaim && MayBeTaken(check)) {
-      (*takenBack)[entry.port] = check.holding.Describe("; ");
+      (*takenBack)[i] = check.holding.Describe("; ");
       continue;
     }
     refused.push_back({entry.line, RefusalLine(check, *entry.port, entry.newName)});
@@ -324,7 +325,7 @@ Outcome UnattendedRun::CheckOrApply() {
   std::vector<MappedPort> mapped;
   ResolvePortMap(boards.get(), map.entries, map.unit, &mapped, &map.problems);
   if (!map.problems.empty()) return Refuse(map, map.problems, Outcome::kBadMap, boards.get());
-  std::map<const PortRecord*, std::string> takenBack;
+  std::vector<std::string> takenBack;
   const std::vector<MapProblem> refused =
       RefusedNames(platform_, boards.get(), mapped, command_.reclaim, &takenBack);
   if (!refused.empty()) return Refuse(map, refused, Outcome::kNameRefused, boards.get());
@@ -333,16 +334,13 @@ Outcome UnattendedRun::CheckOrApply() {
   // walks its tree.
   std::vector<PortChange> changes;
   for (PortRecord& port : Ports(boards.get())) {
-    for (const MappedPort& entry : mapped) {
-      if (entry.port == &port && entry.newName != port.committedName) {
-        changes.push_back({&port, entry.newName});
-      }
+    for (std::size_t i = 0; i < mapped.size(); ++i) {
+      const MappedPort& entry = mapped[i];
+      if (entry.port != &port || entry.newName == port.committedName) continue;
+      changes.push_back({&port, entry.newName});
+      output_.Say(ChangeLine(port, entry.newName) +
+                  (takenBack[i].empty() ? "" : ", taken back from " + takenBack[i]));
     }
-  }
-  for (const PortChange& change : changes) {
-    const auto taken = takenBack.find(change.port);
-    output_.Say(ChangeLine(*change.port, change.newName) +
-                (taken == takenBack.end() ? "" : ", taken back from " + taken->second));
   }
   if (command_.mode == Mode::kCheck) {
     output_.Say(changes.empty() ? "Nothing would change."

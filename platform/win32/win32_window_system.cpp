@@ -31,6 +31,7 @@ bool SetItem(WindowHandle tree, TVITEMA* item) {
 }  // namespace
 
 struct Win32WindowSystem::PaintState {
+  WindowHandle window;
   PAINTSTRUCT paint;
 };
 
@@ -149,17 +150,21 @@ IconHandle Win32WindowSystem::LoadIcon(int id) {
 
 DeviceContext Win32WindowSystem::BeginPaint(WindowHandle window) {
   auto state = std::make_unique<PaintState>();
+  state->window = window;
   const HDC dc = ::BeginPaint(ToHwnd(window), &state->paint);
   if (dc == nullptr) return nullptr;
-  painting_[window] = std::move(state);
+  painting_.push_back(std::move(state));
   return dc;
 }
 
 void Win32WindowSystem::EndPaint(WindowHandle window) {
-  const auto found = painting_.find(window);
-  if (found == painting_.end()) return;
-  ::EndPaint(ToHwnd(window), &found->second->paint);
-  painting_.erase(found);
+  // The last one first: a window paints inside another's paint only nested.
+  for (std::size_t i = painting_.size(); i-- > 0;) {
+    if (painting_[i]->window != window) continue;
+    ::EndPaint(ToHwnd(window), &painting_[i]->paint);
+    painting_.erase(painting_.begin() + static_cast<std::ptrdiff_t>(i));
+    return;
+  }
 }
 
 int Win32WindowSystem::GetSystemMetrics(int index) {

@@ -3,9 +3,9 @@
 // combo box messages, message boxes, menus, resources and painting.
 #pragma once
 
-#include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/window_system.h"
 
@@ -74,8 +74,8 @@ class Win32WindowSystem final : public WindowSystem {
 
  private:
   struct PaintState;
-  // BeginPaint's record, kept per window until the matching EndPaint.
-  std::map<WindowHandle, std::unique_ptr<PaintState>> painting_;
+  // BeginPaint's records, each kept until its window's EndPaint.
+  std::vector<std::unique_ptr<PaintState>> painting_;
 };
 
 }  // namespace velnara::platform::win32
