@@ -10,6 +10,16 @@
 namespace velnara::platform::sim {
 namespace {
 
+// Window style bits the stand-in looks at.
+namespace style {
+constexpr std::uint32_t kVisible = 0x10000000;
+constexpr std::uint32_t kDisabled = 0x08000000;
+constexpr std::uint32_t kTabStop = 0x00010000;
+constexpr std::uint32_t kSysMenu = 0x00080000;
+constexpr std::uint32_t kButtonTypeMask = 0x0000000F;
+constexpr std::uint32_t kDefPushButton = 0x00000001;
+}  // namespace style
+
 constexpr std::uintptr_t kScClose = 0xF060;
 constexpr std::uintptr_t kScMinimize = 0xF020;
 constexpr std::uintptr_t kScRestore = 0xF120;
@@ -126,9 +136,9 @@ struct DialogRecord {
 }  // namespace
 
 struct SimWindowSystem::Impl {
-  explicit Impl(const ResourceScript& script) : resources(script) {}
+  explicit Impl(const Resources& script) : resources(script) {}
 
-  ResourceScript resources;
+  Resources resources;
   std::map<WindowHandle, std::unique_ptr<SimWindow>> windows;
   std::vector<SimWindow*> modal;  // running dialogs, the active one last
   std::deque<Step> script;
@@ -527,7 +537,7 @@ std::string SimUser::SelectedTreeText(int treeId) const {
 
 // --- SimWindowSystem: the script and what was shown --------------------------
 
-SimWindowSystem::SimWindowSystem(const ResourceScript& resources)
+SimWindowSystem::SimWindowSystem(const Resources& resources)
     : impl_(std::make_unique<Impl>(resources)) {}
 
 SimWindowSystem::~SimWindowSystem() = default;

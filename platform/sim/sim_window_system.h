@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "platform/sim/call_log.h"
-#include "platform/sim/resource_script.h"
+#include "platform/sim/res_file.h"
 #include "platform/window_system.h"
 
 namespace velnara::platform::sim {
@@ -90,7 +90,7 @@ class SimUser {
 
 class SimWindowSystem : public WindowSystem {
  public:
-  explicit SimWindowSystem(const ResourceScript& resources = ProgramResources());
+  explicit SimWindowSystem(const Resources& resources = ProgramResources());
   ~SimWindowSystem() override;
 
   // --- The script ---------------------------------------------------------
