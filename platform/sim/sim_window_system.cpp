@@ -42,18 +42,13 @@ struct BoxButtons {
   int dismissed;
 };
 
+// The program shows OK, OK/Cancel and Yes/No boxes.
 BoxButtons ButtonsOf(std::uint32_t type) {
   switch (type & mb::kTypeMask) {
     case mb::kOkCancel:
       return {{id::kOk, id::kCancel}, id::kCancel};
-    case 2:
-      return {{3, 4, 5}, 3};  // abort, retry, ignore
-    case 3:
-      return {{id::kYes, id::kNo, id::kCancel}, id::kCancel};  // yes, no, cancel
     case mb::kYesNo:
       return {{id::kYes, id::kNo}, id::kNo};
-    case 5:
-      return {{4, id::kCancel}, id::kCancel};  // retry, cancel
     default:
       return {{id::kOk}, id::kOk};
   }
