@@ -161,6 +161,10 @@ struct SimWindowSystem::Impl {
     SimWindow* window = Find(handle);
     return window != nullptr && !window->IsDialog() && window->kind == kind ? window : nullptr;
   }
+  bool IsIcon(IconHandle handle) const {
+    return std::any_of(icons.begin(), icons.end(),
+                       [handle](const auto& icon) { return icon.second == handle; });
+  }
   SimWindow* FindDialog(WindowHandle handle) {
     SimWindow* window = Find(handle);
     return window != nullptr && window->IsDialog() ? window : nullptr;
@@ -703,6 +707,9 @@ std::intptr_t SimWindowSystem::SendMessage(WindowHandle handle, std::uint32_t me
   // are drawn by the system.
   if (message == wm::kSetIcon && window->IsDialog()) {
     impl.Note("SendMessageA", "WM_SETICON", static_cast<std::uint32_t>(wParam));
+    if (!impl.IsIcon(reinterpret_cast<IconHandle>(lParam))) {
+      impl.Error("WM_SETICON: not an icon that LoadIcon gave");
+    }
     return 0;
   }
   if (message == wm::kIconEraseBkgnd) return 0;
@@ -764,10 +771,11 @@ MenuHandle SimWindowSystem::GetSystemMenu(WindowHandle handle) {
   return hasOne ? dialog->handle : nullptr;
 }
 
-bool SimWindowSystem::AppendMenu(MenuHandle menu, std::uint32_t flags, std::uintptr_t /*id*/,
+// Noted as the entry's command id and text, with its flags.
+bool SimWindowSystem::AppendMenu(MenuHandle menu, std::uint32_t flags, std::uintptr_t id,
                                  const char* text) {
   if (impl_->FindDialog(menu) == nullptr) return false;
-  impl_->Note("AppendMenuA", text != nullptr ? text : "", flags);
+  impl_->Note("AppendMenuA", std::to_string(id) + " " + (text != nullptr ? text : ""), flags);
   return true;
 }
 
@@ -805,7 +813,7 @@ Rect SimWindowSystem::GetClientRect(WindowHandle handle) {
 }
 
 bool SimWindowSystem::DrawIcon(DeviceContext dc, int /*x*/, int /*y*/, IconHandle icon) {
-  return impl_->Find(dc) != nullptr && icon != nullptr;
+  return impl_->Find(dc) != nullptr && impl_->IsIcon(icon);
 }
 
 BrushHandle SimWindowSystem::CreateSolidBrush(ColorRef /*color*/) {

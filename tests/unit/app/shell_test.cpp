@@ -127,16 +127,16 @@ TEST_F(MainDialogTest, InitialisationRunsInItsOrderUpToDiscovery) {
   // version query (the extended record first), the lock that keeps a second
   // copy out, the look for the journal of an interrupted walk, then
   // discovery.
-  EXPECT_EQ(events,
-            (std::vector<std::string>{
-                "DialogBoxParamA 102 102", "AppendMenuA  2048", "AppendMenuA &About Velnara... 0",
-                "SendMessageA WM_SETICON 1", "SendMessageA WM_SETICON 0", "GetVersionExA  156",
-                "CreateMutexA Global\\Velnara.Writer 0",
-                "WaitForSingleObject Global\\Velnara.Writer 0", "SHGetFolderPathA 35 0",
-                "CreateFileA C:\\Documents and Settings\\All Users\\Application "
-                "Data\\Velnara\\journal.txt 3",
-                "RegOpenKeyExA HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\PCI "
-                "131097"}));
+  EXPECT_EQ(events, (std::vector<std::string>{
+                        "DialogBoxParamA 102 102", "AppendMenuA 0  2048",
+                        "AppendMenuA 16 &About Velnara... 0", "SendMessageA WM_SETICON 1",
+                        "SendMessageA WM_SETICON 0", "GetVersionExA  156",
+                        "CreateMutexA Global\\Velnara.Writer 0",
+                        "WaitForSingleObject Global\\Velnara.Writer 0", "SHGetFolderPathA 35 0",
+                        "CreateFileA C:\\Documents and Settings\\All Users\\Application "
+                        "Data\\Velnara\\journal.txt 3",
+                        "RegOpenKeyExA HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\PCI "
+                        "131097"}));
 }
 
 TEST_F(MainDialogTest, NoSystemMenuOrAnEmptyAboutTextAddsNothing) {
