@@ -75,7 +75,7 @@ void SimFiles::AddFolder(const std::string& path) {
 void SimFiles::PutFile(const std::string& path, const std::string& contents) {
   const std::string key = Key(path);
   AddFolder(FolderOf(key));
-  files_[key] = Entry{FullPath(path), contents, false};
+  files_[key] = Entry{FullPath(path), contents};
   security_.erase(key);
 }
 
@@ -90,11 +90,6 @@ void SimFiles::SetReparsePoint(const std::string& path) {
 std::string SimFiles::SecurityOf(const std::string& path) const {
   const auto found = security_.find(Key(path));
   return found == security_.end() ? std::string() : found->second.sddl;
-}
-
-void SimFiles::SetReadOnly(const std::string& path, bool readOnly) {
-  const auto found = files_.find(Key(path));
-  if (found != files_.end()) found->second.readOnly = readOnly;
 }
 
 bool SimFiles::FileExists(const std::string& path) const {
@@ -146,7 +141,6 @@ ErrorCode SimFiles::CreateFile(const char* path, std::uint32_t access, std::uint
   if (folders_.count(FolderOf(key)) == 0) return error::kPathNotFound;
   auto found = files_.find(key);
   const bool exists = found != files_.end();
-  const bool writing = Writes(access);
   switch (disposition) {
     case file::kCreateNew:
       if (exists) return error::kFileExists;
@@ -160,7 +154,6 @@ ErrorCode SimFiles::CreateFile(const char* path, std::uint32_t access, std::uint
     default:
       return error::kInvalidParameter;
   }
-  if (exists && writing && found->second.readOnly) return error::kAccessDenied;
   // Every open of the file must share what the others do with it.
   for (const auto& [handle, other] : handles_) {
     if (other.key != key) continue;
@@ -173,7 +166,7 @@ ErrorCode SimFiles::CreateFile(const char* path, std::uint32_t access, std::uint
     }
   }
   if (!exists) {
-    found = files_.emplace(key, Entry{FullPath(path), std::string(), false}).first;
+    found = files_.emplace(key, Entry{FullPath(path), std::string()}).first;
     security_.erase(key);
   } else if (disposition == file::kCreateAlways) {
     found->second.contents.clear();
@@ -267,7 +260,6 @@ ErrorCode SimFiles::MoveFile(const char* from, const char* to, std::uint32_t fla
   const auto existing = files_.find(destination);
   if (existing != files_.end()) {
     if ((flags & file::kMoveReplaceExisting) == 0) return error::kAlreadyExists;
-    if (existing->second.readOnly) return error::kAccessDenied;
   }
   Entry moved = found->second;
   moved.name = FullPath(to);
@@ -309,7 +301,6 @@ ErrorCode SimFiles::DeleteFile(const char* path) {
   if (found == files_.end()) {
     return folders_.count(FolderOf(key)) != 0 ? error::kFileNotFound : error::kPathNotFound;
   }
-  if (found->second.readOnly) return error::kAccessDenied;
   for (const auto& [handle, open] : handles_) {
     if (open.key == key) return error::kSharingViolation;
   }

@@ -55,8 +55,6 @@ class SimFiles : public Files {
   void AddFolder(const std::string& path);
   // Puts a file (and its folders) there with `contents`.
   void PutFile(const std::string& path, const std::string& contents);
-  // A file refuses to be opened for writing or deleted (read-only).
-  void SetReadOnly(const std::string& path, bool readOnly);
   // Who owns a file or folder: Administrators (S-1-5-32-544) for what an
   // administrator or the program made, unless a test says otherwise (a
   // folder a user made beforehand is that user's).
@@ -90,7 +88,6 @@ class SimFiles : public Files {
   struct Entry {
     std::string name;  // as made, with its folder
     std::string contents;
-    bool readOnly = false;
   };
   struct Open {
     std::string key;  // of the file, or "<stdout>" / "<stderr>"

@@ -157,7 +157,6 @@ class SimRegistry : public Registry {
 
   // Enters every Registry call into `log` (null: none), which may fail it.
   void SetCallLog(CallLog* log) { log_ = log; }
-  CallLog* callLog() const { return log_; }
 
   // Makes every key of this registry a copy of `other`'s, values, access
   // lists and owners with them: a machine loaded once serves many runs.
@@ -167,7 +166,6 @@ class SimRegistry : public Registry {
   // The security identifiers of the program's token; by default an
   // administrator: Everyone, Users, Administrators.
   void SetTokenSids(std::vector<std::string> sids);
-  const std::vector<std::string>& TokenSids() const { return tokenSids_; }
 
   // --- Bookkeeping the tests read ----------------------------------------
   int OpenHandleCount() const;     // handles open right now

@@ -11,11 +11,9 @@
 //   ERROR_INVALID_ACL, as Windows's does.
 // - SetEntriesInAclA: GRANT_ACCESS merges the new rights with the
 //   trustee's explicit allow entry of the same inheritance into one allow
-//   entry, placed after the explicit deny entries; DENY_ACCESS likewise
-//   among the denies, first; SET_ACCESS drops the trustee's explicit
-//   entries first; REVOKE_ACCESS removes every explicit allow entry of the
-//   trustee, keeping its deny entries and all inherited ones. (Wine never
-//   merges and puts the old entries after the new one.)
+//   entry, placed after the explicit deny entries. (Wine never merges and
+//   puts the old entries after the new one.) The program grants only; the
+//   other modes are refused with ERROR_INVALID_PARAMETER.
 // - SetNamedSecurityInfoA stores the list's explicit entries, takes the
 //   parent key's inheritable entries afresh unless the key's list is
 //   protected, and passes the key's inheritable entries on to its subkeys
@@ -104,16 +102,15 @@ bool IsExplicit(const Ace& ace) {
   return (ace.flags & ace_flag::kInherited) == 0;
 }
 
-// Removes the trustee's explicit entries of one kind (allow or deny) that
-// `matches` accepts; answers the OR of their rights.
-template <typename Matches>
-AccessMask RemoveExplicit(std::vector<Ace>* aces, const std::string& sid, bool allow,
-                          Matches matches) {
+// Removes the trustee's explicit allow entries of the inheritance `flags`;
+// answers the OR of their rights.
+AccessMask RemoveExplicitAllows(std::vector<Ace>* aces, const std::string& sid,
+                                std::uint8_t flags) {
   AccessMask removed = 0;
   aces->erase(std::remove_if(aces->begin(), aces->end(),
                              [&](const Ace& ace) {
-                               const bool hit = IsExplicit(ace) && ace.allow == allow &&
-                                                ace.sid == sid && matches(ace);
+                               const bool hit = IsExplicit(ace) && ace.allow && ace.sid == sid &&
+                                                ace.flags == flags;
                                if (hit) removed |= ace.mask;
                                return hit;
                              }),
@@ -439,33 +436,11 @@ ErrorCode SimSecurity::SetEntriesInAcl(std::uint32_t count, const ExplicitAccess
     if (const ErrorCode code = ResolveTrustee(entry.trustee, &sid); code != error::kSuccess) {
       return code;
     }
+    if (entry.accessMode != security::kGrantAccess) return error::kInvalidParameter;
     const auto flags = static_cast<std::uint8_t>(entry.inheritance & kInheritanceFlags);
-    const auto sameFlags = [flags](const Ace& ace) { return ace.flags == flags; };
-    const auto any = [](const Ace&) { return true; };
     std::vector<Ace>& aces = merged.aces;
-    switch (entry.accessMode) {
-      case security::kGrantAccess: {
-        const AccessMask held = RemoveExplicit(&aces, sid, true, sameFlags);
-        aces.insert(AfterExplicitDenies(&aces),
-                    Ace{true, flags, held | entry.accessPermissions, sid});
-        break;
-      }
-      case security::kSetAccess:
-        RemoveExplicit(&aces, sid, true, any);
-        RemoveExplicit(&aces, sid, false, any);
-        aces.insert(AfterExplicitDenies(&aces), Ace{true, flags, entry.accessPermissions, sid});
-        break;
-      case security::kDenyAccess: {
-        const AccessMask held = RemoveExplicit(&aces, sid, false, sameFlags);
-        aces.insert(aces.begin(), Ace{false, flags, held | entry.accessPermissions, sid});
-        break;
-      }
-      case security::kRevokeAccess:
-        RemoveExplicit(&aces, sid, true, any);
-        break;
-      default:
-        return error::kInvalidParameter;
-    }
+    const AccessMask held = RemoveExplicitAllows(&aces, sid, flags);
+    aces.insert(AfterExplicitDenies(&aces), Ace{true, flags, held | entry.accessPermissions, sid});
   }
   *newAcl = Allocate(merged, false, nullptr);
   return error::kSuccess;

@@ -1,8 +1,8 @@
 // The stand-in's access-control calls on the keys of a SimRegistry, with
 // Windows's semantics (see the notes in sim_security.cpp): trustees named
 // by account name, resolved like LookupAccountName; GRANT_ACCESS merging
-// with the trustee's allowed rights; REVOKE_ACCESS removing its explicit
-// allow entries; a stored list governing the next open of that key.
+// with the trustee's allowed rights; a stored list governing the next open
+// of that key.
 #pragma once
 
 #include <map>

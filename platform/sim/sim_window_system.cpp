@@ -10,6 +10,16 @@
 namespace velnara::platform::sim {
 namespace {
 
+// Window style bits the stand-in looks at.
+namespace style {
+constexpr std::uint32_t kVisible = 0x10000000;
+constexpr std::uint32_t kDisabled = 0x08000000;
+constexpr std::uint32_t kTabStop = 0x00010000;
+constexpr std::uint32_t kSysMenu = 0x00080000;
+constexpr std::uint32_t kButtonTypeMask = 0x0000000F;
+constexpr std::uint32_t kDefPushButton = 0x00000001;
+}  // namespace style
+
 constexpr std::uintptr_t kScClose = 0xF060;
 constexpr std::uintptr_t kScMinimize = 0xF020;
 constexpr std::uintptr_t kScRestore = 0xF120;
@@ -17,6 +27,7 @@ constexpr std::uint32_t kComboTypeMask = 0x0003;
 constexpr std::uint32_t kComboDropDownList = 0x0003;
 constexpr std::uint32_t kPushButton = 0x0000;
 constexpr int kIconSize = 32;
+constexpr Rect kClientArea{0, 0, 475, 470};
 
 std::uintptr_t CommandParam(int id, std::uint32_t code) {
   return (static_cast<std::uintptr_t>(code & 0xFFFF) << 16) | static_cast<std::uint16_t>(id);
@@ -31,18 +42,13 @@ struct BoxButtons {
   int dismissed;
 };
 
+// The program shows OK, OK/Cancel and Yes/No boxes.
 BoxButtons ButtonsOf(std::uint32_t type) {
   switch (type & mb::kTypeMask) {
     case mb::kOkCancel:
       return {{id::kOk, id::kCancel}, id::kCancel};
-    case 2:
-      return {{3, 4, 5}, 3};  // abort, retry, ignore
-    case 3:
-      return {{id::kYes, id::kNo, id::kCancel}, id::kCancel};  // yes, no, cancel
     case mb::kYesNo:
       return {{id::kYes, id::kNo}, id::kNo};
-    case 5:
-      return {{4, id::kCancel}, id::kCancel};  // retry, cancel
     default:
       return {{id::kOk}, id::kOk};
   }
@@ -96,8 +102,6 @@ struct SimWindow {
   bool ended = false;
   std::intptr_t result = 0;
   bool iconic = false;
-  bool painting = false;
-  std::size_t record = 0;  // index into Impl::dialogRecords
 
   ComboState combo;
   TreeState tree;
@@ -115,37 +119,22 @@ struct Step {
   int answer = 0;
 };
 
-// What outlives a dialog's window: the icons set on it and its system menu.
-struct DialogRecord {
-  int templateId = 0;
-  IconHandle icons[2] = {nullptr, nullptr};  // [0] small, [1] big
-  MenuHandle menu = nullptr;
-  std::vector<SimWindowSystem::MenuEntry> menuEntries;
-};
-
 }  // namespace
 
 struct SimWindowSystem::Impl {
-  explicit Impl(const ResourceScript& script) : resources(script) {}
+  explicit Impl(const Resources& script) : resources(script) {}
 
-  ResourceScript resources;
+  Resources resources;
   std::map<WindowHandle, std::unique_ptr<SimWindow>> windows;
   std::vector<SimWindow*> modal;  // running dialogs, the active one last
   std::deque<Step> script;
   std::vector<std::string> errors;
   std::vector<Shown> transcript;
-  std::vector<Painted> painted;
-  std::vector<DialogRecord> dialogRecords;
-  std::vector<Message> defaultHandled;
   std::map<int, IconHandle> icons;
-  std::set<IconHandle> iconHandles;
   std::map<int, std::string> stringOverrides;
-  bool threeD = false;
   bool failCreation = false;
-  std::vector<SimWindowSystem::Brush> brushes;
-  std::vector<SimWindowSystem::EnableCall> enables;
+  std::set<BrushHandle> brushes;
   CallLog* log = nullptr;
-  std::map<int, int> dialogRequests;
   int failedInARow = 0;
   std::function<int(const Shown&)> autoAnswer;
   std::function<void(SimUser&)> autoStep;
@@ -154,10 +143,7 @@ struct SimWindowSystem::Impl {
     if (log != nullptr) log->Note(function, target, value);
   }
   bool failBrushes = false;
-  std::map<DeviceContext, std::pair<ColorRef, ColorRef>> dcColors;  // text, background
   SimWindowSystem::SystemMenus systemMenus = SimWindowSystem::SystemMenus::kFollowStyle;
-  int clientWidth = 475;
-  int clientHeight = 470;
   std::uintptr_t nextHandle = 0x10000;
 
   // Handles are never reused, so a handle kept past its window's end finds
@@ -174,6 +160,10 @@ struct SimWindowSystem::Impl {
   SimWindow* FindControl(WindowHandle handle, ControlKind kind) {
     SimWindow* window = Find(handle);
     return window != nullptr && !window->IsDialog() && window->kind == kind ? window : nullptr;
+  }
+  bool IsIcon(IconHandle handle) const {
+    return std::any_of(icons.begin(), icons.end(),
+                       [handle](const auto& icon) { return icon.second == handle; });
   }
   SimWindow* FindDialog(WindowHandle handle) {
     SimWindow* window = Find(handle);
@@ -192,8 +182,6 @@ struct SimWindowSystem::Impl {
     dialog->id = dialogTemplate.id;
     dialog->style = dialogTemplate.style;
     dialog->text = dialogTemplate.caption;
-    dialog->record = dialogRecords.size();
-    dialogRecords.push_back(DialogRecord{dialogTemplate.id, {nullptr, nullptr}, nullptr, {}});
     for (const ControlTemplate& item : dialogTemplate.controls) {
       auto control = std::make_unique<SimWindow>();
       control->handle = NewHandle();
@@ -230,7 +218,6 @@ struct SimWindowSystem::Impl {
   // What the dialog manager and the default window procedure do with a
   // message the dialog left alone.
   std::intptr_t DefaultDialogHandling(SimWindow& dialog, const Message& message) {
-    defaultHandled.push_back(message);
     if (message.message == wm::kSysCommand) {
       switch (message.wParam & 0xFFF0) {
         case kScClose:
@@ -402,13 +389,6 @@ void SimUser::SystemCommand(std::uintptr_t command) {
   impl.SendToDialog(*dialog, wm::kSysCommand, command, 0);
 }
 
-void SimUser::Minimize(bool minimized) {
-  auto& impl = *windows_.impl_;
-  SimWindow* dialog = impl.FindDialog(dialog_);
-  if (dialog == nullptr) return impl.Error("minimize: the dialog is gone");
-  impl.SetIconic(*dialog, minimized);
-}
-
 void SimUser::SelectTreeItem(int treeId, const std::vector<std::string>& path) {
   auto& impl = *windows_.impl_;
   SimWindow* tree = impl.Reach(dialog_, treeId, "select tree item", true);
@@ -461,22 +441,6 @@ void SimUser::TypeText(int comboId, const std::string& text) {
   combo->combo.selection = kComboError;
 }
 
-void SimUser::ChooseComboEntry(int comboId, int index) {
-  auto& impl = *windows_.impl_;
-  SimWindow* combo = impl.Reach(dialog_, comboId, "choose entry", true);
-  if (combo == nullptr) return;
-  if (combo->kind != ControlKind::ComboBox) {
-    return impl.Error("choose entry: control " + std::to_string(comboId) + " is not a combo box");
-  }
-  if (index < 0 || index >= static_cast<int>(combo->combo.entries.size())) {
-    return impl.Error("choose entry: combo box " + std::to_string(comboId) + " has no entry " +
-                      std::to_string(index));
-  }
-  combo->dialog->focus = combo;
-  combo->combo.selection = index;
-  combo->text = combo->combo.entries[static_cast<std::size_t>(index)];
-}
-
 std::string SimUser::Text(int id) const {
   SimWindow* control = windows_.impl_->Reach(dialog_, id, "read text", false);
   return control != nullptr ? control->text : std::string();
@@ -519,15 +483,9 @@ std::vector<TreeNode> SimUser::Tree(int treeId) const {
   return nodes;
 }
 
-std::string SimUser::SelectedTreeText(int treeId) const {
-  SimWindow* tree = windows_.impl_->Reach(dialog_, treeId, "read tree selection", false);
-  if (tree == nullptr || tree->tree.caret == nullptr) return std::string();
-  return tree->tree.items.at(tree->tree.caret).text;
-}
-
 // --- SimWindowSystem: the script and what was shown --------------------------
 
-SimWindowSystem::SimWindowSystem(const ResourceScript& resources)
+SimWindowSystem::SimWindowSystem(const Resources& resources)
     : impl_(std::make_unique<Impl>(resources)) {}
 
 SimWindowSystem::~SimWindowSystem() = default;
@@ -560,45 +518,8 @@ std::vector<Shown> SimWindowSystem::MessageBoxes() const {
   return boxes;
 }
 
-const std::vector<SimWindowSystem::Painted>& SimWindowSystem::paintedIcons() const {
-  return impl_->painted;
-}
-
-namespace {
-const DialogRecord* LastRecord(const std::vector<DialogRecord>& records, int templateId) {
-  for (auto record = records.rbegin(); record != records.rend(); ++record) {
-    if (record->templateId == templateId) return &*record;
-  }
-  return nullptr;
-}
-}  // namespace
-
-std::vector<SimWindowSystem::MenuEntry> SimWindowSystem::SystemMenuAppends(int templateId) const {
-  const DialogRecord* record = LastRecord(impl_->dialogRecords, templateId);
-  return record != nullptr ? record->menuEntries : std::vector<MenuEntry>();
-}
-
-IconHandle SimWindowSystem::DialogIcon(int templateId, int which) const {
-  const DialogRecord* record = LastRecord(impl_->dialogRecords, templateId);
-  if (record == nullptr || which < 0 || which > 1) return nullptr;
-  return record->icons[which];
-}
-
-std::vector<Message> SimWindowSystem::DefaultHandled() const {
-  return impl_->defaultHandled;
-}
-
-bool SimWindowSystem::ThreeDControlsRequested() const {
-  return impl_->threeD;
-}
-
 void SimWindowSystem::FailDialogCreation(bool fail) {
   impl_->failCreation = fail;
-}
-
-void SimWindowSystem::SetClientSize(int width, int height) {
-  impl_->clientWidth = width;
-  impl_->clientHeight = height;
 }
 
 void SimWindowSystem::SetSystemMenus(SystemMenus which) {
@@ -612,14 +533,12 @@ void SimWindowSystem::SetString(int id, const std::string& text) {
 // --- Dialogs -----------------------------------------------------------------
 
 bool SimWindowSystem::Enable3dControls() {
-  impl_->threeD = true;
   return true;
 }
 
 std::intptr_t SimWindowSystem::RunModalDialog(int templateId, WindowHandle owner,
                                               MessageTarget& target) {
   Impl& impl = *impl_;
-  ++impl.dialogRequests[templateId];
   impl.Note("DialogBoxParamA", std::to_string(templateId), static_cast<std::uint32_t>(templateId));
   const auto found = impl.resources.dialogs.find(templateId);
   if (impl.failCreation || found == impl.resources.dialogs.end()) {
@@ -665,7 +584,6 @@ std::intptr_t SimWindowSystem::RunModalDialog(int templateId, WindowHandle owner
     shown.kind = Shown::Kind::Dialog;
     shown.templateId = templateId;
     shown.caption = dialog->text;
-    shown.hasOwner = owner != nullptr;
     shown.ownedByMainWindow = owner != nullptr && owner == MainWindow();
     impl.transcript.push_back(shown);
   }
@@ -731,8 +649,8 @@ bool SimWindowSystem::Subclass(WindowHandle control, MessageTarget& target) {
 
 std::intptr_t SimWindowSystem::CallDefault(const Message& message) {
   // The stand-in's control classes have no handling of their own for the
-  // messages a control object passes on; the message is recorded.
-  impl_->defaultHandled.push_back(message);
+  // messages a control object passes on.
+  static_cast<void>(message);
   return 0;
 }
 
@@ -743,7 +661,6 @@ bool SimWindowSystem::EnableWindow(WindowHandle handle, bool enable) {
   if (window == nullptr) return false;
   const bool wasDisabled = !window->enabled;
   window->enabled = enable;
-  impl_->enables.push_back(EnableCall{window->IsDialog() ? 0 : window->id, enable});
   impl_->Note("EnableWindow", std::to_string(window->IsDialog() ? 0 : window->id), enable);
   // A window that is disabled loses the focus.
   if (!enable && !window->IsDialog() && window->dialog->focus == window) {
@@ -786,13 +703,14 @@ std::intptr_t SimWindowSystem::SendMessage(WindowHandle handle, std::uint32_t me
   Impl& impl = *impl_;
   SimWindow* window = impl.Find(handle);
   if (window == nullptr) return 0;
+  // The icons a dialog shows, and the erasing behind a minimised one's,
+  // are drawn by the system.
   if (message == wm::kSetIcon && window->IsDialog()) {
     impl.Note("SendMessageA", "WM_SETICON", static_cast<std::uint32_t>(wParam));
-    if (wParam > 1) return 0;
-    IconHandle& slot = impl.dialogRecords[window->record].icons[wParam];
-    const IconHandle previous = slot;
-    slot = reinterpret_cast<IconHandle>(lParam);
-    return reinterpret_cast<std::intptr_t>(previous);
+    if (!impl.IsIcon(reinterpret_cast<IconHandle>(lParam))) {
+      impl.Error("WM_SETICON: not an icon that LoadIcon gave");
+    }
+    return 0;
   }
   if (message == wm::kIconEraseBkgnd) return 0;
   if (window->IsDialog()) return impl.SendToDialog(*window, message, wParam, lParam);
@@ -816,7 +734,6 @@ int SimWindowSystem::MessageBox(WindowHandle owner, const char* text, const char
   shown.text = text != nullptr ? text : "";
   shown.caption = caption != nullptr ? caption : "Error";  // what Windows shows without one
   shown.type = type;
-  shown.hasOwner = owner != nullptr;
   shown.ownedByMainWindow = owner != nullptr && owner == MainWindow();
   const std::size_t index = impl.transcript.size();
   impl.transcript.push_back(shown);
@@ -845,29 +762,21 @@ int SimWindowSystem::MessageBox(WindowHandle owner, const char* text, const char
 
 // --- Menus and resources ---------------------------------------------------------
 
+// A dialog's own handle stands for its system menu, as for its paint DC.
 MenuHandle SimWindowSystem::GetSystemMenu(WindowHandle handle) {
-  Impl& impl = *impl_;
-  SimWindow* dialog = impl.FindDialog(handle);
-  if (dialog == nullptr || impl.systemMenus == SystemMenus::kNever) return nullptr;
-  if (impl.systemMenus == SystemMenus::kFollowStyle && (dialog->style & style::kSysMenu) == 0) {
-    return nullptr;
-  }
-  DialogRecord& record = impl.dialogRecords[dialog->record];
-  if (record.menu == nullptr) record.menu = impl.NewHandle();
-  return record.menu;
+  SimWindow* dialog = impl_->FindDialog(handle);
+  if (dialog == nullptr) return nullptr;
+  const bool hasOne =
+      impl_->systemMenus == SystemMenus::kAlways || (dialog->style & style::kSysMenu) != 0;
+  return hasOne ? dialog->handle : nullptr;
 }
 
+// Noted as the entry's command id and text, with its flags.
 bool SimWindowSystem::AppendMenu(MenuHandle menu, std::uint32_t flags, std::uintptr_t id,
                                  const char* text) {
-  if (menu == nullptr) return false;
-  impl_->Note("AppendMenuA", text != nullptr ? text : "", flags);
-  for (DialogRecord& record : impl_->dialogRecords) {
-    if (record.menu == menu) {
-      record.menuEntries.push_back(MenuEntry{flags, id, text != nullptr ? text : ""});
-      return true;
-    }
-  }
-  return false;
+  if (impl_->FindDialog(menu) == nullptr) return false;
+  impl_->Note("AppendMenuA", std::to_string(id) + " " + (text != nullptr ? text : ""), flags);
+  return true;
 }
 
 std::string SimWindowSystem::LoadString(int id) {
@@ -881,72 +790,59 @@ IconHandle SimWindowSystem::LoadIcon(int id) {
   Impl& impl = *impl_;
   if (impl.resources.icons.count(id) == 0) return nullptr;
   IconHandle& icon = impl.icons[id];
-  if (icon == nullptr) {
-    icon = impl.NewHandle();
-    impl.iconHandles.insert(icon);
-  }
+  if (icon == nullptr) icon = impl.NewHandle();
   return icon;
 }
 
-// --- Painting ----------------------------------------------------------------------
+// --- Painting and colours ----------------------------------------------------------
+// What is drawn is not kept: only the brushes, which the program must delete.
 
 DeviceContext SimWindowSystem::BeginPaint(WindowHandle handle) {
   SimWindow* window = impl_->Find(handle);
-  if (window == nullptr) return nullptr;
-  window->painting = true;
-  return window->handle;  // the window's own handle stands for its paint DC
+  return window != nullptr ? window->handle : nullptr;  // the window stands for its paint DC
 }
 
-void SimWindowSystem::EndPaint(WindowHandle handle) {
-  if (SimWindow* window = impl_->Find(handle)) window->painting = false;
-}
+void SimWindowSystem::EndPaint(WindowHandle /*window*/) {}
 
 int SimWindowSystem::GetSystemMetrics(int index) {
   return index == kSmCxIcon || index == kSmCyIcon ? kIconSize : 0;
 }
 
 Rect SimWindowSystem::GetClientRect(WindowHandle handle) {
-  if (impl_->Find(handle) == nullptr) return Rect{0, 0, 0, 0};
-  return Rect{0, 0, impl_->clientWidth, impl_->clientHeight};
+  return impl_->Find(handle) != nullptr ? kClientArea : Rect{0, 0, 0, 0};
 }
 
-bool SimWindowSystem::DrawIcon(DeviceContext dc, int x, int y, IconHandle icon) {
-  SimWindow* window = impl_->Find(dc);
-  if (window == nullptr || !window->painting || impl_->iconHandles.count(icon) == 0) return false;
-  impl_->painted.push_back(Painted{x, y, icon});
-  return true;
+bool SimWindowSystem::DrawIcon(DeviceContext dc, int /*x*/, int /*y*/, IconHandle icon) {
+  return impl_->Find(dc) != nullptr && impl_->IsIcon(icon);
 }
 
-// --- Colours -----------------------------------------------------------------------
-
-BrushHandle SimWindowSystem::CreateSolidBrush(ColorRef color) {
+BrushHandle SimWindowSystem::CreateSolidBrush(ColorRef /*color*/) {
   if (impl_->failBrushes) return nullptr;
   const BrushHandle brush = impl_->NewHandle();
-  impl_->brushes.push_back(Brush{brush, color, 0});
+  impl_->brushes.insert(brush);
   return brush;
 }
 
-bool SimWindowSystem::DeleteObject(BrushHandle handle) {
-  for (Brush& brush : impl_->brushes) {
-    if (brush.handle != handle) continue;
-    ++brush.deletions;
-    return brush.deletions == 1;  // a deleted object is no object any more
-  }
+bool SimWindowSystem::DeleteObject(BrushHandle brush) {
+  if (impl_->brushes.erase(brush) == 1) return true;
+  impl_->Error("DeleteObject: no such brush (deleted before?)");
   return false;
 }
 
-ColorRef SimWindowSystem::SetTextColor(DeviceContext dc, ColorRef color) {
-  ColorRef& slot = impl_->dcColors[dc].first;
-  const ColorRef before = slot;
-  slot = color;
-  return before;
+ColorRef SimWindowSystem::SetTextColor(DeviceContext /*dc*/, ColorRef /*color*/) {
+  return 0;
 }
 
-ColorRef SimWindowSystem::SetBkColor(DeviceContext dc, ColorRef color) {
-  ColorRef& slot = impl_->dcColors[dc].second;
-  const ColorRef before = slot;
-  slot = color;
-  return before;
+ColorRef SimWindowSystem::SetBkColor(DeviceContext /*dc*/, ColorRef /*color*/) {
+  return 0;
+}
+
+int SimWindowSystem::LiveBrushes() const {
+  return static_cast<int>(impl_->brushes.size());
+}
+
+void SimWindowSystem::FailBrushCreation(bool fail) {
+  impl_->failBrushes = fail;
 }
 
 void SimWindowSystem::SetAutopilot(std::function<int(const Shown&)> answer,
@@ -957,33 +853,6 @@ void SimWindowSystem::SetAutopilot(std::function<int(const Shown&)> answer,
 
 void SimWindowSystem::SetCallLog(CallLog* log) {
   impl_->log = log;
-}
-
-int SimWindowSystem::DialogRequests(int templateId) const {
-  const auto found = impl_->dialogRequests.find(templateId);
-  return found == impl_->dialogRequests.end() ? 0 : found->second;
-}
-
-const std::vector<SimWindowSystem::EnableCall>& SimWindowSystem::enableCalls() const {
-  return impl_->enables;
-}
-
-const std::vector<SimWindowSystem::Brush>& SimWindowSystem::brushes() const {
-  return impl_->brushes;
-}
-
-ColorRef SimWindowSystem::TextColorOf(DeviceContext dc) const {
-  const auto found = impl_->dcColors.find(dc);
-  return found == impl_->dcColors.end() ? 0 : found->second.first;
-}
-
-ColorRef SimWindowSystem::BkColorOf(DeviceContext dc) const {
-  const auto found = impl_->dcColors.find(dc);
-  return found == impl_->dcColors.end() ? 0 : found->second.second;
-}
-
-void SimWindowSystem::FailBrushCreation(bool fail) {
-  impl_->failBrushes = fail;
 }
 
 // --- Tree view ---------------------------------------------------------------------

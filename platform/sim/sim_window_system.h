@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "platform/sim/call_log.h"
-#include "platform/sim/resource_script.h"
+#include "platform/sim/res_file.h"
 #include "platform/window_system.h"
 
 namespace velnara::platform::sim {
@@ -32,8 +32,7 @@ struct Shown {
   std::string text;                // message boxes
   std::uint32_t type = 0;          // message boxes: MB_* buttons | icon
   bool ownedByMainWindow = false;  // its owner is the application's main window
-  bool hasOwner = false;
-  int answer = 0;  // message boxes: the button pressed
+  int answer = 0;                  // message boxes: the button pressed
 };
 
 // A snapshot of a tree-view item and its subtree.
@@ -62,7 +61,6 @@ class SimUser {
   void PressEscape();                          // IDCANCEL
   void CloseBox();                             // WM_SYSCOMMAND SC_CLOSE
   void SystemCommand(std::uintptr_t command);  // WM_SYSCOMMAND, e.g. a system menu entry
-  void Minimize(bool minimized);               // IsIconic, then WM_PAINT
   // Selects the item reached by following texts from the top level, e.g.
   // {"PCI Bus", "Tarvex 880-4 RJ45", "COM5"}.
   void SelectTreeItem(int treeId, const std::vector<std::string>& path);
@@ -70,7 +68,6 @@ class SimUser {
   // Replaces the text of a combo box's edit field as typing would: the
   // field takes at most its text limit, and the list selection is cleared.
   void TypeText(int comboId, const std::string& text);
-  void ChooseComboEntry(int comboId, int index);
 
   // Reading.
   std::string Text(int id) const;
@@ -81,7 +78,6 @@ class SimUser {
   int ComboSelection(int comboId) const;         // CB_ERR when none
   int ComboTextLimit(int comboId) const;         // 0 when none was set
   std::vector<TreeNode> Tree(int treeId) const;  // the top-level items
-  std::string SelectedTreeText(int treeId) const;
 
  private:
   SimWindowSystem& windows_;
@@ -90,7 +86,7 @@ class SimUser {
 
 class SimWindowSystem : public WindowSystem {
  public:
-  explicit SimWindowSystem(const ResourceScript& resources = ProgramResources());
+  explicit SimWindowSystem(const Resources& resources = ProgramResources());
   ~SimWindowSystem() override;
 
   // --- The script ---------------------------------------------------------
@@ -112,59 +108,22 @@ class SimWindowSystem : public WindowSystem {
   // --- What was shown -----------------------------------------------------
   const std::vector<Shown>& transcript() const;
   std::vector<Shown> MessageBoxes() const;
-  // Icons set with WM_SETICON on dialogs, paints of minimised windows, menu
-  // entries appended to system menus: readable after the run.
-  struct Painted {
-    int x, y;
-    IconHandle icon;
-  };
-  const std::vector<Painted>& paintedIcons() const;
-  struct MenuEntry {
-    std::uint32_t flags;
-    std::uintptr_t id;
-    std::string text;
-  };
-  // The entries appended to the system menu of the last dialog of `templateId`.
-  std::vector<MenuEntry> SystemMenuAppends(int templateId) const;
-  // The big (1) and small (0) icons last set on a dialog of `templateId`.
-  IconHandle DialogIcon(int templateId, int which) const;
-  // Messages that reached the default handling of a dialog or a control,
-  // e.g. a system command that the dialog passed on.
-  std::vector<Message> DefaultHandled() const;
-  bool ThreeDControlsRequested() const;
-  // Every EnableWindow call, in order: the control id (0 for a dialog).
-  struct EnableCall {
-    int id;
-    bool enable;
-  };
-  const std::vector<EnableCall>& enableCalls() const;
-  // Brushes made and deleted, in order; a deleted brush stays listed.
-  struct Brush {
-    BrushHandle handle;
-    ColorRef color;
-    int deletions;  // DeleteObject calls on it; more than one is a fault
-  };
-  const std::vector<Brush>& brushes() const;
-  // The colours last set on a device context (0 before any).
-  ColorRef TextColorOf(DeviceContext dc) const;
-  ColorRef BkColorOf(DeviceContext dc) const;
+  // Brushes made and not yet deleted. Deleting one that is not there (a
+  // second time) is recorded in errors().
+  int LiveBrushes() const;
   // Makes CreateSolidBrush fail (answer null), as when GDI runs out.
   void FailBrushCreation(bool fail);
 
   // Notes dialogs run, message boxes shown, icons set, menu entries added
   // and windows enabled into `log` (null: none), among the other calls.
   void SetCallLog(CallLog* log);
-  // Every RunModalDialog asked for, shown or failed, by template id.
-  int DialogRequests(int templateId) const;
 
   // Makes every dialog creation fail (RunModalDialog answers -1).
   void FailDialogCreation(bool fail);
-  // Sizes the tests can rely on: icons are 32 × 32, client areas as given.
-  void SetClientSize(int width, int height);
   // Which dialogs have a system menu. Windows and Wine give one only to a
   // window with WS_SYSMENU (GetSystemMenu answers null for the others);
-  // a test may give every dialog one, or none.
-  enum class SystemMenus { kFollowStyle, kAlways, kNever };
+  // a test may give every dialog one.
+  enum class SystemMenus { kFollowStyle, kAlways };
   void SetSystemMenus(SystemMenus which);
   // Replaces a string resource (an empty text removes it).
   void SetString(int id, const std::string& text);

@@ -29,7 +29,8 @@ VELNARA_DEMO_NEEDS=(
 )
 
 # Everything above, plus the Linux tests, the 32-bit build and the import check
-# (scripts/test).
+# (scripts/test). The Linux build compiles the program's resources for the
+# stand-in with x86_64-w64-mingw32-windres, which the list above holds.
 # shellcheck disable=SC2034 # used by the scripts that source this file
 VELNARA_TEST_NEEDS=(
   "${VELNARA_DEMO_NEEDS[@]}"

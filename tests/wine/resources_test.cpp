@@ -1,5 +1,6 @@
-// The resources of the built programs as Windows reads them: the version
-// record and the icon group. Run with the programs to check:
+// The resources of the built programs as Windows reads them: the dialog
+// templates and strings the stand-in reads as well, the version record and
+// the icon group. Run with the programs to check:
 //
 //   velnara_resource_tests PATH\TO\Velnara.exe... [GoogleTest options]
 //
@@ -13,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/resource_script.h"
+#include "platform/sim/res_file.h"
 #include "platform/win32/windows_api.h"
 #include "tests/wine/ui_automation.h"
 
@@ -111,7 +112,6 @@ class TemplateReader {
   explicit TemplateReader(const BYTE* data) : at_(data) {}
   WORD Word() { return Take<WORD>(); }
   DWORD Dword() { return Take<DWORD>(); }
-  short Short() { return Take<short>(); }
   // A string, or "#n" for an ordinal (0xFFFF followed by n).
   std::string StringOrOrdinal() {
     WORD first = Word();
@@ -159,36 +159,33 @@ std::vector<std::string> CompiledTemplate(HMODULE module, int id) {
   in.Word();  // version
   if (in.Word() != 0xFFFF) return {"not a DIALOGEX template"};
   in.Dword();  // help id
-  const DWORD exStyle = in.Dword();
+  in.Dword();  // extended style
   const DWORD style = in.Dword();
   const WORD count = in.Word();
-  const short x = in.Short(), y = in.Short(), cx = in.Short(), cy = in.Short();
-  in.StringOrOrdinal();  // menu
-  in.StringOrOrdinal();  // class
+  in.Take<std::uint64_t>();  // position and size
+  in.StringOrOrdinal();      // menu
+  in.StringOrOrdinal();      // class
   const std::string caption = in.StringOrOrdinal();
-  const WORD points = in.Word();
-  in.Word();  // weight
-  in.Word();  // italic, charset
-  const std::string font = in.StringOrOrdinal();
+  in.Dword();            // point size, weight
+  in.Word();             // italic, charset
+  in.StringOrOrdinal();  // typeface
   char line[256];
-  std::snprintf(line, sizeof line, "dialog %d \"%s\" %08lx %08lx %d,%d,%d,%d %d %s", id,
-                caption.c_str(), static_cast<unsigned long>(style),
-                static_cast<unsigned long>(exStyle), x, y, cx, cy, points, font.c_str());
+  std::snprintf(line, sizeof line, "dialog %d \"%s\" %08lx", id, caption.c_str(),
+                static_cast<unsigned long>(style));
   lines.push_back(line);
   for (WORD i = 0; i < count; ++i) {
     in.AlignToDword(base);
     in.Dword();  // help id
-    const DWORD itemEx = in.Dword();
+    in.Dword();  // extended style
     const DWORD itemStyle = in.Dword();
-    const short ix = in.Short(), iy = in.Short(), icx = in.Short(), icy = in.Short();
+    in.Take<std::uint64_t>();  // position and size
     const auto itemId = static_cast<int>(in.Dword());
     const std::string className = ControlClassName(in.StringOrOrdinal());
     const std::string text = in.StringOrOrdinal();
     const WORD extra = in.Word();
     for (WORD b = 0; b < extra; ++b) in.Take<BYTE>();
-    std::snprintf(line, sizeof line, "%d %s \"%s\" %08lx %08lx %d,%d,%d,%d", itemId,
-                  className.c_str(), text.c_str(), static_cast<unsigned long>(itemStyle),
-                  static_cast<unsigned long>(itemEx), ix, iy, icx, icy);
+    std::snprintf(line, sizeof line, "%d %s \"%s\" %08lx", itemId, className.c_str(), text.c_str(),
+                  static_cast<unsigned long>(itemStyle));
     lines.push_back(line);
   }
   return lines;
@@ -196,36 +193,23 @@ std::vector<std::string> CompiledTemplate(HMODULE module, int id) {
 
 std::vector<std::string> StandInTemplate(const platform::sim::DialogTemplate& dialog) {
   char line[256];
-  std::snprintf(line, sizeof line, "dialog %d \"%s\" %08lx %08lx %d,%d,%d,%d %d %s", dialog.id,
-                dialog.caption.c_str(), static_cast<unsigned long>(dialog.style),
-                static_cast<unsigned long>(dialog.exStyle), dialog.x, dialog.y, dialog.width,
-                dialog.height, dialog.fontSize, dialog.fontName.c_str());
+  std::snprintf(line, sizeof line, "dialog %d \"%s\" %08lx", dialog.id, dialog.caption.c_str(),
+                static_cast<unsigned long>(dialog.style));
   std::vector<std::string> lines = {line};
   for (const platform::sim::ControlTemplate& control : dialog.controls) {
-    // The compiler writes an icon's resource id as an ordinal.
-    const bool ordinal =
-        !control.text.empty() && control.text.find_first_not_of("0123456789") == std::string::npos;
-    const std::string text = ordinal ? "#" + control.text : control.text;
-    std::snprintf(line, sizeof line, "%d %s \"%s\" %08lx %08lx %d,%d,%d,%d", control.id,
-                  ControlClassName(control.className).c_str(), text.c_str(),
-                  static_cast<unsigned long>(control.style),
-                  static_cast<unsigned long>(control.exStyle), control.x, control.y, control.width,
-                  control.height);
+    std::snprintf(line, sizeof line, "%d %s \"%s\" %08lx", control.id,
+                  ControlClassName(control.className).c_str(), control.text.c_str(),
+                  static_cast<unsigned long>(control.style));
     lines.push_back(line);
   }
   return lines;
 }
 
-// The stand-in builds its dialogs by reading ui/velnara.rc itself; what it
-// reads must be what the resource compiler wrote into the program.
+// The stand-in builds its dialogs from the compiled resources in the build
+// tree; what it reads there must be what Windows finds in the program.
 TEST(BuiltPrograms, TheStandInReadsTheTemplatesTheCompilerWrote) {
   ASSERT_FALSE(gPrograms.empty()) << "usage: velnara_resource_tests Velnara.exe...";
-  platform::sim::ResourceScript script;
-  std::string problem;
-  ASSERT_TRUE(platform::sim::LoadResourceScript(ToWindowsPath(VELNARA_SOURCE_DIR "/ui/velnara.rc"),
-                                                ToWindowsPath(VELNARA_SOURCE_DIR "/ui/resource.h"),
-                                                &script, &problem))
-      << problem;
+  const platform::sim::Resources& resources = platform::sim::ProgramResources();
   for (const std::string& program : gPrograms) {
     SCOPED_TRACE(program);
     const HMODULE module =
@@ -233,8 +217,13 @@ TEST(BuiltPrograms, TheStandInReadsTheTemplatesTheCompilerWrote) {
     ASSERT_NE(module, nullptr);
     for (const int id : {100, 102, 131}) {
       SCOPED_TRACE("template " + std::to_string(id));
-      ASSERT_EQ(script.dialogs.count(id), 1u);
-      EXPECT_EQ(StandInTemplate(script.dialogs.at(id)), CompiledTemplate(module, id));
+      ASSERT_EQ(resources.dialogs.count(id), 1u);
+      EXPECT_EQ(StandInTemplate(resources.dialogs.at(id)), CompiledTemplate(module, id));
+    }
+    for (const auto& [id, text] : resources.strings) {
+      char loaded[256] = {};
+      LoadStringA(module, static_cast<UINT>(id), loaded, sizeof loaded);
+      EXPECT_EQ(text, loaded) << "string " << id;
     }
     FreeLibrary(module);
   }
