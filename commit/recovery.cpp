@@ -67,10 +67,10 @@ const char* OpenCaption(const std::string& key) {
 
 // What the places of a journal hold now.
 struct Now {
-  std::vector<ValueState> values;  // as the journal's values
-  std::vector<std::string> lists;  // as its lists; empty: unknown
-  std::vector<bool> claimed;       // the database; empty: unknown
-  bool complete = true;            // everything was read
+  std::vector<ValueState> values;     // as the journal's values
+  std::vector<std::string> lists;     // as its lists; empty: unknown
+  std::vector<std::uint8_t> claimed;  // the database; empty: unknown
+  bool complete = true;               // everything was read
 };
 
 // Reads what every place holds now. False with *problem for a journal that
@@ -112,9 +112,9 @@ bool ReadNow(Platform& platform, const Journal& journal, Now* now, std::string* 
   return true;
 }
 
-bool Claimed(const std::vector<bool>& claimed, long number) {
+bool Claimed(const std::vector<std::uint8_t>& claimed, long number) {
   return number >= 1 && static_cast<std::size_t>(number) <= claimed.size() &&
-         claimed[static_cast<std::size_t>(number) - 1];
+         claimed[static_cast<std::size_t>(number) - 1] != 0;
 }
 
 // Whether every place holds what the walk was writing there.

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
-#include <set>
 #include <utility>
 
 #include "commit/commit_texts.h"
@@ -117,8 +116,9 @@ void PlanSerialMap(const std::vector<SerialValue>& values, PortRecord* boards, W
     ownerOf.emplace(FoldCase(port.serialValue), owners.size());
     owners.push_back(&port);
   }
-  std::set<std::string> taken;
-  for (PortPlan& port : plan->ports) {
+  std::map<std::string, std::size_t> taken;  // folded value name -> the port that takes it
+  for (std::size_t i = 0; i < plan->ports.size(); ++i) {
+    PortPlan& port = plan->ports[i];
     for (auto [found, end] = byData.equal_range(port.oldName); found != end; ++found) {
       const SerialValue& value = values[found->second];
       const std::string folded = FoldCase(value.name);
@@ -128,7 +128,7 @@ void PlanSerialMap(const std::vector<SerialValue>& values, PortRecord* boards, W
         others = others || owners[owner->second] != port.port;
       }
       if (others) continue;
-      taken.insert(folded);
+      taken.emplace(folded, i);
       port.serialFound = true;
       port.serialValue = value.name;
       port.serialType = value.type;
@@ -149,8 +149,9 @@ void PlanSerialMap(const std::vector<SerialValue>& values, PortRecord* boards, W
 void PlanSettings(PortRecord* boards, const PlanPlaces& places, WalkPlan* plan) {
   const RegKey& key = plan->settings;
   if (!key.IsOpen()) return;
-  std::set<std::string> sources;
-  for (PortPlan& port : plan->ports) {
+  std::map<std::string, std::size_t> sources;  // folded value name -> the port that moves it
+  for (std::size_t i = 0; i < plan->ports.size(); ++i) {
+    PortPlan& port = plan->ports[i];
     port.settingsFrom = port.port->settingsName + ":";
     port.settingsTo = port.newName + ":";
     const ErrorCode code =
@@ -164,7 +165,7 @@ void PlanSettings(PortRecord* boards, const PlanPlaces& places, WalkPlan* plan) 
     // Two ports that keep their settings in one value (both had one name):
     // the first carries them, and the other has none of its own.
     if (port.settings == PortPlan::Settings::kMove &&
-        !sources.insert(FoldCase(port.settingsFrom)).second) {
+        !sources.emplace(FoldCase(port.settingsFrom), i).second) {
       port.settings = PortPlan::Settings::kNone;
     }
   }
@@ -221,10 +222,11 @@ void PlanSettings(PortRecord* boards, const PlanPlaces& places, WalkPlan* plan) 
   // blocked keeps its value, which may block another.
   for (bool changed = true; changed;) {
     changed = false;
-    std::set<std::string> targets;
-    for (PortPlan& port : plan->ports) {
+    std::map<std::string, std::size_t> targets;  // folded value name -> the port moving in
+    for (std::size_t i = 0; i < plan->ports.size(); ++i) {
+      PortPlan& port = plan->ports[i];
       if (port.settings != PortPlan::Settings::kMove) continue;
-      const bool taken = !targets.insert(FoldCase(port.settingsTo)).second;
+      const bool taken = !targets.emplace(FoldCase(port.settingsTo), i).second;
       if (taken || keptThere(port.port, port.settingsTo)) {
         port.settings = PortPlan::Settings::kStay;
         changed = true;
@@ -290,7 +292,7 @@ void PlanDeviceKeys(Platform& platform, const ErrorReporter& reporter, WalkPlan*
 void PlanClaims(Platform& platform, const ErrorReporter& reporter, PortRecord* boards,
                 const PlanPlaces& places, WalkKind kind, WalkPlan* plan) {
   ComDb database(platform.comPorts);
-  std::vector<bool> claimed;
+  std::vector<std::uint8_t> claimed;
   ErrorCode code = database.Open();
   if (code == error::kSuccess) code = database.ClaimedNumbers(&claimed);
   if (code != error::kSuccess) {
@@ -302,31 +304,31 @@ void PlanClaims(Platform& platform, const ErrorReporter& reporter, PortRecord* b
     return number >= 1 && static_cast<std::size_t>(number) <= claimed.size();
   };
   // The numbers of the database that a port has once the walk is done.
-  std::vector<bool> held(claimed.size());
+  std::vector<std::uint8_t> held(claimed.size());
   for (const PortRecord& port : Ports(boards)) {
     const auto found = places.find(&port);
     const long number =
         ComNumber(found != places.end() ? plan->ports[found->second].newName : port.committedName);
-    if (inDatabase(number)) held[number - 1] = true;
+    if (inDatabase(number)) held[number - 1] = 1;
   }
-  std::vector<bool> now = claimed;
+  std::vector<std::uint8_t> now = claimed;
   for (PortPlan& port : plan->ports) {
     port.oldNumber = ComNumber(port.oldName);
     port.newNumber = ComNumber(port.newName);
     if (kind == WalkKind::kReset && port.oldName == port.port->portName) continue;
     if (inDatabase(port.oldNumber) && now[port.oldNumber - 1] && !held[port.oldNumber - 1]) {
       port.releaseOld = true;
-      now[port.oldNumber - 1] = false;
+      now[port.oldNumber - 1] = 0;
     }
     // A number beyond the database is asked all the same: it answers why not.
     if (port.newNumber >= 1 && !(inDatabase(port.newNumber) && now[port.newNumber - 1])) {
       port.claimNew = true;
-      if (inDatabase(port.newNumber)) now[port.newNumber - 1] = true;
+      if (inDatabase(port.newNumber)) now[port.newNumber - 1] = 1;
     }
   }
   for (std::size_t i = 0; i < claimed.size(); ++i) {
     if (claimed[i] != now[i]) {
-      plan->journal.claims.push_back({static_cast<long>(i + 1), claimed[i], now[i]});
+      plan->journal.claims.push_back({static_cast<long>(i + 1), claimed[i] != 0, now[i] != 0});
     }
   }
 }

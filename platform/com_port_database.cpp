@@ -18,7 +18,7 @@ ErrorCode ComDb::Close() {
   return code;
 }
 
-ErrorCode ComDb::ClaimedNumbers(std::vector<bool>* claimed) const {
+ErrorCode ComDb::ClaimedNumbers(std::vector<std::uint8_t>* claimed) const {
   std::uint32_t size = 0;
   ErrorCode code = database_.GetCurrentPortUsage(handle_, nullptr, 0, comdb::kReportBytes, &size);
   if (code != error::kSuccess) return code;
@@ -26,8 +26,8 @@ ErrorCode ComDb::ClaimedNumbers(std::vector<bool>* claimed) const {
   std::uint32_t reported = 0;
   code = database_.GetCurrentPortUsage(handle_, bytes.data(), size, comdb::kReportBytes, &reported);
   if (code != error::kSuccess) return code;
-  claimed->assign(reported, false);
-  for (std::uint32_t i = 0; i < reported && i < size; ++i) (*claimed)[i] = bytes[i] != 0;
+  claimed->assign(reported, 0);
+  for (std::uint32_t i = 0; i < reported && i < size; ++i) (*claimed)[i] = bytes[i] != 0 ? 1 : 0;
   return error::kSuccess;
 }
 

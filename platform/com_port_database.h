@@ -65,8 +65,9 @@ class ComDb {
   ErrorCode ReleasePort(std::uint32_t number) const {
     return database_.ReleasePort(handle_, number);
   }
-  // Which numbers are in use: (*claimed)[n - 1] is true for a claimed COMn.
-  ErrorCode ClaimedNumbers(std::vector<bool>* claimed) const;
+  // Which numbers are in use: (*claimed)[n - 1] is 1 for a claimed COMn, 0
+  // for a free one.
+  ErrorCode ClaimedNumbers(std::vector<std::uint8_t>* claimed) const;
 
  private:
   ComPortDatabase& database_;

@@ -1,7 +1,6 @@
 #include "rename/com_name_holders.h"
 
 #include <algorithm>
-#include <map>
 
 #include "discovery/port_enumeration.h"
 #include "discovery/port_names.h"
@@ -93,15 +92,17 @@ ComNameHolders::ComNameHolders(Platform& platform, const std::vector<const PortR
 void ComNameHolders::ReadEnumOnce() const {
   if (enumRead_) return;
   enumRead_ = true;
-  std::set<std::string> treeKeys;
-  for (const PortRecord* port : ports_) {
-    treeKeys.insert(FoldCase(PortDeviceKeyPath(*port).substr(std::string(kEnumRoot).size() + 1)));
+  std::map<std::string, std::size_t> treeKeys;  // folded, below Enum -> the port
+  for (std::size_t i = 0; i < ports_.size(); ++i) {
+    treeKeys.emplace(
+        FoldCase(PortDeviceKeyPath(*ports_[i]).substr(std::string(kEnumRoot).size() + 1)), i);
   }
   ReadEnum(platform_.registry, treeKeys);
   ReadDescriptions(platform_.registry);
 }
 
-void ComNameHolders::ReadEnum(Registry& registry, const std::set<std::string>& treeKeys) const {
+void ComNameHolders::ReadEnum(Registry& registry,
+                              const std::map<std::string, std::size_t>& treeKeys) const {
   RegKey root(registry);
   const ErrorCode opened = root.Open(kLocalMachine, kEnumRoot, kLookUp);
   if (opened != error::kSuccess) {
@@ -184,11 +185,11 @@ void ComNameHolders::ReadDatabase(ComPortDatabase& database,
     claimed_.clear();
     databaseUnread_ = true;
   }
-  treeNumbers_.assign(claimed_.size(), false);
+  treeNumbers_.assign(claimed_.size(), 0);
   for (const PortRecord* port : ports) {
     const long number = ComNumber(port->committedName);
     if (number >= 1 && static_cast<std::size_t>(number) <= claimed_.size()) {
-      treeNumbers_[number - 1] = true;
+      treeNumbers_[number - 1] = 1;
     }
   }
 }
@@ -202,11 +203,12 @@ bool ComNameHolders::Claimed(const std::string& name) const {
 
 void ComNameHolders::ReadDescriptions(Registry& registry) const {
   // The names held: each instance that has one is described.
-  std::set<std::string> held;
+  // By key: how many of the database's claims and connected devices hold it.
+  std::map<std::string, std::size_t> held;
   for (std::size_t i = 0; i < claimed_.size(); ++i) {
-    if (claimed_[i] && !treeNumbers_[i]) held.insert(KeyOf("COM" + std::to_string(i + 1)));
+    if (claimed_[i] && !treeNumbers_[i]) ++held[KeyOf("COM" + std::to_string(i + 1))];
   }
-  for (const SerialValue& value : serialOutside_) held.insert(KeyOf(value.data));
+  for (const SerialValue& value : serialOutside_) ++held[KeyOf(value.data)];
   for (Instance& instance : instances_) {
     // Without the database, any of them may be asked about.
     if (!databaseUnread_ && held.count(KeyOf(instance.portName)) == 0) continue;

@@ -5,7 +5,7 @@
 // ask it why a name is taken, and the user learns whose it is.
 #pragma once
 
-#include <set>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -80,7 +80,8 @@ class ComNameHolders {
     std::string data;  // "COM1"
   };
   void ReadEnumOnce() const;
-  void ReadEnum(platform::Registry& registry, const std::set<std::string>& treeKeys) const;
+  void ReadEnum(platform::Registry& registry,
+                const std::map<std::string, std::size_t>& treeKeys) const;
   void ReadSerialMap(platform::Registry& registry, const std::vector<const PortRecord*>& ports);
   void ReadDatabase(platform::ComPortDatabase& database,
                     const std::vector<const PortRecord*>& ports);
@@ -92,8 +93,8 @@ class ComNameHolders {
   mutable bool enumRead_ = false;
   mutable std::vector<Instance> instances_;  // outside the tree, with a PortName
   std::vector<SerialValue> serialOutside_;   // values that are none of the tree's ports
-  std::vector<bool> claimed_;                // (*)[n - 1] for COMn; empty when unknown
-  std::vector<bool> treeNumbers_;            // as claimed_: the tree's committed names
+  std::vector<std::uint8_t> claimed_;        // (*)[n - 1] for COMn; empty when unknown
+  std::vector<std::uint8_t> treeNumbers_;    // as claimed_: the tree's committed names
   mutable bool enumIncomplete_ = false;      // a read of Enum failed
   bool serialIncomplete_ = false;            // the serial device map could not be read
   bool databaseUnread_ = false;              // the COM port database could not be asked

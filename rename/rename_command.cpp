@@ -41,8 +41,7 @@ bool AskWhetherNameMayBeGiven(Platform& platform, const NameCheck& check, const 
 
 }  // namespace
 
-void RunRenameCommand(Platform& platform, const RenameTarget& target,
-                      const std::function<std::unique_ptr<NameDialog>()>& makeDialog) {
+void RunRenameCommand(Platform& platform, const RenameTarget& target, NameDialog& dialog) {
   const TreeView& tree = target.tree;
   // The selected item, never the one under the pointer. Only port items
   // carry a record; the root and the board items carry none.
@@ -52,11 +51,10 @@ void RunRenameCommand(Platform& platform, const RenameTarget& target,
     return;
   }
   const std::string oldText = tree.GetItemText(item);
-  const std::unique_ptr<NameDialog> dialog = makeDialog();
   for (;;) {
-    dialog->SetOldName(oldText);
-    if (dialog->Show() != id::kOk) return;
-    const std::string newName = dialog->GetNewName();
+    dialog.SetOldName(oldText);
+    if (dialog.Show() != id::kOk) return;
+    const std::string newName = dialog.GetNewName();
     if (newName == oldText) return;
     // Read afresh for every name: the registry may have moved meanwhile.
     NameRule rule(platform, ShownNames(tree));

@@ -7,7 +7,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,9 +38,8 @@ struct RenameTarget {
   bool& unsavedChanges;
 };
 
-// The rename command on the tree's selected item. `makeDialog` builds the
-// one rename dialog the command shows, as often as the user needs.
-void RunRenameCommand(platform::Platform& platform, const RenameTarget& target,
-                      const std::function<std::unique_ptr<NameDialog>()>& makeDialog);
+// The rename command on the tree's selected item, which shows `dialog` as
+// often as the user needs.
+void RunRenameCommand(platform::Platform& platform, const RenameTarget& target, NameDialog& dialog);
 
 }  // namespace velnara

@@ -214,7 +214,8 @@ bool MainDialog::OnQueryDragIcon(const Message& /*message*/, std::intptr_t* resu
 
 void MainDialog::OnTreeDoubleClick(const NotifyHeader& /*header*/, std::intptr_t* result) {
   const RenameTarget target{tree_, saveButton_, resetButton_, unsavedChanges_};
-  RunRenameCommand(platform_, target, [this] { return std::make_unique<RenameDialog>(windows()); });
+  RenameDialog dialog(windows());
+  RunRenameCommand(platform_, target, dialog);
   *result = 0;  // the tree's own handling of the double-click goes on
 }
 

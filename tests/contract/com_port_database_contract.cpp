@@ -87,7 +87,7 @@ TEST_P(ComPortDatabaseContract, ClaimAndReleaseMoveOneBitEach) {
   ComDb database(db());
   ASSERT_EQ(error::kSuccess, database.Open());
 
-  std::vector<bool> claimed;
+  std::vector<std::uint8_t> claimed;
   ASSERT_EQ(error::kSuccess, database.ClaimedNumbers(&claimed));
   ASSERT_EQ(256u, claimed.size());
   EXPECT_TRUE(claimed[0] && !claimed[1] && claimed[2] && !claimed[6]);
