@@ -94,13 +94,12 @@ ControlKind KindOf(const std::string& className) {
   return ControlKind::Other;
 }
 
-// A DLGTEMPLATEEX, or the older DLGTEMPLATE, with its items.
+// A DLGTEMPLATEEX with its items: the form DIALOGEX compiles to, the only
+// one the program's script uses.
 bool ReadDialog(Cursor in, DialogTemplate* dialog) {
-  const std::uint32_t first = in.Dword();
-  const bool extended = first == kExtendedTemplate;
-  if (extended) in.Skip(8);  // help id, extended style
-  dialog->style = extended ? in.Dword() : first;
-  if (!extended) in.Skip(4);  // extended style
+  if (in.Dword() != kExtendedTemplate) return false;
+  in.Skip(8);  // help id, extended style
+  dialog->style = in.Dword();
   const int count = in.Word();
   in.Skip(8);  // position and size
   std::string text;
@@ -108,18 +107,16 @@ bool ReadDialog(Cursor in, DialogTemplate* dialog) {
   in.TextOrNumber(&text);  // window class
   dialog->caption = in.Text();
   if ((dialog->style & kDsSetFont) != 0) {
-    in.Skip(extended ? 6 : 2);  // point size; weight, italic and character set
-    in.Text();                  // typeface
+    in.Skip(6);  // point size, weight, italic and character set
+    in.Text();   // typeface
   }
   for (int i = 0; i < count && !in.failed(); ++i) {
     in.Align();
     ControlTemplate control;
-    if (extended) in.Skip(8);  // help id, extended style
+    in.Skip(8);  // help id, extended style
     control.style = in.Dword();
-    if (!extended) in.Skip(4);  // extended style
-    in.Skip(8);                 // position and size
-    control.id =
-        extended ? static_cast<std::int32_t>(in.Dword()) : static_cast<std::int16_t>(in.Word());
+    in.Skip(8);  // position and size
+    control.id = static_cast<std::int32_t>(in.Dword());
     const int classNumber = in.TextOrNumber(&text);
     control.className = classNumber < 0 ? text : ClassName(classNumber);
     control.kind = KindOf(control.className);
@@ -170,6 +167,9 @@ bool ReadResFile(const std::string& bytes, Resources* resources, std::string* er
     const Cursor in(bytes, data, data + dataSize);
     bool whole = true;
     if (type == kTypeDialog && id >= 0) {
+      if (Cursor(in).Dword() != kExtendedTemplate && dataSize >= 4) {
+        return fail("resource " + std::to_string(id) + " is no DIALOGEX template", data);
+      }
       DialogTemplate& dialog = read.dialogs[id];
       dialog.id = id;
       whole = ReadDialog(in, &dialog);
