@@ -22,11 +22,11 @@ std::string Joined(const std::vector<std::string>& args) {
 }
 
 // The commands, by the option that names them.
-struct CommandSpec {
+struct CommandVerb {
   const char* name;
   Mode mode;
 };
-constexpr CommandSpec kCommands[] = {
+constexpr CommandVerb kCommands[] = {
     {"?", Mode::kUsage}, {"list", Mode::kList}, {"check", Mode::kCheck}, {"apply", Mode::kApply}};
 
 // The options each command takes besides its own: the commands (a bit for
@@ -114,9 +114,9 @@ bool ParseCommandLine(const std::vector<std::string>& args, Command* command,
   *command = Command();
   command->text = Joined(args);
   if (args.empty()) return true;
-  const CommandSpec* named = nullptr;
-  for (const CommandSpec& spec : kCommands) {
-    if (IsOption(args[0]) && SameName(args[0].substr(1), spec.name)) named = &spec;
+  const CommandVerb* named = nullptr;
+  for (const CommandVerb& verb : kCommands) {
+    if (IsOption(args[0]) && SameName(args[0].substr(1), verb.name)) named = &verb;
   }
   if (named == nullptr) {
     *problem = "\"" + args[0] + "\" is not a command: use /list, /check, /apply or /?";
