@@ -23,9 +23,16 @@
 //   velnara_e2e_driver check-port NAME      the port named NAME has that name
 //                                           in PortName and FriendlyName, and
 //                                           its key is locked again
+//   velnara_e2e_driver state                prints every place a walk writes,
+//                                           a line each, texts up to their
+//                                           terminator, and the claimed numbers
+//   velnara_e2e_driver run-killed K LINE    runs the command line LINE, ended
+//                                           just before its K-th write; prints
+//                                           "killed" or "ended" and the writes
 //
 // Exit status 1 with a message on stderr when something did not happen.
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -35,6 +42,7 @@
 #include "tests/wine/e2e_names.h"
 #include "tests/wine/ui_automation.h"
 #include "tests/wine/wine_machine.h"
+#include "tests/wine/write_killer.h"
 
 namespace velnara::wine_test {
 namespace {
@@ -211,6 +219,30 @@ int CheckPort(const std::string& name) {
   return failures == 0 ? 0 : 1;
 }
 
+std::string Text(const std::string& data) {
+  return data.substr(0, data.find('\0'));
+}
+
+int PrintState() {
+  for (const std::string& key : PortDeviceKeys()) {
+    const std::string sddl = DaclSddl(key);
+    std::printf("key %s PortName=%s FriendlyName=%s list=%s\n", key.c_str(),
+                Text(ReadValue(key + "\\Device Parameters", "PortName")).c_str(),
+                Text(ReadValue(key, "FriendlyName")).c_str(),
+                sddl.substr(std::min(sddl.find('('), sddl.size())).c_str());
+  }
+  for (const char* path : {"HARDWARE\\DEVICEMAP\\SERIALCOMM",
+                           "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports"}) {
+    for (const std::string& name : ValueNames(path)) {
+      std::printf("value %s|%s=%s\n", path, name.c_str(), Text(ReadValue(path, name)).c_str());
+    }
+  }
+  std::printf("claimed");
+  for (const int number : ClaimedNumbers()) std::printf(" %d", number);
+  std::printf("\n");
+  return 0;
+}
+
 int Run(const std::vector<std::string>& args) {
   const std::string command = args.empty() ? std::string() : args[0];
   if (command == "answer-gate" && args.size() == 1) return AnswerGate();
@@ -252,10 +284,23 @@ int Run(const std::vector<std::string>& args) {
   if (command == "rename" && args.size() == 3) return Rename(args[1], args[2]);
   if (command == "answer" && args.size() == 3) return Answer(args[1], std::atoi(args[2].c_str()));
   if (command == "check-port" && args.size() == 2) return CheckPort(args[1]);
+  if (command == "state" && args.size() == 1) return PrintState();
+  if (command == "run-killed" && args.size() == 3) {
+    bool killed = false;
+    std::size_t writes = 0;
+    std::string problem;
+    if (!RunKilledAt(args[2], std::strtoul(args[1].c_str(), nullptr, 10), &killed, &writes,
+                     &problem)) {
+      return Fail(problem);
+    }
+    std::printf("%s %zu\n", killed ? "killed" : "ended", writes);
+    return 0;
+  }
   std::fprintf(stderr,
                "usage: velnara_e2e_driver answer-gate | wait CAPTION | rect CAPTION... | about |"
                " open-rename PORT | press CAPTION ID | activate CAPTION | cancel-main |"
-               " reset SAMPLE | rename FROM TO | answer TEXT ID | check-port NAME\n");
+               " reset SAMPLE | rename FROM TO | answer TEXT ID | check-port NAME | state |"
+               " run-killed K LINE\n");
   return 2;
 }
 

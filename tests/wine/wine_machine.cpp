@@ -31,16 +31,6 @@ std::vector<std::string> Subkeys(const std::string& path) {
   return names;
 }
 
-std::vector<std::string> PortDeviceKeys() {
-  std::vector<std::string> keys;
-  for (const char* letter : {"A", "S", "U"}) {
-    const std::string enumerator = std::string(kEnum) + "\\TRVX880" + letter + "\\*PNP0501";
-    for (const std::string& instance : Subkeys(enumerator))
-      keys.push_back(enumerator + "\\" + instance);
-  }
-  return keys;
-}
-
 bool LockAll(const char* sddl, std::string* problem) {
   for (const std::string& key : PortDeviceKeys()) {
     if (!SetDaclSddl(key, sddl)) {
@@ -161,6 +151,15 @@ std::vector<int> ClaimedNumbers() {
   return numbers;
 }
 
+std::vector<std::string> PortDeviceKeys() {
+  std::vector<std::string> keys;
+  for (const char* letter : {"A", "S", "U"}) {
+    const std::string enumerator = std::string(kEnum) + "\\TRVX880" + letter + "\\*PNP0501";
+    for (const std::string& instance : Subkeys(enumerator))
+      keys.push_back(enumerator + "\\" + instance);
+  }
+  return keys;
+}
 std::map<std::string, std::string> PortDeviceKeysByName() {
   std::map<std::string, std::string> keys;
   for (const std::string& key : PortDeviceKeys()) {

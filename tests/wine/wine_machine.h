@@ -25,8 +25,10 @@ constexpr char kLockedPortKey[] = "D:P(A;;KA;;;SY)(A;;KR;;;BA)(A;;KR;;;BU)";
 // *problem set when a step fails.
 bool ResetSampleMachine(const std::string& sampleReg, std::string* problem);
 
-// Every port device key below HKLM (SYSTEM\...\TRVX880<letter>\*PNP0501\...)
-// by the PortName it holds now.
+// Every port device key below HKLM (SYSTEM\...\TRVX880<letter>\*PNP0501\...).
+std::vector<std::string> PortDeviceKeys();
+
+// The same keys by the PortName each holds now.
 std::map<std::string, std::string> PortDeviceKeysByName();
 
 // A value of a key below HKLM: its bytes, "<none>" when it cannot be read.
