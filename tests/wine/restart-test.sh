@@ -66,4 +66,26 @@ fi
 status=0
 wait "$program_pid" || status=$?
 echo "restart-test: Velnara.exe ended (status $status) after Yes to the restart"
+# Wine's restart is a "wineboot --kill" that Velnara.exe started: it ends
+# every program of the prefix and then starts the services again, and it may
+# still be at work when Velnara.exe has gone. A program started meanwhile is
+# ended with it, so the read-back waits for it to finish.
+wineboot_of_this_prefix_runs() {
+  local pid
+  for pid in $(pgrep -f 'wineboot\.exe' || true); do
+    if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null |
+      grep -qxF "WINEPREFIX=$WINEPREFIX"; then
+      return 0
+    fi
+  done
+  return 1
+}
+for _ in $(seq 300); do
+  wineboot_of_this_prefix_runs || break
+  sleep 0.1
+done
+if wineboot_of_this_prefix_runs; then
+  echo "restart-test: Wine's restart still runs 30 s after Velnara.exe ended" >&2
+  exit 1
+fi
 step check-port COM49
